@@ -1,0 +1,131 @@
+#include "number_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <QString>
+
+#include <array>
+#include <cmath>
+#include <ostream>
+#include <string>
+
+using sheetfind::ConversionError;
+using sheetfind::NumberReader;
+
+namespace {
+
+// What one text reads as in one locale.
+struct Expect {
+    enum Kind { Number, Mismatch, Overflow } kind;
+    double value = 0;
+};
+constexpr Expect N(double value) {
+    return {Expect::Number, value};
+}
+constexpr Expect TM{Expect::Mismatch};
+constexpr Expect OV{Expect::Overflow};
+
+std::string show(const std::variant<double, ConversionError>& read) {
+    if (const auto* value = std::get_if<double>(&read)) {
+        return "the number " + std::to_string(*value);
+    }
+    return std::get<ConversionError>(read) == ConversionError::Overflow ? "Overflow"
+                                                                        : "Type mismatch";
+}
+
+constexpr std::array kLocales = {"C", "en_CA", "fr_CA", "de_DE"};
+
+struct Row {
+    const char* name;
+    QString text;
+    std::array<Expect, 4> expected; // in the order of kLocales
+};
+
+void PrintTo(const Row& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class ConversionTable : public testing::TestWithParam<Row> {};
+
+TEST_P(ConversionTable, ReadsAsExpectedInEachLocale) {
+    const Row& row = GetParam();
+    for (std::size_t i = 0; i < kLocales.size(); ++i) {
+        const NumberReader reader{QLocale(QString::fromLatin1(kLocales[i]))};
+        const auto read = reader.read(row.text);
+        const Expect& expected = row.expected[i];
+        SCOPED_TRACE(std::string("locale ") + kLocales[i]);
+        switch (expected.kind) {
+        case Expect::Number:
+            ASSERT_TRUE(std::holds_alternative<double>(read)) << show(read);
+            EXPECT_EQ(std::get<double>(read), expected.value);
+            break;
+        case Expect::Mismatch:
+            EXPECT_EQ(read, (std::variant<double, ConversionError>{ConversionError::TypeMismatch}))
+                << show(read);
+            break;
+        case Expect::Overflow:
+            EXPECT_EQ(read, (std::variant<double, ConversionError>{ConversionError::Overflow}))
+                << show(read);
+            break;
+        }
+    }
+}
+
+const QString kHundredThousandOnes(100'000, u'1');
+const QString kHundredThousandZeros(100'000, u'0');
+
+//                                          C           en_CA       fr_CA        de_DE
+INSTANTIATE_TEST_SUITE_P(
+    PlainNumbers, ConversionTable,
+    testing::Values(Row{"Decimal", "49.25", {N(49.25), N(49.25), N(49.25), TM}},
+                    Row{"DecimalComma", "49,25", {TM, TM, N(49.25), N(49.25)}},
+                    Row{"Negative", "-123.1", {N(-123.1), N(-123.1), N(-123.1), TM}},
+                    Row{"PlusSign", "+49", {N(49), N(49), N(49), N(49)}},
+                    Row{"BlanksAround", " \t-123 ", {N(-123), N(-123), N(-123), N(-123)}},
+                    Row{"Exponent", "4925e-2", {N(49.25), N(49.25), N(49.25), N(49.25)}},
+                    Row{"ExponentCapital", "-1.231E2", {N(-123.1), N(-123.1), N(-123.1), TM}},
+                    Row{"ExponentSign", "1e+1", {N(10), N(10), N(10), N(10)}},
+                    Row{"TrailingSeparator", "3.", {N(3), N(3), N(3), TM}},
+                    Row{"LeadingSeparator", ".5", {N(0.5), N(0.5), N(0.5), TM}},
+                    Row{"LeadingCommaSeparator", ",5", {TM, TM, N(0.5), N(0.5)}},
+                    Row{"Underflow", "1e-400", {N(0), N(0), N(0), N(0)}},
+                    Row{"ManyZeros", kHundredThousandZeros, {N(0), N(0), N(0), N(0)}}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+INSTANTIATE_TEST_SUITE_P(
+    ConversionRejects, ConversionTable,
+    testing::Values(
+        Row{"Empty", "", {TM, TM, TM, TM}}, Row{"Blank", " ", {TM, TM, TM, TM}},
+        Row{"SignOnly", "+", {TM, TM, TM, TM}}, Row{"MinusOnly", "-", {TM, TM, TM, TM}},
+        Row{"ExponentOnly", "e1", {TM, TM, TM, TM}},
+        Row{"ExponentWithoutDigits", "1e", {TM, TM, TM, TM}},
+        Row{"ExponentSignWithoutDigits", "1e-", {TM, TM, TM, TM}},
+        Row{"Hexadecimal", "0x10", {TM, TM, TM, TM}},
+        Row{"Thousands", "1,000", {TM, TM, N(1), N(1)}},
+        Row{"ThousandsWithSpace", "4 925", {TM, TM, TM, TM}},
+        Row{"ThousandsWithNarrowSpace", QStringView(u"4\u202F925").toString(), {TM, TM, TM, TM}},
+        Row{"ThousandsWithDot", "4.925,5", {TM, TM, TM, TM}},
+        Row{"TwoSeparators", "49.25.1", {TM, TM, TM, TM}}, Row{"TwoSigns", "--1", {TM, TM, TM, TM}},
+        Row{"Infinity", "inf", {TM, TM, TM, TM}}, Row{"NaN", "NaN", {TM, TM, TM, TM}},
+        Row{"DegreesMinutesSeconds", QStringView(u"49°15'N").toString(), {TM, TM, TM, TM}},
+        Row{"DegreesMinutesSecondsBlanks", "49 15 00", {TM, TM, TM, TM}},
+        Row{"Hemisphere", "123.1W", {TM, TM, TM, TM}},
+        Row{"ArabicIndicDigits", QStringView(u"\u0664\u0669").toString(), {TM, TM, TM, TM}},
+        Row{"NulInside", QString::fromLatin1("49\0.25", 6), {TM, TM, TM, TM}}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+INSTANTIATE_TEST_SUITE_P(
+    ConversionOverflows, ConversionTable,
+    testing::Values(Row{"Huge", "1e400", {OV, OV, OV, OV}},
+                    Row{"HugeNegative", "-1e400", {OV, OV, OV, OV}},
+                    Row{"HugeExponent", "1e99999999999999999999", {OV, OV, OV, OV}},
+                    Row{"HundredThousandDigits", kHundredThousandOnes, {OV, OV, OV, OV}}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST(ConversionUnderflow, KeepsTheSign) {
+    const auto read = NumberReader(QLocale::c()).read(u"-1e-400");
+    ASSERT_TRUE(std::holds_alternative<double>(read));
+    EXPECT_TRUE(std::signbit(std::get<double>(read)));
+}
+
+} // namespace
