@@ -1,0 +1,158 @@
+// Runs the real sheetfind-cli: lines in, lines out, exit status.
+
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStringList>
+
+#include <string>
+
+namespace {
+
+struct CliRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+CliRun runCli(const QStringList& arguments, const std::string& input = {},
+              const char* locale = "C.UTF-8") {
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove("LC_ALL");
+    environment.remove("LC_NUMERIC");
+    environment.insert("LANG", locale);
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(SHEETFIND_CLI), arguments);
+    EXPECT_TRUE(process.waitForStarted()) << process.errorString().toStdString();
+    process.write(input.data(), static_cast<qint64>(input.size()));
+    process.closeWriteChannel();
+    EXPECT_TRUE(process.waitForFinished(60'000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    return {process.exitCode(), process.readAllStandardOutput().toStdString(),
+            process.readAllStandardError().toStdString()};
+}
+
+TEST(CliPoint, PrintsTheCaption) {
+    const CliRun run = runCli({"49.25", "-123.1"});
+    EXPECT_EQ(run.out, "092G06\n");
+    EXPECT_EQ(run.exitCode, 0);
+}
+
+TEST(CliPoint, PrintsAnEmptyLineWhereNoSheetCovers) {
+    const CliRun run = runCli({"85", "-100"});
+    EXPECT_EQ(run.out, "\n");
+    EXPECT_EQ(run.exitCode, 0);
+}
+
+TEST(CliPoint, ReportsAFailureOnStandardError) {
+    const CliRun run = runCli({"49.25", "west"});
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "sheetfind-cli: Type mismatch: the longitude \"west\" is not a number; "
+                       "expected decimal degrees such as -123.1\n");
+    EXPECT_EQ(run.exitCode, 1);
+}
+
+TEST(CliPoint, ReadsNumbersInTheEnvironmentsLocale) {
+    EXPECT_EQ(runCli({"49,25", "-123,1"}, {}, "fr_CA.UTF-8").out, "092G06\n");
+    EXPECT_EQ(runCli({"49,25", "-123,1"}, {}, "C.UTF-8").exitCode, 1);
+}
+
+TEST(CliOptions, HelpVersionAndUsage) {
+    const CliRun help = runCli({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_NE(help.out.find("Usage: sheetfind-cli LATITUDE LONGITUDE"), std::string::npos);
+    EXPECT_EQ(runCli({"--version"}).out, "sheetfind-cli 1.00\n");
+    EXPECT_EQ(runCli({"--", "49.25", "-123.1"}).out, "092G06\n");
+    const CliRun three = runCli({"1", "2", "3"});
+    EXPECT_EQ(three.exitCode, 2);
+    EXPECT_NE(three.err.find("got 3 arguments"), std::string::npos);
+}
+
+struct BatchCase {
+    const char* name;
+    std::string input;
+    std::string output;
+    int exitCode;
+};
+
+void PrintTo(const BatchCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class CliBatch : public testing::TestWithParam<BatchCase> {};
+
+TEST_P(CliBatch, AnswersEveryLineInPlace) {
+    const BatchCase& c = GetParam();
+    const CliRun run = runCli({}, c.input);
+    EXPECT_EQ(run.out, c.output);
+    EXPECT_EQ(run.exitCode, c.exitCode);
+    EXPECT_EQ(run.err, "");
+}
+
+const std::string kFieldError =
+    "ERROR: expected a latitude and a longitude separated by blanks or a comma, found ";
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, CliBatch,
+    testing::Values(
+        BatchCase{"Blanks", "49.25 -123.1\n68\t-123.1\n  45.42   -75.7  \n",
+                  "092G06\n097A04\n031G05\n", 0},
+        BatchCase{"Comma", "49.25,-123.1\n49.25 , -123.1\n", "092G06\n092G06\n", 0},
+        BatchCase{"NoSheet", "85 -100\n49.25 123.1\n", "\n\n", 0},
+        BatchCase{"CrLf", "49.25 -123.1\r\n85 -100\r\n", "092G06\n\n", 0},
+        BatchCase{"NoFinalNewline", "49.25 -123.1\n45.42 -75.7", "092G06\n031G05\n", 0},
+        BatchCase{"EmptyInput", "", "", 0},
+        BatchCase{"ErrorsInPlace", "49.25 -123.1\nabc -123.1\n45.42 -75.7\n",
+                  "092G06\nERROR: Type mismatch: the latitude \"abc\" is not a number; expected "
+                  "decimal degrees such as 49.25\n031G05\n",
+                  1},
+        BatchCase{"BlankLine", "49.25 -123.1\n\n45.42 -75.7\n",
+                  "092G06\n" + kFieldError + "0 fields\n031G05\n", 1},
+        BatchCase{
+            "FieldCounts", "49.25\n1 2 3\n1,2,3\n",
+            kFieldError + "1 field\n" + kFieldError + "3 fields\n" + kFieldError + "3 fields\n", 1},
+        BatchCase{"Overflow", "1 1e400\n",
+                  "ERROR: Overflow: the longitude \"1e400\" is too large for a number; expected "
+                  "decimal degrees such as -123.1\n",
+                  1},
+        BatchCase{"NotUtf8", "\xff\xfe -123.1\n49.25 -123.1\n",
+                  "ERROR: Type mismatch: the latitude \"\xef\xbf\xbd\xef\xbf\xbd\" is not a "
+                  "number; expected decimal degrees such as 49.25\n092G06\n",
+                  1},
+        BatchCase{"NulByte", std::string("4\0 1\n49.25 -123.1\n", 18),
+                  "ERROR: Type mismatch: the latitude \"4\xef\xbf\xbd\" is not a number; "
+                  "expected decimal degrees such as 49.25\n092G06\n",
+                  1}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST(CliBatchLimits, AnswersAMegabyteLineAndTheLinesAroundIt) {
+    const std::string huge(1 << 20, '7');
+    const CliRun run = runCli({}, "49.25 -123.1\n" + huge + " -123.1\n45.42 -75.7\n");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "092G06\nERROR: Overflow: the latitude \"" + std::string(40, '7') +
+                           "\xe2\x80\xa6\" is too large for a number; expected decimal degrees "
+                           "such as 49.25\n031G05\n");
+}
+
+TEST(CliBatchLimits, ManyLinesInManyLinesOut) {
+    std::string input;
+    for (int i = 0; i < 100'000; ++i) {
+        input += i % 3 == 0 ? "49.25 -123.1\n" : i % 3 == 1 ? "x 1\n" : "85 -100\n";
+    }
+    const CliRun run = runCli({}, input);
+    std::size_t lines = 0;
+    for (const char ch : run.out) {
+        lines += ch == '\n' ? 1 : 0;
+    }
+    EXPECT_EQ(lines, 100'000u);
+    EXPECT_EQ(run.exitCode, 1);
+}
+
+TEST(CliBatchLocale, CommaIsTheDecimalSeparatorInFrench) {
+    const CliRun run = runCli({}, "49,25 -123,1\n49.25 -123.1\n49,25,-123,1\n", "fr_CA.UTF-8");
+    EXPECT_EQ(run.out, "092G06\n092G06\n" + kFieldError + "1 field\n");
+}
+
+} // namespace
