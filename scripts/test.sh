@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds every test under AddressSanitizer and
+# UndefinedBehaviorSanitizer, and runs them all.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/common.sh
+
+need_packages "${BUILD_PACKAGES[@]}" libgtest-dev clang-format
+cmake --preset dev
+cmake --build --preset dev
+ctest --preset dev --output-on-failure --no-tests=error
