@@ -21,9 +21,9 @@ need_packages() {
     done
     if [ "${#missing[@]}" -gt 0 ]; then
         echo "Installing: ${missing[*]}"
-        as_root apt-get update -q
+        as_root apt-get -o DPkg::Lock::Timeout=600 update -q
         as_root env DEBIAN_FRONTEND=noninteractive \
-            apt-get install -y -q --no-install-recommends "${missing[@]}"
+            apt-get -o DPkg::Lock::Timeout=600 install -y -q --no-install-recommends "${missing[@]}"
     fi
 }
 
