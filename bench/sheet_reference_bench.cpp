@@ -1,0 +1,48 @@
+// Cost of one sheetfindGrid call, on points spread over the whole band so that
+// branch prediction cannot learn a single answer.
+
+#include "sheet_reference.h"
+
+#include <benchmark/benchmark.h>
+
+#include <random>
+#include <utility>
+#include <vector>
+
+namespace {
+
+std::vector<std::pair<double, double>> points(double south, double north) {
+    std::mt19937_64 random(20261208);
+    std::uniform_real_distribution<double> longitude(-144.0, -48.0);
+    std::uniform_real_distribution<double> latitude(south, north);
+    std::vector<std::pair<double, double>> result(4096);
+    for (auto& point : result) {
+        point = {longitude(random), latitude(random)};
+    }
+    return result;
+}
+
+void run(benchmark::State& state, const std::vector<std::pair<double, double>>& where) {
+    std::size_t i = 0;
+    for (auto _ : state) {
+        const auto& [longitude, latitude] = where[i++ % where.size()];
+        benchmark::DoNotOptimize(sheetref::sheetfindGrid(longitude, latitude));
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+void BM_SheetfindGridWholeBand(benchmark::State& state) {
+    run(state, points(40.0, 80.0));
+}
+void BM_SheetfindGridOutsideTheBand(benchmark::State& state) {
+    run(state, points(0.0, 39.0));
+}
+void BM_SheetfindGridOnePoint(benchmark::State& state) {
+    run(state, {{-123.1, 49.25}});
+}
+
+BENCHMARK(BM_SheetfindGridWholeBand);
+BENCHMARK(BM_SheetfindGridOutsideTheBand);
+BENCHMARK(BM_SheetfindGridOnePoint);
+
+} // namespace
