@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLatin1StringView>
 #include <QLocale>
 #include <QString>
 #include <QStringView>
@@ -33,6 +34,10 @@ public:
     std::variant<double, ConversionError> read(QStringView text) const;
 
     const QLocale& locale() const { return m_locale; }
+
+    // Converts a number already written in the C locale's notation with Qt's own
+    // conversion: the general path that `read` takes when its quick one cannot.
+    static std::variant<double, ConversionError> convertByQt(QLatin1StringView cText);
 
 private:
     QLocale m_locale;

@@ -5,8 +5,14 @@
 #include <QString>
 
 #include <array>
+#include <bit>
 #include <cmath>
+#include <cstdint>
+#include <iomanip>
+#include <iostream>
 #include <ostream>
+#include <random>
+#include <sstream>
 #include <string>
 
 using sheetfind::ConversionError;
@@ -27,7 +33,9 @@ constexpr Expect OV{Expect::Overflow};
 
 std::string show(const std::variant<double, ConversionError>& read) {
     if (const auto* value = std::get_if<double>(&read)) {
-        return "the number " + std::to_string(*value);
+        std::ostringstream os;
+        os << "the number " << std::setprecision(17) << *value;
+        return os.str();
     }
     return std::get<ConversionError>(read) == ConversionError::Overflow ? "Overflow"
                                                                         : "Type mismatch";
@@ -126,6 +134,42 @@ TEST(ConversionUnderflow, KeepsTheSign) {
     const auto read = NumberReader(QLocale::c()).read(u"-1e-400");
     ASSERT_TRUE(std::holds_alternative<double>(read));
     EXPECT_TRUE(std::signbit(std::get<double>(read)));
+}
+
+} // namespace
+
+namespace {
+
+// The quick conversion and Qt's general one must agree to the last bit on every
+// number, whichever of them a text takes.
+TEST(ConversionPaths, QuickAndGeneralAgree) {
+    std::mt19937_64 random(20261208);
+    std::cout << "seed 20261208\n";
+    std::uniform_int_distribution<int> digitCount(1, 25);
+    std::uniform_int_distribution<int> digit(0, 9);
+    std::uniform_int_distribution<int> exponent(-330, 330);
+    const NumberReader reader(QLocale::c());
+    for (int i = 0; i < 20'000; ++i) {
+        std::string text;
+        for (int n = digitCount(random); n > 0; --n) {
+            text += static_cast<char>('0' + digit(random));
+        }
+        text.insert(text.size() - static_cast<std::size_t>(digit(random)) % text.size(), ".");
+        if (random() % 2) {
+            text.insert(0, "-");
+        }
+        if (random() % 2) {
+            text += "e" + std::to_string(exponent(random));
+        }
+        const auto quick = reader.read(QString::fromLatin1(text));
+        const auto general = NumberReader::convertByQt(QLatin1StringView(text));
+        ASSERT_EQ(show(quick), show(general)) << text;
+        if (std::holds_alternative<double>(quick)) {
+            ASSERT_EQ(std::bit_cast<std::uint64_t>(std::get<double>(quick)),
+                      std::bit_cast<std::uint64_t>(std::get<double>(general)))
+                << text;
+        }
+    }
 }
 
 } // namespace
