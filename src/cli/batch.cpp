@@ -4,12 +4,17 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <vector>
 
 namespace sheetfind {
 namespace {
 
 constexpr std::size_t kBlockSize = 64 * 1024;
+
+// No coordinate pair needs more; a longer line is junk (a binary file, a missing
+// newline) and is answered with one error without being held in memory.
+constexpr std::size_t kMaxLineLength = 64 * 1024;
 
 bool isBlank(char ch) {
     return ch == ' ' || ch == '\t';
@@ -116,66 +121,85 @@ bool LineAnswerer::answer(std::string_view line, std::string& out) const {
 BatchResult answerStream(std::FILE* in, std::FILE* out, const LineAnswerer& answerer,
                          BatchOptions options) {
     BatchResult result;
-    std::string pending; // the start of a line that a block boundary cut
+    std::string pending;  // the start of a line that a block boundary cut
+    bool tooLong = false; // the current line passed the limit: skip to its end
     std::string answers;
     std::vector<char> block(kBlockSize);
 
     const auto flush = [&] {
-        if (!answers.empty() &&
+        if (!answers.empty() && !result.writeError &&
             std::fwrite(answers.data(), 1, answers.size(), out) != answers.size()) {
             result.writeError = true;
+            result.errorNumber = errno;
         }
         answers.clear();
-    };
-    const auto answer = [&](std::string_view line) {
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
+        if (options.interactive && !result.writeError && std::fflush(out) != 0) {
+            result.writeError = true;
+            result.errorNumber = errno;
         }
+    };
+    const auto endLine = [&](std::string_view line) {
         ++result.lines;
-        if (!answerer.answer(line, answers)) {
+        if (tooLong) {
+            answers += "ERROR: line too long (the limit is 65536 bytes)";
             ++result.failures;
+        } else {
+            if (!line.empty() && line.back() == '\r') {
+                line.remove_suffix(1);
+            }
+            if (!answerer.answer(line, answers)) {
+                ++result.failures;
+            }
         }
         answers += '\n';
+        tooLong = false;
+        pending.clear();
         if (options.interactive || answers.size() >= kBlockSize) {
             flush();
-            if (options.interactive) {
-                std::fflush(out);
-            }
         }
     };
 
-    for (;;) {
+    while (!result.writeError) {
         const std::size_t got = options.interactive ? readLine(in, block)
                                                     : std::fread(block.data(), 1, block.size(), in);
         if (got == 0) {
             break;
         }
         std::string_view data(block.data(), got);
-        for (std::size_t newline = data.find('\n'); newline != std::string_view::npos;
-             newline = data.find('\n')) {
-            if (pending.empty()) {
-                answer(data.substr(0, newline));
-            } else {
-                pending.append(data.substr(0, newline));
-                answer(pending);
+        for (;;) {
+            const std::size_t newline = data.find('\n');
+            const std::string_view piece = data.substr(0, newline);
+            if (!tooLong && pending.size() + piece.size() > kMaxLineLength) {
+                // Nothing more of this line is kept, however long it goes on.
+                tooLong = true;
                 pending.clear();
             }
+            if (newline == std::string_view::npos) {
+                if (!tooLong) {
+                    pending.append(piece);
+                }
+                break;
+            }
+            if (pending.empty()) {
+                endLine(piece);
+            } else {
+                pending.append(piece);
+                endLine(pending);
+            }
             data.remove_prefix(newline + 1);
-        }
-        pending.append(data);
-        if (result.writeError) {
-            break;
         }
     }
     if (std::ferror(in)) {
         result.readError = true;
+        result.errorNumber = errno;
     }
-    if (!pending.empty()) {
-        answer(pending);
+    if (!pending.empty() || tooLong) {
+        endLine(pending); // the last line had no newline
     }
     flush();
-    if (std::fflush(out) != 0 || std::ferror(out)) {
+    if (!result.writeError && (std::fflush(out) != 0 || std::ferror(out))) {
         result.writeError = true;
+        result.errorNumber = errno;
     }
     return result;
 }

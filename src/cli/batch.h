@@ -33,13 +33,14 @@ struct BatchResult {
     unsigned long long lines = 0;
     unsigned long long failures = 0;
     bool readError = false;
-    bool writeError = false;
+    bool writeError = false; // answering stopped at the first failed write
+    int errorNumber = 0;     // errno of the failed read or write
 };
 
 // Answers every line of `in` on `out`, line N for line N, whatever the other lines
-// hold: blank lines, CRLF endings, a last line without a newline, very long lines
-// and bytes that are not UTF-8. Reads and writes in blocks, so memory does not grow
-// with the length of the input.
+// hold: blank lines, CRLF endings, a last line without a newline, NUL bytes and
+// bytes that are not UTF-8. A line over 64 KiB is answered "ERROR: line too long"
+// and skipped. Reads and writes in blocks, so memory stays flat whatever the input.
 BatchResult answerStream(std::FILE* in, std::FILE* out, const LineAnswerer& answerer,
                          BatchOptions options = {});
 

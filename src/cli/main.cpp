@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
@@ -61,10 +62,14 @@ int answerInput() {
     sheetfind::BatchOptions options;
     options.interactive = isatty(fileno(stdin)) != 0;
     const auto result = sheetfind::answerStream(stdin, stdout, sheetfind::LineAnswerer(), options);
+    if (result.writeError && result.errorNumber == EPIPE) {
+        // The reader has all it wanted (`| head -1`): stop quietly.
+        return result.failures == 0 ? 0 : 1;
+    }
     if (result.readError || result.writeError) {
         std::fprintf(stderr, "sheetfind-cli: cannot %s: %s\n",
                      result.readError ? "read standard input" : "write the answers",
-                     std::strerror(errno));
+                     std::strerror(result.errorNumber));
         return 2;
     }
     return result.failures == 0 ? 0 : 1;
@@ -86,6 +91,10 @@ int main(int argc, char** argv) {
         args.erase(args.begin());
     }
     if (args.empty()) {
+#ifdef SIGPIPE
+        // A closed pipe is reported as EPIPE by the write instead of killing us.
+        std::signal(SIGPIPE, SIG_IGN);
+#endif
         return answerInput();
     }
     if (args.size() == 2) {

@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include <sys/resource.h>
+
 namespace {
 
 struct CliRun {
@@ -30,6 +32,19 @@ CliRun runCli(const QStringList& arguments, const std::string& input = {},
     process.closeWriteChannel();
     EXPECT_TRUE(process.waitForFinished(60'000));
     EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    return {process.exitCode(), process.readAllStandardOutput().toStdString(),
+            process.readAllStandardError().toStdString()};
+}
+
+// Runs a shell pipeline in which $CLI names sheetfind-cli.
+CliRun runShell(const char* script) {
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("CLI", QStringLiteral(SHEETFIND_CLI));
+    environment.insert("LC_ALL", "C.UTF-8");
+    process.setProcessEnvironment(environment);
+    process.start("bash", {"-c", QString::fromUtf8(script)});
+    EXPECT_TRUE(process.waitForFinished(300'000));
     return {process.exitCode(), process.readAllStandardOutput().toStdString(),
             process.readAllStandardError().toStdString()};
 }
@@ -127,13 +142,45 @@ INSTANTIATE_TEST_SUITE_P(
                   1}),
     [](const auto& row) { return std::string(row.param.name); });
 
-TEST(CliBatchLimits, AnswersAMegabyteLineAndTheLinesAroundIt) {
-    const std::string huge(1 << 20, '7');
-    const CliRun run = runCli({}, "49.25 -123.1\n" + huge + " -123.1\n45.42 -75.7\n");
+const std::string kTooLong = "ERROR: line too long (the limit is 65536 bytes)\n";
+
+TEST(CliBatchLimits, AnswersLongLinesUpToTheLimitAndSkipsLongerOnes) {
+    const std::string atLimit = "1 " + std::string(65534, '7');
+    const std::string overLimit = atLimit + "7";
+    const CliRun run = runCli({}, "49.25 -123.1\n" + atLimit + "\n" + overLimit + "\n" +
+                                      std::string(1 << 20, 'x') + "\n45.42 -75.7\n" + overLimit);
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.out, "092G06\nERROR: Overflow: the latitude \"" + std::string(40, '7') +
+    EXPECT_EQ(run.out, "092G06\nERROR: Overflow: the longitude \"" + std::string(40, '7') +
                            "\xe2\x80\xa6\" is too large for a number; expected decimal degrees "
-                           "such as 49.25\n031G05\n");
+                           "such as -123.1\n" +
+                           kTooLong + kTooLong + "031G05\n" + kTooLong);
+}
+
+// Peak memory of the children this test process has waited for, in KiB. ctest
+// runs each test in a process of its own, so this is the one command below.
+long childrenPeakKiB() {
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return usage.ru_maxrss;
+}
+
+TEST(CliBatchLimits, MemoryStaysFlatOnAGibibyteWithoutANewline) {
+    const CliRun run = runShell("head -c 1073741824 /dev/zero | \"$CLI\"; echo \"status $?\"");
+    EXPECT_EQ(run.out, kTooLong + "status 1\n");
+    EXPECT_LT(childrenPeakKiB(), 200 * 1024) << "KiB at the peak";
+}
+
+TEST(CliBatchOutput, AClosedPipeEndsQuietly) {
+    const CliRun run = runShell("yes '49.25 -123.1' | head -n 1000000 | \"$CLI\" | head -n 1; echo "
+                                "\"status ${PIPESTATUS[2]}\"");
+    EXPECT_EQ(run.out, "092G06\nstatus 0\n");
+    EXPECT_EQ(run.err, "");
+}
+
+TEST(CliBatchOutput, AFullDiskIsAnError) {
+    const CliRun run = runShell("echo '49.25 -123.1' | \"$CLI\" >/dev/full; echo \"status $?\"");
+    EXPECT_EQ(run.out, "status 2\n");
+    EXPECT_EQ(run.err, "sheetfind-cli: cannot write the answers: No space left on device\n");
 }
 
 TEST(CliBatchLimits, ManyLinesInManyLinesOut) {
