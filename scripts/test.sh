@@ -9,3 +9,6 @@ need_packages "${BUILD_PACKAGES[@]}" libgtest-dev clang-format
 cmake --preset dev
 cmake --build --preset dev
 ctest --preset dev --output-on-failure --no-tests=error
+
+# Fuzzing is part of every test run: each target for a short fixed time.
+./scripts/fuzz.sh "${FUZZ_SECONDS:-30}"

@@ -28,7 +28,7 @@ NumberReader::NumberReader(const QLocale& locale)
     }
 }
 
-std::variant<double, ConversionError> NumberReader::read(QStringView text) const {
+std::variant<double, ConversionError> NumberReader::read(QStringView text, Path path) const {
     text = text.trimmed();
     const qsizetype size = text.size();
     qsizetype at = 0;
@@ -99,10 +99,12 @@ std::variant<double, ConversionError> NumberReader::read(QStringView text) const
 
     // The text is now a well-formed C number. Nearly every one is a plain number in
     // range, which std::from_chars converts, correctly rounded, without allocating.
-    double value = 0;
-    const auto [end, status] = std::from_chars(c.constBegin(), c.constEnd(), value);
-    if (status == std::errc() && end == c.constEnd()) {
-        return value;
+    if (path == Path::Quick) {
+        double value = 0;
+        const auto [end, status] = std::from_chars(c.constBegin(), c.constEnd(), value);
+        if (status == std::errc() && end == c.constEnd()) {
+            return value;
+        }
     }
     return convertByQt(QLatin1StringView(c.constData(), c.size()));
 }

@@ -31,15 +31,18 @@ class NumberReader {
 public:
     explicit NumberReader(const QLocale& locale = QLocale());
 
-    std::variant<double, ConversionError> read(QStringView text) const;
+    // How a well-formed number becomes a double: `Quick` uses std::from_chars where
+    // it can and Qt's conversion for the rest; `General` always uses Qt's. Both give
+    // the same result; the choice exists so that tests can compare them.
+    enum class Path { Quick, General };
+
+    std::variant<double, ConversionError> read(QStringView text, Path path = Path::Quick) const;
 
     const QLocale& locale() const { return m_locale; }
 
-    // Converts a number already written in the C locale's notation with Qt's own
-    // conversion: the general path that `read` takes when its quick one cannot.
+private:
     static std::variant<double, ConversionError> convertByQt(QLatin1StringView cText);
 
-private:
     QLocale m_locale;
     // The locale's symbols, fetched once: QLocale builds a new string for each.
     QString m_decimalPoint;

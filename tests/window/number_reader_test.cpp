@@ -162,7 +162,7 @@ TEST(ConversionPaths, QuickAndGeneralAgree) {
             text += "e" + std::to_string(exponent(random));
         }
         const auto quick = reader.read(QString::fromLatin1(text));
-        const auto general = NumberReader::convertByQt(QLatin1StringView(text));
+        const auto general = reader.read(QString::fromLatin1(text), NumberReader::Path::General);
         ASSERT_EQ(show(quick), show(general)) << text;
         if (std::holds_alternative<double>(quick)) {
             ASSERT_EQ(std::bit_cast<std::uint64_t>(std::get<double>(quick)),
