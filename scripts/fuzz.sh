@@ -13,6 +13,7 @@ cmake --build --preset fuzz
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+passed=0
 for corpus in fuzz/corpus/*/; do
     name=$(basename "$corpus")
     mkdir -p "$work/$name"
@@ -25,4 +26,6 @@ for corpus in fuzz/corpus/*/; do
     fi
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$work/$name.log")
     echo "fuzz_$name: $runs executions in $seconds s, no finding"
+    passed=$((passed + 1))
 done
+echo "fuzz: $passed passed, 0 failed"
