@@ -29,3 +29,7 @@ need_packages() {
 
 # What every build needs.
 BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev)
+
+# What the window needs at run time: Liberation Sans stands in for the result
+# label's MS Sans Serif.
+WINDOW_PACKAGES=(fonts-liberation)

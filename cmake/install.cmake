@@ -1,0 +1,20 @@
+# Where `cmake --install` puts the desktop program: the binary in bin/, and on
+# freedesktop systems the launcher, the AppStream metainfo and the icons under
+# share/, all named by the application id so that the desktop ties them together.
+include(GNUInstallDirs)
+
+set(SHEETFIND_APP_ID ca.sheetfind.Sheetfind)
+
+install(TARGETS sheetfind RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+if(UNIX AND NOT APPLE)
+    install(FILES ${PROJECT_SOURCE_DIR}/res/${SHEETFIND_APP_ID}.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+    install(FILES ${PROJECT_SOURCE_DIR}/res/${SHEETFIND_APP_ID}.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+    foreach(size 16 32)
+        install(FILES ${PROJECT_SOURCE_DIR}/res/sheetfind-${size}.png
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
+            RENAME ${SHEETFIND_APP_ID}.png)
+    endforeach()
+endif()

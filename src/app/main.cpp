@@ -1,0 +1,12 @@
+#include "application_identity.h"
+#include "form1.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    sheetfind::identifyApplication();
+    sheetfind::Form1 window;
+    window.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "lookup_command.h"
+
+#include <QLocale>
+
+class QWidget;
+
+namespace sheetfind {
+
+// Shows a lookup failure in a modal message box titled "Sheetfind Reference" and
+// returns when the user closes it. The text names the run-time error ("Type
+// mismatch" or "Overflow"), the box and what the user typed, and is shown as
+// plain text, so typed markup such as "<b>" appears as typed.
+void showFailureMessageBox(QWidget* parent, const LookupFailure& failure, const QLocale& locale);
+
+} // namespace sheetfind

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "lookup_command.h"
+
+#include <QLocale>
+#include <QWidget>
+
+#include <functional>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace sheetfind {
+
+// Tells the user why a lookup gave no caption. It may block (a modal dialog);
+// the window waits for it before it puts the focus back in the failed box.
+using FailureReporter =
+    std::function<void(QWidget* window, const LookupFailure& failure, const QLocale& locale)>;
+
+// The program's one window: a latitude and a longitude box, a button, and a
+// large blue label for the sheet reference. Pressing the button reads the two
+// boxes in the user's locale, asks the lookup command, and shows the caption or
+// reports the failure. Nothing is validated while typing and nothing is kept
+// between clicks.
+class Form1 : public QWidget {
+    Q_OBJECT
+
+public:
+    // Reports failures in a message box.
+    explicit Form1(QWidget* parent = nullptr);
+    explicit Form1(FailureReporter reportFailure, QWidget* parent = nullptr);
+
+private:
+    void cmdSheetfindClicked();
+    void showCaption(const QString& caption);
+
+    LookupCommand m_lookup;
+    FailureReporter m_reportFailure;
+
+    QLabel* Label1;
+    QLabel* Label2;
+    QLineEdit* txtLat;
+    QLineEdit* txtLon;
+    QLabel* Label3;
+    QPushButton* cmdSheetfind;
+};
+
+} // namespace sheetfind

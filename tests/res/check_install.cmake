@@ -1,0 +1,25 @@
+# Installs the build into a scratch root, as a package build does with DESTDIR,
+# and checks that each file lands where the FHS and freedesktop say.
+
+file(REMOVE_RECURSE ${OUT})
+execute_process(
+    COMMAND ${CMAKE_COMMAND} -E env DESTDIR=${OUT} ${CMAKE_COMMAND} --install ${BUILD} --prefix /usr
+    RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+    message(FATAL_ERROR "cmake --install failed")
+endif()
+
+foreach(path
+        bin/sheetfind
+        share/applications/${APP_ID}.desktop
+        share/metainfo/${APP_ID}.metainfo.xml
+        share/icons/hicolor/16x16/apps/${APP_ID}.png
+        share/icons/hicolor/32x32/apps/${APP_ID}.png)
+    if(NOT EXISTS ${OUT}/usr/${path})
+        message(FATAL_ERROR "cmake --install did not put /usr/${path} in place")
+    endif()
+endforeach()
+execute_process(COMMAND test -x ${OUT}/usr/bin/sheetfind RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+    message(FATAL_ERROR "/usr/bin/sheetfind is not executable")
+endif()

@@ -1,0 +1,71 @@
+# Compiles res/sheetfind.rc as a Windows build would, then checks the compiled
+# resource twice: its raw bytes, and what windres reads back out of them.
+
+function(fail)
+    message(FATAL_ERROR ${ARGV})
+endfunction()
+
+file(REMOVE_RECURSE ${OUT})
+file(MAKE_DIRECTORY ${OUT})
+# No MinGW compiler is needed: the host's C preprocessor does the same job here.
+execute_process(
+    COMMAND ${WINDRES} --preprocessor=${CPP} --include-dir=${RES}
+            --input=${RES}/sheetfind.rc --output-format=res --output=${OUT}/sheetfind.res
+    RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+    fail("windres could not compile sheetfind.rc")
+endif()
+
+# Strings in a compiled resource are UTF-16LE; each key is followed by its value.
+set(strings
+    ProductName Sheetfind
+    FileVersion 1.00
+    ProductVersion 1.00
+    InternalName Sheetfind
+    OriginalFilename Sheetfind.exe)
+file(READ ${OUT}/sheetfind.res bytes HEX)
+set(from 0)
+foreach(text IN LISTS strings)
+    string(HEX "${text}" ascii)
+    string(REGEX REPLACE "(..)" "\\100" utf16 "${ascii}")
+    string(SUBSTRING "${bytes}" ${from} -1 rest)
+    string(FIND "${rest}" "${utf16}0000" at)
+    if(at EQUAL -1)
+        fail("\"${text}\" is missing from the compiled resource, or out of order")
+    endif()
+    math(EXPR from "${from} + ${at} + 1")
+endforeach()
+
+execute_process(
+    COMMAND ${WINDRES} --input=${OUT}/sheetfind.res --output-format=rc
+    OUTPUT_VARIABLE rc
+    RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+    fail("windres could not read the compiled resource back")
+endif()
+
+string(REGEX MATCHALL "VALUE \"[A-Za-z]+\", \"[^\"]*\"" values "${rc}")
+set(expected
+    "VALUE \"ProductName\", \"Sheetfind\""
+    "VALUE \"FileVersion\", \"1.00\""
+    "VALUE \"ProductVersion\", \"1.00\""
+    "VALUE \"InternalName\", \"Sheetfind\""
+    "VALUE \"OriginalFilename\", \"Sheetfind.exe\"")
+if(NOT values STREQUAL expected)
+    fail("The string table holds\n  ${values}\ninstead of\n  ${expected}")
+endif()
+
+foreach(line
+        "BLOCK \"040904B0\""                     # US English, Unicode
+        "VALUE \"Translation\", 0x409, 1200"
+        " FILEVERSION 1, 0, 0, 0\n"
+        " PRODUCTVERSION 1, 0, 0, 0\n"
+        " FILEOS 0x4\n"                          # VOS__WINDOWS32
+        " FILETYPE 0x1\n"                        # VFT_APP
+        "\"\\040\\040\\020\\000\", 1, 4,"        # a 32 x 32 icon, 16 colours, 4 bits
+        "\"\\020\\020\\020\\000\", 1, 4,")       # a 16 x 16 icon, 16 colours, 4 bits
+    string(FIND "${rc}" "${line}" at)
+    if(at EQUAL -1)
+        fail("The compiled resource lacks ${line}:\n${rc}")
+    endif()
+endforeach()
