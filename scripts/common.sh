@@ -28,4 +28,4 @@ need_packages() {
 }
 
 # What every build needs.
-BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev)
+BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev pkgconf libgeographiclib-dev nlohmann-json3-dev)

@@ -115,6 +115,18 @@ bool LineAnswerer::answer(std::string_view line, std::string& out) const {
 
 BatchResult answerStream(std::FILE* in, std::FILE* out, const LineAnswerer& answerer,
                          BatchOptions options) {
+    return answerStream(
+        in, out,
+        [&answerer](std::string_view line, std::string& answers) {
+            const bool answered = answerer.answer(line, answers);
+            answers += '\n';
+            return answered;
+        },
+        options);
+}
+
+BatchResult answerStream(std::FILE* in, std::FILE* out, const LineHandler& handle,
+                         BatchOptions options) {
     BatchResult result;
     std::string pending; // the start of a line that a block boundary cut
     std::string answers;
@@ -132,10 +144,9 @@ BatchResult answerStream(std::FILE* in, std::FILE* out, const LineAnswerer& answ
             line.remove_suffix(1);
         }
         ++result.lines;
-        if (!answerer.answer(line, answers)) {
+        if (!handle(line, answers)) {
             ++result.failures;
         }
-        answers += '\n';
         if (options.interactive || answers.size() >= kBlockSize) {
             flush();
             if (options.interactive) {

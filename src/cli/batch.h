@@ -3,6 +3,7 @@
 #include "lookup_command.h"
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -36,10 +37,18 @@ struct BatchResult {
     bool writeError = false;
 };
 
-// Answers every line of `in` on `out`, line N for line N, whatever the other lines
-// hold: blank lines, CRLF endings, a last line without a newline, very long lines
-// and bytes that are not UTF-8. Reads and writes in blocks, so memory does not grow
-// with the length of the input.
+// Handles one input line (without its line ending): appends to `out` everything to
+// write for it, newline included, or nothing; returns false when the line failed.
+using LineHandler = std::function<bool(std::string_view line, std::string& out)>;
+
+// Hands every line of `in` to `handle` and writes what it makes on `out`, whatever
+// the other lines hold: blank lines, CRLF endings, a last line without a newline,
+// very long lines and bytes that are not UTF-8. Reads and writes in blocks, so
+// memory does not grow with the length of the input.
+BatchResult answerStream(std::FILE* in, std::FILE* out, const LineHandler& handle,
+                         BatchOptions options = {});
+
+// Answers every line of `in` on `out`, line N for line N.
 BatchResult answerStream(std::FILE* in, std::FILE* out, const LineAnswerer& answerer,
                          BatchOptions options = {});
 
