@@ -81,19 +81,26 @@ bool isNumeric(char ch) {
 }
 
 // Whether a field is meant as degrees-minutes-seconds rather than a decimal number:
-// it has a hemisphere letter or a degree, minute or second mark. An 'e' followed by
-// a digit or a sign is an exponent, not east.
+// it has a hemisphere letter or a degree, minute or second mark, and no other
+// letter ("west" and "nan" are just not numbers). An 'e' followed by a digit or a
+// sign is an exponent, not east.
 bool looksLikeDms(std::string_view text) {
+    bool marked = false;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char ch = text[i];
+        const bool letter = ('a' <= ch && ch <= 'z') || ('A' <= ch && ch <= 'Z');
+        const bool degree = ch == 'd' || ch == 'D';
+        if (letter && !isHemisphere(ch) && !degree) {
+            return false;
+        }
         const bool exponent = (ch == 'e' || ch == 'E') && i + 1 < text.size() &&
                               (isNumeric(text[i + 1]) || text[i + 1] == '+' || text[i + 1] == '-');
-        if ((isHemisphere(ch) && !exponent) || ch == '\'' || ch == '"' || ch == ':' ||
+        if ((letter && !exponent) || ch == '\'' || ch == '"' || ch == ':' ||
             static_cast<unsigned char>(ch) >= 0x80) {
-            return true;
+            marked = true;
         }
     }
-    return false;
+    return marked;
 }
 
 // GeographicLib reads "49:15:0N" and "49°15'N" but not "49 15 0 N": blanks between
