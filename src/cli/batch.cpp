@@ -12,10 +12,6 @@ namespace {
 
 constexpr std::size_t kBlockSize = 64 * 1024;
 
-// No coordinate pair needs more; a longer line is junk (a binary file, a missing
-// newline) and is answered with one error without being held in memory.
-constexpr std::size_t kMaxLineLength = 64 * 1024;
-
 bool isBlank(char ch) {
     return ch == ' ' || ch == '\t';
 }
@@ -120,6 +116,24 @@ bool LineAnswerer::answer(std::string_view line, std::string& out) const {
 
 BatchResult answerStream(std::FILE* in, std::FILE* out, const LineAnswerer& answerer,
                          BatchOptions options) {
+    return answerStream(
+        in, out,
+        [&answerer](const InputLine& line, std::string& answers) {
+            bool answered = false;
+            if (line.tooLong) {
+                answers += "ERROR: ";
+                answers += kLineTooLong;
+            } else {
+                answered = answerer.answer(line.text, answers);
+            }
+            answers += '\n';
+            return answered;
+        },
+        options);
+}
+
+BatchResult answerStream(std::FILE* in, std::FILE* out, const LineHandler& handle,
+                         BatchOptions options) {
     BatchResult result;
     std::string pending;  // the start of a line that a block boundary cut
     bool tooLong = false; // the current line passed the limit: skip to its end
@@ -139,19 +153,13 @@ BatchResult answerStream(std::FILE* in, std::FILE* out, const LineAnswerer& answ
         }
     };
     const auto endLine = [&](std::string_view line) {
-        ++result.lines;
-        if (tooLong) {
-            answers += "ERROR: line too long (the limit is 65536 bytes)";
-            ++result.failures;
-        } else {
-            if (!line.empty() && line.back() == '\r') {
-                line.remove_suffix(1);
-            }
-            if (!answerer.answer(line, answers)) {
-                ++result.failures;
-            }
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
         }
-        answers += '\n';
+        ++result.lines;
+        if (!handle(InputLine{tooLong ? std::string_view() : line, tooLong}, answers)) {
+            ++result.failures;
+        }
         tooLong = false;
         pending.clear();
         if (options.interactive || answers.size() >= kBlockSize) {

@@ -1,6 +1,8 @@
-// sheetfind-cli: the window's lookup without the window, for one point or a file.
+// sheetfind-cli: the window's lookup without the window, for one point or a file,
+// and the whole NTS grid for GIS work through its subcommands.
 
 #include "batch.h"
+#include "subcommands.h"
 
 #include <QString>
 
@@ -20,29 +22,6 @@
 #endif
 
 namespace {
-
-constexpr const char* kUsage = R"(Usage: sheetfind-cli LATITUDE LONGITUDE
-       sheetfind-cli < FILE
-Prints the 1:50 000 NTS map sheet that covers a point, such as 092G06, or an
-empty line when no sheet of the grid covers it (the grid spans 40-80 N and
-48-144 W). West longitudes are negative: -123.1 is a value, not an option.
-
-With no arguments, reads standard input: each line holds a latitude and a
-longitude separated by blanks, a tab, or a comma (where the comma is not the
-decimal separator). Output line N answers input line N with the reference, an
-empty line, or "ERROR: " and the reason.
-
-Numbers are read in the locale of LC_ALL, LC_NUMERIC or LANG, as the window
-reads them; 49.25 is also accepted where the decimal separator is a comma.
-
-Exit status: 0 when every point converted, 1 when any did not, 2 on a usage
-or input/output error.
-
-  sheetfind-cli 49.25 -123.1          prints 092G06
-  printf '49.25 -123.1\n68,-123.1\n' | sheetfind-cli
-
-Options: --help, --version
-)";
 
 int answerOne(std::string_view latitude, std::string_view longitude) {
     const sheetfind::LookupCommand command;
@@ -78,10 +57,21 @@ int answerInput() {
 } // namespace
 
 int main(int argc, char** argv) {
+#ifdef SIGPIPE
+    // A closed pipe (`| head -1`) is reported as EPIPE by the write, and ends the
+    // answering quietly, instead of killing the process.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
     std::vector<std::string_view> args(argv + 1, argv + argc);
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-        std::fputs(kUsage, stdout);
+        const std::string_view usage = sheetfind::cliUsage();
+        std::fwrite(usage.data(), 1, usage.size(), stdout);
         return 0;
+    }
+    if (!args.empty() && sheetfind::isSubcommand(args[0])) {
+        sheetfind::CliStreams streams;
+        streams.interactive = isatty(fileno(stdin)) != 0;
+        return sheetfind::runSubcommand(args, streams);
     }
     if (args.size() == 1 && args[0] == "--version") {
         std::puts("sheetfind-cli 1.00");
@@ -91,10 +81,6 @@ int main(int argc, char** argv) {
         args.erase(args.begin());
     }
     if (args.empty()) {
-#ifdef SIGPIPE
-        // A closed pipe is reported as EPIPE by the write instead of killing us.
-        std::signal(SIGPIPE, SIG_IGN);
-#endif
         return answerInput();
     }
     if (args.size() == 2) {

@@ -3,7 +3,8 @@
 #include <string>
 
 // The National Topographic System (NTS) of Canada, as the desktop lookup uses it:
-// the 1:50 000 map sheet that covers a point.
+// the 1:50 000 map sheet that covers a point. This is locate() of grid.h at
+// Scale::Sheet, limited to the southern and Arctic zones; grid.h has the whole grid.
 //
 // The grid starts at 48° W, 40° N. Series are 8° of longitude by 4° of latitude,
 // numbered by column (counted westward, two digits) and row (counted northward, one

@@ -1,40 +1,14 @@
 // Runs the real sheetfind-cli: lines in, lines out, exit status.
 
-#include <gtest/gtest.h>
+#include "cli_run.h"
 
-#include <QProcess>
-#include <QProcessEnvironment>
-#include <QStringList>
+#include <gtest/gtest.h>
 
 #include <string>
 
 #include <sys/resource.h>
 
 namespace {
-
-struct CliRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-CliRun runCli(const QStringList& arguments, const std::string& input = {},
-              const char* locale = "C.UTF-8") {
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove("LC_ALL");
-    environment.remove("LC_NUMERIC");
-    environment.insert("LANG", locale);
-    process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(SHEETFIND_CLI), arguments);
-    EXPECT_TRUE(process.waitForStarted()) << process.errorString().toStdString();
-    process.write(input.data(), static_cast<qint64>(input.size()));
-    process.closeWriteChannel();
-    EXPECT_TRUE(process.waitForFinished(60'000));
-    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
-    return {process.exitCode(), process.readAllStandardOutput().toStdString(),
-            process.readAllStandardError().toStdString()};
-}
 
 // Runs a shell pipeline in which $CLI names sheetfind-cli.
 CliRun runShell(const char* script) {

@@ -1,0 +1,103 @@
+#pragma once
+
+#include "reference.h"
+
+#include <optional>
+#include <ostream>
+#include <string>
+#include <variant>
+#include <vector>
+
+// The National Topographic System (NTS) of Canada: where each series, map area and
+// sheet lies, and which of them covers a point or a box.
+//
+// Coordinates are decimal degrees, longitude negative west of Greenwich and latitude
+// positive north. Series are numbered by column and row: outside the high Arctic,
+// column 0 starts at 48° W and counts westward in 8° steps to 144° W, and row 0
+// starts at 40° N and counts northward in 4° steps, so series 092 is column 09, row 2.
+// Each series is cut into lettered map areas and each map area into 16 numbered
+// sheets; letters and numbers snake from the south-east corner (west along the
+// southern row, back east along the next). The grid has three zones:
+//
+//   zone         latitude   longitude    series    map areas            sheets
+//   southern     [40, 68)   (-144, -48]  8° x 4°   2° x 1°, A-P (16)    30' x 15'
+//   Arctic       [68, 80)   (-144, -48]  8° x 4°   4° x 1°, A-H (8)     1° x 15'
+//   high Arctic  [80, 84)   (-136, -56]  16° x 4°  8° x 1°, A-H (8)     2° x 15'
+//                [84, 88)   (-120, -56]
+//
+// High-Arctic series are numbered 120, 340, 560, 780, 910 from east to west for 80°
+// to 84° N, and 121, 341, 561, 781 for 84° to 88° N.
+//
+// Edge rule, at every level and in every zone: a point exactly on a meridian belongs
+// to the cell west of it, and a point exactly on a parallel to the cell north of it.
+// So a cell owns its east and south edges: it is west < longitude <= east,
+// south <= latitude < north.
+namespace sheetref {
+
+// The extent of a cell, or a box to cover, in decimal degrees; west is negative.
+struct Bounds {
+    double south = 0;
+    double north = 0;
+    double west = 0;
+    double east = 0;
+
+    bool operator==(const Bounds&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Bounds& bounds);
+
+// The reference of the cell at `scale` that holds the point, or nullopt when no
+// cell of the grid holds it: south of 40° N, north of 88° N, east of 48° W or west of
+// 144° W, in the high-Arctic band outside its series, or a non-finite argument.
+//
+// Example: locate(-123.1, 49.25, Scale::Sheet)->text() == "092G06".
+std::optional<Reference> locate(double longitude, double latitude, Scale scale);
+
+// The extent of a cell; the cell holds exactly the points with
+// west < longitude <= east and south <= latitude < north. Every edge is a multiple of
+// 15' and exact. Example: bounds(092G06) == {49.25, 49.5, -123.5, -123}.
+Bounds bounds(const Reference& reference);
+
+// Every cell at the reference's scale that shares an edge or a corner with it, in
+// reference order. Across 68° N and 80° N cells of different widths meet, so a cell
+// can have more than eight neighbours; at the edges of the grid it has fewer.
+std::vector<Reference> neighbours(const Reference& reference);
+
+// What can be wrong with a box to cover.
+enum class BoxError {
+    NotANumber,     // an edge is NaN or infinite
+    LatitudeRange,  // a south or north edge outside [-90, 90]
+    LongitudeRange, // a west or east edge outside [-180, 180]
+    SouthOfNorth,   // south > north
+    WestOfEast,     // west > east: the box would wrap round the globe
+};
+
+enum class BoxEdge { South, West, North, East };
+
+struct BoxFailure {
+    BoxError error;
+    BoxEdge edge; // the edge at fault; for the two order errors, south or west
+    double value;
+    double other = 0; // for the two order errors, the north or east edge
+
+    bool operator==(const BoxFailure&) const = default;
+};
+
+// One English sentence naming the edge, its value and what was expected.
+std::string describe(const BoxFailure& failure);
+
+// Every cell at `scale` that the box touches, in reference order, across zones.
+//
+// A box touches a cell when they share some area. Box edges are read like cell
+// edges, so an edge that lies exactly on a cell's edge never reaches across it: the
+// bounds of a sheet cover that sheet alone, and a box whose east edge is a sheet's
+// west meridian does not touch that sheet. A box with no height or no width is a
+// line or a point, and touches the cells that own its points by the edge rule:
+// a point box covers exactly what locate gives.
+//
+// Parts of the box outside the grid are ignored, so the largest cover is the whole
+// grid (27 264 sheets) and the result never grows beyond it.
+using CoverResult = std::variant<std::vector<Reference>, BoxFailure>;
+CoverResult cover(const Bounds& box, Scale scale);
+
+} // namespace sheetref

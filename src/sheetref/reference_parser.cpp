@@ -1,0 +1,264 @@
+#include "reference_parser.h"
+
+#include "nts_layout.h"
+
+#include <optional>
+
+namespace sheetref {
+namespace {
+
+constexpr std::size_t kMaxSeriesDigits = 3;
+constexpr std::size_t kMaxSheetDigits = 2;
+// A pasted paragraph should not become a paragraph-long message.
+constexpr std::size_t kShownCharacters = 40;
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD"; // U+FFFD
+constexpr std::string_view kEllipsis = "\xE2\x80\xA6";    // U+2026
+
+bool isBlank(char ch) {
+    return ch == ' ' || ch == '\t';
+}
+
+bool isDigit(char ch) {
+    return '0' <= ch && ch <= '9';
+}
+
+bool isContinuation(char ch) {
+    return (static_cast<unsigned char>(ch) & 0xC0) == 0x80;
+}
+
+// The length of the well-formed UTF-8 sequence at the start of `text`, or 0.
+std::size_t sequenceLength(std::string_view text) {
+    const auto lead = static_cast<unsigned char>(text.front());
+    const std::size_t length = lead < 0x80   ? 1
+                               : lead < 0xC2 ? 0
+                               : lead < 0xE0 ? 2
+                               : lead < 0xF0 ? 3
+                               : lead < 0xF5 ? 4
+                                             : 0;
+    if (length == 0 || length > text.size()) {
+        return 0;
+    }
+    for (std::size_t i = 1; i < length; ++i) {
+        if (!isContinuation(text[i])) {
+            return 0;
+        }
+    }
+    return length;
+}
+
+// The text as it can safely be shown on one line: shortened when long, with control
+// characters and bytes that are not UTF-8 replaced.
+std::string shown(std::string_view text) {
+    std::string result;
+    for (std::size_t characters = 0; !text.empty(); ++characters) {
+        if (characters == kShownCharacters) {
+            result += kEllipsis;
+            break;
+        }
+        const std::size_t length = sequenceLength(text);
+        const auto byte = static_cast<unsigned char>(text.front());
+        if (length == 0 || byte < 0x20 || byte == 0x7F) {
+            result += kReplacement;
+            text.remove_prefix(1);
+        } else {
+            result += text.substr(0, length);
+            text.remove_prefix(length);
+        }
+    }
+    return result;
+}
+
+// 1-based position of the character that starts at byte `at`.
+std::size_t characterPosition(std::string_view text, std::size_t at) {
+    std::size_t position = 1;
+    for (std::size_t i = 0; i < at && i < text.size(); ++i) {
+        position += isContinuation(text[i]) ? 0 : 1;
+    }
+    return position;
+}
+
+// The length of the character at `at` (one byte when it is not UTF-8).
+std::size_t characterLength(std::string_view text, std::size_t at) {
+    const std::size_t length = sequenceLength(text.substr(at));
+    return length == 0 ? 1 : length;
+}
+
+std::string found(const ParseFailure& failure) {
+    if (failure.length == 0) {
+        return "found the end";
+    }
+    return "found \"" + shown(std::string_view(failure.text).substr(failure.at, failure.length)) +
+           "\"";
+}
+
+class Reader {
+public:
+    explicit Reader(std::string_view text) : m_text(text), m_end(text.size()) {
+        while (m_at < m_end && isBlank(m_text[m_at])) {
+            ++m_at;
+        }
+        while (m_end > m_at && isBlank(m_text[m_end - 1])) {
+            --m_end;
+        }
+    }
+
+    ParseResult read() {
+        if (atEnd()) {
+            return fail(ParseError::Empty, 0);
+        }
+        const std::size_t seriesAt = m_at;
+        const std::size_t seriesDigits = digits();
+        if (seriesDigits == 0) {
+            return fail(ParseError::SeriesExpected, characterLength(m_text, m_at));
+        }
+        if (seriesDigits > kMaxSeriesDigits) {
+            return fail(ParseError::SeriesTooLong, seriesDigits);
+        }
+        m_series = value(seriesDigits);
+        const std::optional<Reference> series = Reference::series(m_series);
+        if (!series) {
+            return fail(ParseError::SeriesNotInGrid, seriesDigits);
+        }
+        m_at = seriesAt + seriesDigits;
+        m_readSoFar = series->text();
+
+        bool separated = separator();
+        if (atEnd()) {
+            return separated ? fail(ParseError::LetterExpected, 0) : ParseResult(*series);
+        }
+        const char typed = m_text[m_at];
+        const char letter =
+            'a' <= typed && typed <= 'z' ? static_cast<char>(typed - 'a' + 'A') : typed;
+        if (!('A' <= letter && letter <= 'Z')) {
+            return fail(ParseError::LetterExpected, characterLength(m_text, m_at));
+        }
+        const std::optional<Reference> area = Reference::mapArea(m_series, letter);
+        if (!area) {
+            return fail(ParseError::LetterNotInSeries, 1);
+        }
+        ++m_at;
+        m_readSoFar = area->text();
+
+        separated = separator();
+        if (atEnd()) {
+            return separated ? fail(ParseError::SheetExpected, 0) : ParseResult(*area);
+        }
+        const std::size_t sheetAt = m_at;
+        const std::size_t sheetDigits = digits();
+        if (sheetDigits == 0) {
+            return separated ? fail(ParseError::SheetExpected, characterLength(m_text, m_at))
+                             : fail(ParseError::TrailingText, m_end - m_at);
+        }
+        if (sheetDigits > kMaxSheetDigits) {
+            return fail(ParseError::SheetOutOfRange, sheetDigits);
+        }
+        const std::optional<Reference> sheet =
+            Reference::sheet(m_series, letter, value(sheetDigits));
+        if (!sheet) {
+            return fail(ParseError::SheetOutOfRange, sheetDigits);
+        }
+        m_at = sheetAt + sheetDigits;
+        m_readSoFar = sheet->text();
+        if (!atEnd()) {
+            return fail(ParseError::TrailingText, m_end - m_at);
+        }
+        return *sheet;
+    }
+
+private:
+    bool atEnd() const { return m_at >= m_end; }
+
+    // Counts the digits at the cursor without moving it.
+    std::size_t digits() const {
+        std::size_t count = 0;
+        while (m_at + count < m_end && isDigit(m_text[m_at + count])) {
+            ++count;
+        }
+        return count;
+    }
+
+    // The value of a short run of digits at the cursor, checked for length first.
+    int value(std::size_t count) const {
+        int result = 0;
+        for (std::size_t i = 0; i < count; ++i) {
+            result = result * 10 + (m_text[m_at + i] - '0');
+        }
+        return result;
+    }
+
+    // Skips blanks, one '-' or '/', and blanks; tells whether it skipped anything.
+    bool separator() {
+        const std::size_t start = m_at;
+        const auto skipBlanks = [this] {
+            while (!atEnd() && isBlank(m_text[m_at])) {
+                ++m_at;
+            }
+        };
+        skipBlanks();
+        if (!atEnd() && (m_text[m_at] == '-' || m_text[m_at] == '/')) {
+            ++m_at;
+            skipBlanks();
+        }
+        return m_at != start;
+    }
+
+    ParseFailure fail(ParseError error, std::size_t length) const {
+        return ParseFailure{error,    std::string(m_text), std::min(m_at, m_text.size()), length,
+                            m_series, m_readSoFar};
+    }
+
+    std::string_view m_text;
+    std::size_t m_at = 0;
+    std::size_t m_end;
+    int m_series = -1;
+    std::string m_readSoFar;
+};
+
+} // namespace
+
+std::string describe(const ParseFailure& failure) {
+    const std::string_view text(failure.text);
+    const std::string head = "reference \"" + shown(text) + "\": ";
+    const std::string where =
+        " at character " + std::to_string(characterPosition(text, failure.at));
+    const std::string part =
+        "\"" + shown(text.substr(std::min(failure.at, text.size()), failure.length)) + "\"";
+    switch (failure.error) {
+    case ParseError::Empty:
+        return head + "nothing to read; expected a series such as 92, a map area such as 92G "
+                      "or a sheet such as 92G6";
+    case ParseError::SeriesExpected:
+        return head + "expected a series number of 1 to 3 digits" + where + ", " + found(failure);
+    case ParseError::SeriesTooLong:
+        return head + "series " + part + where + " has " + std::to_string(failure.length) +
+               " digits; expected 1 to 3";
+    case ParseError::SeriesNotInGrid:
+        return head + "series " + part + where +
+               " is not in the grid; expected 0 to 119, or a high-Arctic series 120, 121, 340, "
+               "341, 560, 561, 780, 781 or 910";
+    case ParseError::LetterExpected:
+        return head + "expected a map-area letter after series " + failure.readSoFar + where +
+               ", " + found(failure);
+    case ParseError::LetterNotInSeries: {
+        const layout::Zone* zone = layout::findSeries(failure.series).zone;
+        const auto last = static_cast<char>('A' + zone->letters.size() - 1);
+        return head + "map-area letter " + part + where + " is not in " + std::string(zone->name) +
+               " series " + Reference::series(failure.series)->text() + "; expected A to " + last;
+    }
+    case ParseError::SheetExpected:
+        return head + "expected a sheet number 1 to 16 after " + failure.readSoFar + where + ", " +
+               found(failure);
+    case ParseError::SheetOutOfRange:
+        return head + "sheet number " + part + where + " is not in 1 to 16";
+    case ParseError::TrailingText:
+        return head + "unexpected " + part + where + " after " + failure.readSoFar +
+               "; expected the end";
+    }
+    return head;
+}
+
+ParseResult parseReference(std::string_view text) {
+    return Reader(text).read();
+}
+
+} // namespace sheetref

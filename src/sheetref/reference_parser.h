@@ -1,0 +1,53 @@
+#pragma once
+
+#include "reference.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <variant>
+
+namespace sheetref {
+
+// What can be wrong with a written reference.
+enum class ParseError {
+    Empty,             // nothing but blanks
+    SeriesExpected,    // it does not start with a digit
+    SeriesTooLong,     // more than three digits
+    SeriesNotInGrid,   // e.g. 911 or 125
+    LetterExpected,    // something other than a letter where the map area goes
+    LetterNotInSeries, // I-P in an Arctic or high-Arctic series, or Q-Z anywhere
+    SheetExpected,     // a separator after the letter, then no sheet number
+    SheetOutOfRange,   // 0, 17, or three digits and more
+    TrailingText,      // anything after a complete reference
+};
+
+struct ParseFailure {
+    ParseError error;
+    std::string text;       // the whole reference as written
+    std::size_t at = 0;     // byte offset of the offending part in `text`
+    std::size_t length = 0; // its length in bytes; 0 at the end of the text
+    int series = -1;        // the series read so far, when there is one
+    std::string readSoFar;  // canonical text of what was read before, when there is one
+
+    bool operator==(const ParseFailure&) const = default;
+};
+
+// One English sentence: the reference, what is wrong, where (as a 1-based character
+// position), and what was expected, e.g.
+//   reference "27K06": map-area letter "K" at character 3 is not in Arctic series 027;
+//   expected A to H
+std::string describe(const ParseFailure& failure);
+
+using ParseResult = std::variant<Reference, ParseFailure>;
+
+// Reads a reference the way people write them: "092G06", "92G6", "92g6", "92 G/6",
+// "092G/06", "92-G-6", "021 O07" are all sheet 092G06 or alike; "82O" is a map area
+// and "92" a series; "340 D15" is a high-Arctic sheet.
+//
+// Accepted: blanks around the text; a series of one to three digits; then
+// optionally a map-area letter in either case; then optionally a sheet number of one
+// or two digits. Between the parts there may be blanks, a '-' or a '/', or both.
+ParseResult parseReference(std::string_view text);
+
+} // namespace sheetref

@@ -1,0 +1,250 @@
+// Runs the real sheetfind-cli subcommands: arguments and lines in, lines or GeoJSON
+// out, exit status. GeoJSON is read back with a JSON parser.
+
+#include "cli_run.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <set>
+#include <string>
+
+namespace {
+
+struct Case {
+    const char* name;
+    QStringList arguments;
+    std::string input;
+    std::string out;
+    int exitCode;
+    std::string err = "";
+};
+
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class Subcommands : public testing::TestWithParam<Case> {};
+
+TEST_P(Subcommands, AnswerAsDocumented) {
+    const Case& c = GetParam();
+    const CliRun run = runCli(c.arguments, c.input);
+    EXPECT_EQ(run.out, c.out);
+    EXPECT_EQ(run.exitCode, c.exitCode);
+    EXPECT_EQ(run.err, c.err);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Locate, Subcommands,
+    testing::Values(
+        Case{"BarbeauPeak", {"locate", "81.9147", "-75.0092"}, "", "340D15\n", 0},
+        Case{"AtEachScale", {"locate", "--scale", "250k", "82.4", "-76.75"}, "", "340E\n", 0},
+        Case{"ScaleWithEquals", {"locate", "--scale=1m", "69.3514", "-124.0694"}, "", "097\n", 0},
+        Case{"OutsideTheGrid", {"locate", "85", "-125"}, "", "\n", 0},
+        Case{"DmsInOneArgument", {"locate", "49°15'N 123°06'W"}, "", "092G06\n", 0},
+        Case{"DmsHemispheresSwapped", {"locate", "123°06'W", "49°15'N"}, "", "092G06\n", 0},
+        Case{"BadNumber",
+             {"locate", "49.25", "west"},
+             "",
+             "",
+             1,
+             "sheetfind-cli: Type mismatch: the longitude \"west\" is not a number; expected "
+             "decimal degrees such as -123.1\n"},
+        Case{"StandardInputLineForLine",
+             {"locate"},
+             "49.25 -123.1\n85 -100\nabc 1\n49 15 0 N, 123 6 0 W\n49 15 N 123 6 W\n"
+             "N49:15 W123:6\n30 -100\n49N 50N\n",
+             "092G06\n561C03\nERROR: Type mismatch: the latitude \"abc\" is not a number; "
+             "expected decimal degrees such as 49.25\n092G06\n092G06\n092G06\n\n"
+             "ERROR: both fields are latitudes (N or S); expected one latitude and one "
+             "longitude\n",
+             1},
+        Case{"StandardInputSkipsOverlongLines",
+             {"locate", "--scale", "250k"},
+             "49.25 -123.1\n" + std::string(70'000, '7') + "\n85 -100\n",
+             "092G\nERROR: line too long (the limit is 65536 bytes)\n561C\n",
+             1},
+        Case{"TooManyArguments",
+             {"locate", "1", "2", "3"},
+             "",
+             "",
+             2,
+             "sheetfind-cli: locate expects a latitude and a longitude, or none to read standard "
+             "input; got 3 arguments\nTry 'sheetfind-cli --help'.\n"},
+        Case{"UnknownScale",
+             {"locate", "--scale", "100k", "49", "-123"},
+             "",
+             "",
+             2,
+             "sheetfind-cli: unknown scale \"100k\"; expected 1m, 250k or 50k\nTry "
+             "'sheetfind-cli --help'.\n"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+INSTANTIATE_TEST_SUITE_P(
+    Bounds, Subcommands,
+    testing::Values(
+        Case{"References",
+             {"bounds", "92G6", "340 d15", "82O", "92"},
+             "",
+             "092G06\t49.25\t-123.5\t49.5\t-123\n340D15\t81.75\t-76\t82\t-74\n"
+             "082O\t51\t-116\t52\t-114\n092\t48\t-128\t52\t-120\n",
+             0},
+        Case{"BadReferenceInPlace",
+             {"bounds", "92G6", "27K06", "910"},
+             "",
+             "092G06\t49.25\t-123.5\t49.5\t-123\nERROR: reference \"27K06\": map-area letter \"K\" "
+             "at character 3 is not in Arctic series 027; expected A to H\n"
+             "910\t80\t-136\t84\t-120\n",
+             1},
+        Case{"StandardInput",
+             {"bounds"},
+             "021-H-01\r\n\n911\n1N10",
+             "021H01\t45\t-64.5\t45.25\t-64\nERROR: reference \"\": nothing to read; expected a "
+             "series such as 92, a map area such as 92G or a sheet such as 92G6\nERROR: reference "
+             "\"911\": series \"911\" at character 1 is not in the grid; expected 0 to 119, or a "
+             "high-Arctic series 120, 121, 340, 341, 560, 561, 780, 781 or 910\n"
+             "001N10\t47.5\t-53\t47.75\t-52.5\n",
+             1}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+INSTANTIATE_TEST_SUITE_P(
+    NeighboursAndCover, Subcommands,
+    testing::Values(
+        Case{"Neighbours",
+             {"neighbours", "92g6"},
+             "",
+             "092G02\n092G03\n092G04\n092G05\n092G07\n092G10\n092G11\n092G12\n",
+             0},
+        Case{"NeighboursOfABadReference",
+             {"neighbours", "92G17"},
+             "",
+             "",
+             1,
+             "sheetfind-cli: reference \"92G17\": sheet number \"17\" at character 4 is not in 1 "
+             "to 16\n"},
+        Case{"Cover",
+             {"cover", "--scale", "250k", "49", "-124", "50.5", "-121"},
+             "",
+             "092G\n092H\n092I\n092J\n",
+             0},
+        Case{"CoverExactBounds", {"cover", "49.25", "-123.5", "49.5", "-123"}, "", "092G06\n", 0},
+        Case{"CoverAcrossZones",
+             {"cover", "--scale", "1m", "79", "-90", "81", "-89"},
+             "",
+             "059\n560\n",
+             0},
+        Case{"CoverReadsTheLocale",
+             {"cover", "49,25", "-123,5", "49,5", "-123"},
+             "",
+             "",
+             1,
+             "sheetfind-cli: Type mismatch: the south edge \"49,25\" is not a number; expected "
+             "decimal degrees such as 49.25\n"},
+        Case{"CoverSwappedEdges",
+             {"cover", "-123", "49", "-122", "50"},
+             "",
+             "",
+             1,
+             "sheetfind-cli: the south edge -123 is not a latitude; expected -90 to 90 (the box "
+             "is SOUTH WEST NORTH EAST)\n"},
+        Case{"CoverNeedsFourEdges",
+             {"cover", "49", "-124", "50"},
+             "",
+             "",
+             2,
+             "sheetfind-cli: cover expects SOUTH WEST NORTH EAST; got 3 arguments\nTry "
+             "'sheetfind-cli --help'.\n"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST(SubcommandHelp, DocumentsEverySubcommandWithExamples) {
+    const CliRun run = runCli({"--help"});
+    EXPECT_EQ(run.exitCode, 0);
+    for (const char* text :
+         {"Usage: sheetfind-cli LATITUDE LONGITUDE", "sheetfind-cli locate", "sheetfind-cli bounds",
+          "sheetfind-cli neighbours", "sheetfind-cli cover", "--format geojson", "QGIS"}) {
+        EXPECT_NE(run.out.find(text), std::string::npos) << text;
+    }
+    EXPECT_EQ(runCli({"cover", "--help"}).out, run.out);
+}
+
+TEST(SubcommandTheBareFormIsUnchanged, HighArcticPointsStillHaveNoCaption) {
+    EXPECT_EQ(runCli({"81.9147", "-75.0092"}).out, "\n");
+}
+
+// Reads a FeatureCollection and checks what RFC 7946 and QGIS need of it.
+std::set<std::string> checkedFeatures(const std::string& text, const std::string& scale) {
+    const nlohmann::json json = nlohmann::json::parse(text);
+    EXPECT_EQ(json.at("type"), "FeatureCollection");
+    std::set<std::string> references;
+    for (const nlohmann::json& feature : json.at("features")) {
+        EXPECT_EQ(feature.at("type"), "Feature");
+        EXPECT_EQ(feature.at("properties").at("scale"), scale);
+        const nlohmann::json& geometry = feature.at("geometry");
+        EXPECT_EQ(geometry.at("type"), "Polygon");
+        const nlohmann::json& ring = geometry.at("coordinates").at(0);
+        EXPECT_EQ(ring.size(), 5u);
+        EXPECT_EQ(ring.front(), ring.back());
+        double twiceArea = 0; // the shoelace formula: positive when counterclockwise
+        for (std::size_t i = 0; i + 1 < ring.size(); ++i) {
+            const double x0 = ring[i][0], y0 = ring[i][1], x1 = ring[i + 1][0], y1 = ring[i + 1][1];
+            twiceArea += x0 * y1 - x1 * y0;
+            EXPECT_TRUE(-144 <= x0 && x0 <= -48) << "longitude first: " << ring[i];
+            EXPECT_TRUE(40 <= y0 && y0 <= 88) << ring[i];
+        }
+        EXPECT_GT(twiceArea, 0) << feature.dump();
+        references.insert(feature.at("properties").at("reference").get<std::string>());
+    }
+    return references;
+}
+
+TEST(SubcommandGeoJson, CoverIsAFeatureCollectionOfPolygons) {
+    const CliRun run = runCli({"cover", "--format", "geojson", "49", "-124", "49.5", "-123"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(checkedFeatures(run.out, "1:50000"),
+              (std::set<std::string>{"092G03", "092G04", "092G05", "092G06"}));
+    const nlohmann::json json = nlohmann::json::parse(run.out);
+    EXPECT_EQ(
+        json["features"][0]["geometry"]["coordinates"],
+        nlohmann::json::parse("[[[-123.5,49],[-123,49],[-123,49.25],[-123.5,49.25],[-123.5,49]]]"));
+}
+
+TEST(SubcommandGeoJson, LocateCollectsEachSheetOnceAndReportsBadLinesOnStandardError) {
+    const CliRun run = runCli({"locate", "--format=geojson", "--scale", "250k"},
+                              "81.9147 -75.0092\nx y\n82.4 -76.75\n81.9 -75.5\n30 -100\n");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(checkedFeatures(run.out, "1:250000"), (std::set<std::string>{"340D", "340E"}));
+    EXPECT_EQ(nlohmann::json::parse(run.out)["features"].size(), 2u);
+    EXPECT_EQ(run.err, "sheetfind-cli: line 2: Type mismatch: the latitude \"x\" is not a number; "
+                       "expected decimal degrees such as 49.25\n");
+}
+
+TEST(SubcommandGeoJson, BoundsAndNeighbours) {
+    const CliRun bounds = runCli({"bounds", "--format", "geojson", "340", "92G6", "92"});
+    EXPECT_EQ(bounds.exitCode, 0);
+    const nlohmann::json json = nlohmann::json::parse(bounds.out);
+    ASSERT_EQ(json["features"].size(), 3u);
+    EXPECT_EQ(json["features"][1]["properties"],
+              nlohmann::json::parse(R"({"reference": "092G06", "scale": "1:50000"})"));
+    EXPECT_EQ(
+        checkedFeatures(runCli({"neighbours", "--format", "geojson", "079"}).out, "1:1000000"),
+        (std::set<std::string>{"068", "069", "078", "088", "089", "560", "780"}));
+}
+
+TEST(SubcommandGeoJson, NothingFoundIsAnEmptyCollection) {
+    const CliRun run = runCli({"cover", "--format", "geojson", "30", "-100", "35", "-90"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(nlohmann::json::parse(run.out),
+              nlohmann::json::parse(R"({"type": "FeatureCollection", "features": []})"));
+}
+
+TEST(SubcommandLimits, TheWholeGridIsTheLargestCover) {
+    const CliRun run = runCli({"cover", "-90", "-180", "90", "180"});
+    EXPECT_EQ(run.exitCode, 0);
+    std::size_t lines = 0;
+    for (const char ch : run.out) {
+        lines += ch == '\n' ? 1 : 0;
+    }
+    EXPECT_EQ(lines, 27'264u);
+}
+
+} // namespace
