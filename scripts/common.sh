@@ -28,12 +28,8 @@ need_packages() {
 }
 
 # What every build needs.
-<<<<<<< HEAD
-BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev)
+BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev pkgconf libgeographiclib-dev nlohmann-json3-dev)
 
 # What the window needs at run time: Liberation Sans stands in for the result
 # label's MS Sans Serif.
 WINDOW_PACKAGES=(fonts-liberation)
-=======
-BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev pkgconf libgeographiclib-dev nlohmann-json3-dev)
->>>>>>> gis
