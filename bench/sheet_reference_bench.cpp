@@ -1,6 +1,7 @@
 // Cost of one sheetfindGrid call, on points spread over the whole band so that
 // branch prediction cannot learn a single answer.
 
+#include "grid.h"
 #include "sheet_reference.h"
 
 #include <benchmark/benchmark.h>
@@ -41,7 +42,23 @@ void BM_SheetfindGridOnePoint(benchmark::State& state) {
     run(state, {{-123.1, 49.25}});
 }
 
+// locate over the whole grid, the high Arctic included, at each scale.
+void BM_Locate(benchmark::State& state) {
+    const auto scale = static_cast<sheetref::Scale>(state.range(0));
+    const auto where = points(40.0, 88.0);
+    std::size_t i = 0;
+    for (auto _ : state) {
+        const auto& [longitude, latitude] = where[i++ % where.size()];
+        benchmark::DoNotOptimize(sheetref::locate(longitude, latitude, scale));
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
 BENCHMARK(BM_SheetfindGridWholeBand);
+BENCHMARK(BM_Locate)
+    ->Arg(static_cast<int>(sheetref::Scale::Series))
+    ->Arg(static_cast<int>(sheetref::Scale::MapArea))
+    ->Arg(static_cast<int>(sheetref::Scale::Sheet));
 BENCHMARK(BM_SheetfindGridOutsideTheBand);
 BENCHMARK(BM_SheetfindGridOnePoint);
 
