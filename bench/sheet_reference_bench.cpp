@@ -43,8 +43,7 @@ void BM_SheetfindGridOnePoint(benchmark::State& state) {
 }
 
 // locate over the whole grid, the high Arctic included, at each scale.
-void BM_Locate(benchmark::State& state) {
-    const auto scale = static_cast<sheetref::Scale>(state.range(0));
+void BM_Locate(benchmark::State& state, sheetref::Scale scale) {
     const auto where = points(40.0, 88.0);
     std::size_t i = 0;
     for (auto _ : state) {
@@ -55,10 +54,9 @@ void BM_Locate(benchmark::State& state) {
 }
 
 BENCHMARK(BM_SheetfindGridWholeBand);
-BENCHMARK(BM_Locate)
-    ->Arg(static_cast<int>(sheetref::Scale::Series))
-    ->Arg(static_cast<int>(sheetref::Scale::MapArea))
-    ->Arg(static_cast<int>(sheetref::Scale::Sheet));
+BENCHMARK_CAPTURE(BM_Locate, series, sheetref::Scale::Series);
+BENCHMARK_CAPTURE(BM_Locate, map_area, sheetref::Scale::MapArea);
+BENCHMARK_CAPTURE(BM_Locate, sheet, sheetref::Scale::Sheet);
 BENCHMARK(BM_SheetfindGridOutsideTheBand);
 BENCHMARK(BM_SheetfindGridOnePoint);
 

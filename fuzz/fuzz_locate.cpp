@@ -1,6 +1,7 @@
 // locate and bounds on any two doubles at any scale: a located point lies inside its
 // cell's bounds, and the cell's neighbours all name it back as a neighbour.
 
+#include "fuzz_check.h"
 #include "grid.h"
 
 #include <algorithm>
@@ -8,16 +9,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-
-namespace {
-
-void check(bool ok) {
-    if (!ok) {
-        std::abort();
-    }
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     double coordinates[2];

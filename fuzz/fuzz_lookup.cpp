@@ -1,6 +1,7 @@
 // Two typed texts in, under the C, fr_CA and de_DE locales. The first byte picks the
 // locale; the rest is split at the first newline into the latitude and longitude.
 
+#include "fuzz_check.h"
 #include "lookup_command.h"
 #include "number_reader.h"
 #include "sheet_reference.h"
@@ -15,12 +16,6 @@
 #include <string_view>
 
 namespace {
-
-void check(bool ok) {
-    if (!ok) {
-        std::abort();
-    }
-}
 
 // A text either fails with one of the two errors or reads as a finite number, and
 // the quick and general conversions agree to the bit.

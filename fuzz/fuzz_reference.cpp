@@ -2,6 +2,7 @@
 // form, which parses again to the same reference; one that does not gets an error
 // that points inside the text.
 
+#include "fuzz_check.h"
 #include "grid.h"
 #include "reference_parser.h"
 
@@ -9,16 +10,6 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
-
-namespace {
-
-void check(bool ok) {
-    if (!ok) {
-        std::abort();
-    }
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);

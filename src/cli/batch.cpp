@@ -1,5 +1,7 @@
 #include "batch.h"
 
+#include "blanks.h"
+
 #include <QVarLengthArray>
 
 #include <algorithm>
@@ -11,20 +13,6 @@ namespace sheetfind {
 namespace {
 
 constexpr std::size_t kBlockSize = 64 * 1024;
-
-bool isBlank(char ch) {
-    return ch == ' ' || ch == '\t';
-}
-
-std::string_view trimBlanks(std::string_view text) {
-    while (!text.empty() && isBlank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && isBlank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
 
 // Calls `use` with the field as UTF-16. Plain ASCII, nearly every field of a batch
 // file, is widened on the stack; anything else is decoded, bad bytes becoming

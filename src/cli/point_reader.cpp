@@ -1,5 +1,7 @@
 #include "point_reader.h"
 
+#include "blanks.h"
+
 #include "lookup_command.h"
 
 #include <GeographicLib/Constants.hpp>
@@ -14,23 +16,6 @@
 
 namespace sheetfind {
 namespace {
-
-// A pasted paragraph should not become a paragraph-long message.
-constexpr qsizetype kShownTextLength = 40;
-
-bool isBlank(char ch) {
-    return ch == ' ' || ch == '\t';
-}
-
-std::string_view trimBlanks(std::string_view text) {
-    while (!text.empty() && isBlank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && isBlank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
 
 std::vector<std::string_view> splitAt(std::string_view text, char separator) {
     std::vector<std::string_view> fields;
@@ -146,19 +131,6 @@ splitByHemisphere(std::string_view line) {
     return std::nullopt;
 }
 
-QString shown(std::string_view bytes) {
-    QString text = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    if (text.size() > kShownTextLength) {
-        text = text.first(kShownTextLength) + QStringLiteral("…");
-    }
-    for (QChar& ch : text) {
-        if (ch.category() == QChar::Other_Control) {
-            ch = QChar::ReplacementCharacter;
-        }
-    }
-    return text;
-}
-
 enum class Hemisphere { None, Latitude, Longitude };
 
 struct Field {
@@ -194,7 +166,9 @@ FieldResult readField(const NumberReader& reader, std::string_view text, Box box
     }
     return QStringLiteral("Type mismatch: the %1 \"%2\" is not degrees-minutes-seconds (%3); "
                           "expected such as %4")
-        .arg(boxName(box), shown(text), QString::fromStdString(problem),
+        .arg(boxName(box),
+             shownText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()))),
+             QString::fromStdString(problem),
              box == Box::Latitude ? QStringLiteral("49°15'N or 49 15 0 N")
                                   : QStringLiteral("123°06'W or 123 6 0 W"))
         .toStdString();

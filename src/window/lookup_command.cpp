@@ -3,14 +3,10 @@
 #include "sheet_reference.h"
 
 namespace sheetfind {
-namespace {
 
-// A pasted megabyte should not become a megabyte-long message.
-constexpr qsizetype kShownTextLength = 40;
-
-// The text as it can safely be shown on one line: shortened when long, and with
-// control characters (a NUL, a stray carriage return) replaced.
-QString shown(const QString& text) {
+QString shownText(const QString& text) {
+    // A pasted megabyte should not become a megabyte-long message.
+    constexpr qsizetype kShownTextLength = 40;
     QString result =
         text.size() <= kShownTextLength ? text : text.first(kShownTextLength) + QStringLiteral("…");
     for (QChar& ch : result) {
@@ -20,8 +16,6 @@ QString shown(const QString& text) {
     }
     return result;
 }
-
-} // namespace
 
 QString errorName(ConversionError error) {
     switch (error) {
@@ -43,7 +37,8 @@ QString describe(const LookupFailure& failure, const QLocale& locale) {
                                 ? QStringLiteral("is too large for a number")
                                 : QStringLiteral("is not a number");
     return QStringLiteral("%1: the %2 \"%3\" %4; expected decimal degrees such as %5")
-        .arg(errorName(failure.error), boxName(failure.box), shown(failure.text), problem, example);
+        .arg(errorName(failure.error), boxName(failure.box), shownText(failure.text), problem,
+             example);
 }
 
 LookupCommand::LookupCommand(const QLocale& locale) : m_reader(locale) {}

@@ -26,6 +26,9 @@ struct LookupFailure {
 QString errorName(ConversionError error);
 // "latitude" or "longitude".
 QString boxName(Box box);
+// The typed text as it can safely be quoted in a one-line message: shortened to 40
+// characters, and with control characters (a NUL, a stray carriage return) replaced.
+QString shownText(const QString& text);
 // One English sentence naming the error, the box, the text (shortened when long)
 // and what was expected, e.g.
 //   Type mismatch: the latitude "49°15'N" is not a number; expected decimal degrees such as 49.25
