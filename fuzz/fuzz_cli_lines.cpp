@@ -2,6 +2,7 @@
 // each an empty line, a reference or an ERROR line.
 
 #include "batch.h"
+#include "fuzz_check.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -33,19 +34,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text(output, outputSize);
     for (std::size_t start = 0; start < text.size();) {
         const std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) {
-            std::abort(); // every answer ends with a newline
-        }
+        check(end != std::string_view::npos); // every answer ends with a newline
         const std::string_view answer = text.substr(start, end - start);
-        if (!(answer.empty() || answer.size() == 6 || answer.starts_with("ERROR: "))) {
-            std::abort();
-        }
+        check(answer.empty() || answer.size() == 6 || answer.starts_with("ERROR: "));
         ++answers;
         start = end + 1;
     }
-    if (answers != lines || result.lines != lines || result.readError || result.writeError) {
-        std::abort();
-    }
+    check(answers == lines && result.lines == lines && !result.readError && !result.writeError);
     std::free(output);
     return 0;
 }
