@@ -48,7 +48,8 @@ void BM_Locate(benchmark::State& state, sheetref::Scale scale) {
     std::size_t i = 0;
     for (auto _ : state) {
         const auto& [longitude, latitude] = where[i++ % where.size()];
-        benchmark::DoNotOptimize(sheetref::locate(longitude, latitude, scale));
+        benchmark::DoNotOptimize(
+            sheetref::locate({.latitude = latitude, .longitude = longitude}, scale));
     }
     state.SetItemsProcessed(state.iterations());
 }

@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         latitude = 40.0 + std::fmod(std::fabs(latitude), 48.0);
     }
 
-    const auto reference = sheetref::locate(longitude, latitude, scale);
+    const auto reference = sheetref::locate({.latitude = latitude, .longitude = longitude}, scale);
     if (!reference) {
         return 0;
     }

@@ -28,6 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The cell exists: the point just inside its south-east corner locates back to it.
     const sheetref::Bounds box = sheetref::bounds(reference);
-    check(sheetref::locate(box.east, box.south, reference.scale()) == reference);
+    check(sheetref::locate({.latitude = box.south, .longitude = box.east}, reference.scale()) ==
+          reference);
     return 0;
 }

@@ -339,7 +339,7 @@ int locate(const Options& options, const CliStreams& streams) {
             return *error;
         }
         const GeoPoint& p = std::get<GeoPoint>(point);
-        return sheetref::locate(p.longitude, p.latitude, scale);
+        return sheetref::locate({.latitude = p.latitude, .longitude = p.longitude}, scale);
     };
     Runner runner(streams, options.format);
     if (options.operands.empty()) {

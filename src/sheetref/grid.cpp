@@ -103,7 +103,8 @@ std::vector<Reference> cellsIn(const Bounds& box, Scale scale, Reach reach) {
                 // its corner west of 120° W north of 84° N, where there is no series.
                 const double longitude = zone->east - (column + kCentre) * lattice.width;
                 const double latitude = zone->south + (row + kCentre) * lattice.height;
-                if (const std::optional<Reference> reference = locate(longitude, latitude, scale)) {
+                if (const std::optional<Reference> reference =
+                        locate({.latitude = latitude, .longitude = longitude}, scale)) {
                     found.push_back(*reference);
                 }
             }
@@ -165,7 +166,14 @@ std::ostream& operator<<(std::ostream& out, const Bounds& bounds) {
                << ", west " << number(bounds.west) << ", east " << number(bounds.east) << "}";
 }
 
-std::optional<Reference> locate(double longitude, double latitude, Scale scale) {
+std::ostream& operator<<(std::ostream& out, const LatLon& point) {
+    return out << "{latitude " << number(point.latitude) << ", longitude "
+               << number(point.longitude) << "}";
+}
+
+std::optional<Reference> locate(LatLon point, Scale scale) {
+    const double latitude = point.latitude;
+    const double longitude = point.longitude;
     const Zone* zone = layout::zoneAt(latitude);
     if (zone == nullptr) {
         return std::nullopt;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "lat_lon.h"
 #include "reference.h"
 
 #include <optional>
@@ -50,8 +51,8 @@ std::ostream& operator<<(std::ostream& out, const Bounds& bounds);
 // cell of the grid holds it: south of 40° N, north of 88° N, east of 48° W or west of
 // 144° W, in the high-Arctic band outside its series, or a non-finite argument.
 //
-// Example: locate(-123.1, 49.25, Scale::Sheet)->text() == "092G06".
-std::optional<Reference> locate(double longitude, double latitude, Scale scale);
+// Example: locate({.latitude = 49.25, .longitude = -123.1}, Scale::Sheet)->text() == "092G06".
+std::optional<Reference> locate(LatLon point, Scale scale);
 
 // The extent of a cell; the cell holds exactly the points with
 // west < longitude <= east and south <= latitude < north. Every edge is a multiple of

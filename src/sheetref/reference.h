@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "lat_lon.h"
+
 namespace sheetref {
 
 // The three scales of the NTS: a series is cut into map areas, a map area into sheets.
@@ -60,7 +62,7 @@ private:
 
     // locate() names cells straight from the grid's tables, which only hold names
     // that exist; it skips the factories' checks because the window's lookup is hot.
-    friend std::optional<Reference> locate(double longitude, double latitude, Scale scale);
+    friend std::optional<Reference> locate(LatLon point, Scale scale);
 
     // Declared in this order so that the defaulted comparison orders as documented.
     Scale m_scale;

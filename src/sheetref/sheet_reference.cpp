@@ -13,7 +13,8 @@ std::string sheetfindGrid(double longitude, double latitude) {
     if (!(layout::kWesternLimit < longitude && longitude <= layout::kOriginLongitude)) {
         return {};
     }
-    const std::optional<Reference> sheet = locate(longitude, latitude, Scale::Sheet);
+    const std::optional<Reference> sheet =
+        locate({.latitude = latitude, .longitude = longitude}, Scale::Sheet);
     return sheet ? sheet->text() : std::string();
 }
 

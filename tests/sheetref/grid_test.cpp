@@ -23,7 +23,7 @@ constexpr Scale kScales[] = {Scale::Series, Scale::MapArea, Scale::Sheet};
 const double kInf = std::numeric_limits<double>::infinity();
 
 std::string located(double latitude, double longitude, Scale scale = Scale::Sheet) {
-    const auto reference = sheetref::locate(longitude, latitude, scale);
+    const auto reference = sheetref::locate({.latitude = latitude, .longitude = longitude}, scale);
     return reference ? reference->text() : "";
 }
 
@@ -190,7 +190,8 @@ TEST(OutsideTheGrid, HasNoReferenceAtAnyScale) {
     };
     for (const auto& [latitude, longitude] : outside) {
         for (const Scale scale : kScales) {
-            EXPECT_FALSE(sheetref::locate(longitude, latitude, scale).has_value())
+            EXPECT_FALSE(
+                sheetref::locate({.latitude = latitude, .longitude = longitude}, scale).has_value())
                 << latitude << ", " << longitude << " at " << scale;
         }
     }
@@ -244,7 +245,8 @@ TEST(WholeGrid, HasEveryCellOnceAndNothingElse) {
             area += (b.north - b.south) * (b.east - b.west);
             const double midLatitude = (b.south + b.north) / 2;
             const double midLongitude = (b.west + b.east) / 2;
-            ASSERT_EQ(sheetref::locate(midLongitude, midLatitude, scale), r);
+            ASSERT_EQ(sheetref::locate({.latitude = midLatitude, .longitude = midLongitude}, scale),
+                      r);
             ASSERT_EQ(r.scale(), scale);
         }
         // 40°-80° by 96°, 80°-84° by 80°, 84°-88° by 64°.
@@ -294,7 +296,8 @@ TEST(RandomPoints, RoundTripThroughBoundsTextAndNeighbours) {
                 longitude = std::round(longitude * 2) / 2;
             }
             for (const Scale scale : kScales) {
-                const auto found = sheetref::locate(longitude, latitude, scale);
+                const auto found =
+                    sheetref::locate({.latitude = latitude, .longitude = longitude}, scale);
                 if (!found) {
                     continue;
                 }
@@ -306,7 +309,9 @@ TEST(RandomPoints, RoundTripThroughBoundsTextAndNeighbours) {
                 ASSERT_EQ(parsed(r.text()), r);
                 for (const Scale coarser : kScales) {
                     if (coarser < scale) {
-                        ASSERT_EQ(sheetref::locate(longitude, latitude, coarser), r.at(coarser));
+                        ASSERT_EQ(sheetref::locate({.latitude = latitude, .longitude = longitude},
+                                                   coarser),
+                                  r.at(coarser));
                         ASSERT_TRUE(within(b, sheetref::bounds(r.at(coarser))));
                     }
                 }
