@@ -4,9 +4,9 @@
 
 namespace sheetfind {
 
-void showFailureMessageBox(QWidget* parent, const LookupFailure& failure, const QLocale& locale) {
+void showFailureMessageBox(QWidget* parent, const InputFailure& failure) {
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Sheetfind Reference"),
-                    describe(failure, locale), QMessageBox::Ok, parent);
+                    QString::fromStdString(describe(failure)), QMessageBox::Ok, parent);
     box.setTextFormat(Qt::PlainText);
     box.exec();
 }

@@ -1,8 +1,6 @@
 #pragma once
 
-#include "lookup_command.h"
-
-#include <QLocale>
+#include "input_error.h"
 
 class QWidget;
 
@@ -12,6 +10,6 @@ namespace sheetfind {
 // returns when the user closes it. The text names the run-time error ("Type
 // mismatch" or "Overflow"), the box and what the user typed, and is shown as
 // plain text, so typed markup such as "<b>" appears as typed.
-void showFailureMessageBox(QWidget* parent, const LookupFailure& failure, const QLocale& locale);
+void showFailureMessageBox(QWidget* parent, const InputFailure& failure);
 
 } // namespace sheetfind

@@ -106,12 +106,12 @@ void Form1::cmdSheetfindClicked() {
         showCaption(*caption);
         return;
     }
-    const auto& failure = std::get<LookupFailure>(result);
-    m_reportFailure(this, failure, m_lookup.locale());
+    const auto& failure = std::get<InputFailure>(result);
+    m_reportFailure(this, failure);
     // Straight back to the box at fault, its text selected, ready to be retyped.
     // Without a window manager (a kiosk, Xvfb) nothing hands the activation back
     // from the closed dialog, so the window takes it back itself.
-    QLineEdit* box = failure.box == Box::Latitude ? txtLat : txtLon;
+    QLineEdit* box = failure.field == Field::Latitude ? txtLat : txtLon;
     box->setFocus(Qt::OtherFocusReason);
     box->selectAll();
     activateWindow();

@@ -15,8 +15,7 @@ namespace sheetfind {
 
 // Tells the user why a lookup gave no caption. It may block (a modal dialog);
 // the window waits for it before it puts the focus back in the failed box.
-using FailureReporter =
-    std::function<void(QWidget* window, const LookupFailure& failure, const QLocale& locale)>;
+using FailureReporter = std::function<void(QWidget* window, const InputFailure& failure)>;
 
 // The program's one window: a latitude and a longitude box, a button, and a
 // large blue label for the sheet reference. Pressing the button reads the two

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "input_error.h"
+
+#include <memory>
+#include <string_view>
+#include <variant>
+
+class QLocale;
+
+namespace sheetfind {
+
+// Reads a decimal number as a user types it in a given locale.
+//
+// Accepted: blanks around the number, an optional sign (ASCII, the locale's own, or
+// the minus sign U+2212 that web pages paste), digits with at most one decimal
+// separator, and an optional exponent ("e" or "E", a sign, digits). The decimal
+// separator is the locale's; '.' is accepted as well when the locale uses another
+// one and does not group digits with '.', because GPS units and web maps write 49.25
+// in every country.
+//
+// Rejected as NotANumber: group separators ("49,250" must never become 49250),
+// "inf" and "nan", the empty text, degrees-minutes-seconds and anything else. A
+// number too large for a double is TooLarge; one too small to tell from zero reads
+// as zero, which is what it is to the precision of a coordinate.
+//
+// Text is UTF-8. Plain ASCII numbers, nearly every number of a batch file, are read
+// straight from the bytes with std::from_chars; everything else goes through Qt's
+// locale data, with the same result.
+class NumberReader {
+public:
+    // The user's locale, from LC_ALL, LC_NUMERIC or LANG.
+    NumberReader();
+    explicit NumberReader(const QLocale& locale);
+    // A locale by name, such as "fr_CA" or "C".
+    static NumberReader named(std::string_view localeName);
+
+    // `Quick` reads plain ASCII numbers from the bytes, `General` always through Qt.
+    // Both give the same result; the choice exists so that tests can compare them.
+    enum class Path { Quick, General };
+
+    // The number, or InputError::NotANumber or InputError::TooLarge.
+    std::variant<double, InputError> read(std::string_view text, Path path = Path::Quick) const;
+
+    // The same, with the failure filled in for `field`.
+    std::variant<double, InputFailure> read(std::string_view text, Field field) const;
+
+    // A failure of this reader, with its number style for the message's example.
+    InputFailure failure(InputError error, Field field, std::string_view text) const;
+
+    const NumberStyle& style() const;
+    // Whether a comma is this locale's decimal separator, so that it cannot separate
+    // two numbers on a line.
+    bool commaIsDecimal() const;
+    const QLocale& locale() const;
+
+private:
+    struct Locale;
+    std::shared_ptr<const Locale> m_locale;
+};
+
+} // namespace sheetfind

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "input_error.h"
+#include "lat_lon.h"
+#include "number_reader.h"
+
+#include <optional>
+#include <string_view>
+#include <variant>
+
+namespace sheetfind {
+
+using sheetref::LatLon;
+
+// The ways people write a point.
+enum class Notation {
+    Auto,    // detected text by text, in the order below
+    Decimal, // decimal degrees in the locale: "49.25 -123.1", "49,25;-123,1" in French
+    Dms,     // degrees-minutes-seconds: "49°15'N 123°06'W", "49 15 0 N, 123 6 0 W"
+    Utm,     // UTM or UPS: "10U 491213 5458885", "10N 491213 5458885"
+    Mgrs,    // MGRS: "10UDV9121358885", "10U DV 91213 58885"
+};
+
+// "auto", "decimal", "dms", "utm" or "mgrs".
+std::optional<Notation> notationNamed(std::string_view name);
+
+struct PointOptions {
+    Notation notation = Notation::Auto;
+    // Decimal lines hold the longitude first, as GIS exports write them.
+    bool longitudeFirst = false;
+};
+
+using PointResult = std::variant<LatLon, InputFailure>;
+
+// The window's reading: a latitude text and a longitude text, each a decimal number
+// in the locale, the latitude converted first so that it is the one reported when
+// both are bad. No range check: a number is a point, even one that no sheet covers.
+PointResult readDecimalPair(const NumberReader& numbers, std::string_view latitude,
+                            std::string_view longitude);
+
+// One edge of a box to cover, in decimal degrees, range-checked as a latitude for
+// Field::South and Field::North and as a longitude for Field::West and Field::East.
+std::variant<double, InputFailure> readEdge(const NumberReader& numbers, std::string_view text,
+                                            Field edge);
+
+// Reads points in every notation, with the same range checks everywhere: a latitude
+// outside [-90, 90] or a longitude outside [-180, 180] is an error.
+class PointReader {
+public:
+    explicit PointReader(NumberReader numbers = NumberReader(), PointOptions options = {});
+
+    // A whole point in one text: a line of input, a command-line argument, a cell.
+    PointResult read(std::string_view text) const;
+
+    // A point given as two texts, such as two arguments or two columns: latitude
+    // then longitude (or the other way round with longitudeFirst), each decimal or
+    // degrees-minutes-seconds, where hemisphere letters, when present, decide which
+    // is which.
+    PointResult read(std::string_view first, std::string_view second) const;
+
+    const NumberReader& numbers() const { return m_numbers; }
+    const PointOptions& options() const { return m_options; }
+
+private:
+    PointResult readDecimal(std::string_view text) const;
+    PointResult readDms(std::string_view text) const;
+    PointResult checked(LatLon point, std::string_view first, std::string_view second,
+                        bool couldBeSwapped) const;
+
+    NumberReader m_numbers;
+    PointOptions m_options;
+};
+
+} // namespace sheetfind
