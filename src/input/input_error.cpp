@@ -76,7 +76,7 @@ std::string fieldName(Field field) {
 
 std::string describe(const InputFailure& failure) {
     const std::string field = fieldName(failure.field);
-    const std::string text = quoted(failure.text);
+    const std::string text = quoteText(failure.text);
     const std::string because = failure.detail.empty() ? "" : " (" + failure.detail + ")";
     switch (failure.error) {
     case InputError::NotANumber:

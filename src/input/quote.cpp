@@ -64,7 +64,7 @@ void appendEscaped(std::string& out, unsigned char byte) {
 
 } // namespace
 
-std::string quoted(std::string_view utf8) {
+std::string quoteText(std::string_view utf8) {
     std::string out = "\"";
     std::size_t characters = 0;
     while (!utf8.empty()) {

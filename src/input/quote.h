@@ -15,7 +15,7 @@ inline constexpr std::size_t kQuotedCharacters = 40;
 //     be told from the text;
 //   - a text of more than kQuotedCharacters characters is cut after that many, with
 //     "…" where it was cut. A character (a whole UTF-8 sequence) is never split.
-// Example: quoted("4\x01" "9") == "\"4\\x019\"".
-std::string quoted(std::string_view utf8);
+// Example: quoteText("4\x01" "9") == "\"4\\x019\"".
+std::string quoteText(std::string_view utf8);
 
 } // namespace sheetfind

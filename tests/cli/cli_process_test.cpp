@@ -97,8 +97,13 @@ INSTANTIATE_TEST_SUITE_P(
                   "092G06\nERROR: Type mismatch: the latitude \"abc\" is not a number; expected "
                   "decimal degrees such as 49.25\n031G05\n",
                   1},
-        BatchCase{"BlankLine", "49.25 -123.1\n\n45.42 -75.7\n",
-                  "092G06\n" + kFieldError + "0 fields\n031G05\n", 1},
+        // An editor's trailing blank line, or a comment, is no error.
+        BatchCase{"BlankAndCommentLines", "49.25 -123.1\n\n \t\n# Ottawa\n45.42 -75.7\n\n",
+                  "092G06\n\n\n\n031G05\n\n", 0},
+        BatchCase{"ByteOrderMark",
+                  "\xEF\xBB\xBF"
+                  "49.25 -123.1\n",
+                  "092G06\n", 0},
         BatchCase{
             "FieldCounts", "49.25\n1 2 3\n1,2,3\n",
             kFieldError + "1 field\n" + kFieldError + "3 fields\n" + kFieldError + "3 fields\n", 1},
@@ -107,12 +112,12 @@ INSTANTIATE_TEST_SUITE_P(
                   "decimal degrees such as -123.1\n",
                   1},
         BatchCase{"NotUtf8", "\xff\xfe -123.1\n49.25 -123.1\n",
-                  "ERROR: Type mismatch: the latitude \"\xef\xbf\xbd\xef\xbf\xbd\" is not a "
-                  "number; expected decimal degrees such as 49.25\n092G06\n",
+                  "ERROR: Type mismatch: the latitude \"\\xFF\\xFE\" is not a number; expected "
+                  "decimal degrees such as 49.25\n092G06\n",
                   1},
         BatchCase{"NulByte", std::string("4\0 1\n49.25 -123.1\n", 18),
-                  "ERROR: Type mismatch: the latitude \"4\xef\xbf\xbd\" is not a number; "
-                  "expected decimal degrees such as 49.25\n092G06\n",
+                  "ERROR: Type mismatch: the latitude \"4\\x00\" is not a number; expected "
+                  "decimal degrees such as 49.25\n092G06\n",
                   1}),
     [](const auto& row) { return std::string(row.param.name); });
 

@@ -15,8 +15,8 @@
 #include <random>
 
 using sheetfind::Form1;
+using sheetfind::InputFailure;
 using sheetfind::LookupCommand;
-using sheetfind::LookupFailure;
 using sheetfind::LookupResult;
 
 class Form1MonkeyTest : public QObject {
@@ -87,10 +87,8 @@ QString Form1MonkeyTest::randomText(bool forLatitude) {
 
 void Form1MonkeyTest::randomActionsKeepTheWindowsPromises() {
     qInfo("seed 20261208");
-    QList<LookupFailure> failures;
-    Form1 form([&failures](QWidget*, const LookupFailure& failure, const QLocale&) {
-        failures.append(failure);
-    });
+    QList<InputFailure> failures;
+    Form1 form([&failures](QWidget*, const InputFailure& failure) { failures.append(failure); });
     auto* txtLat = form.findChild<QLineEdit*>(QStringLiteral("txtLat"));
     auto* txtLon = form.findChild<QLineEdit*>(QStringLiteral("txtLon"));
     auto* Label3 = form.findChild<QLabel*>(QStringLiteral("Label3"));
@@ -166,7 +164,7 @@ void Form1MonkeyTest::randomActionsKeepTheWindowsPromises() {
                 QCOMPARE(failures.size(), failuresBefore);
             } else {
                 QCOMPARE(failures.size(), failuresBefore + 1);
-                QCOMPARE(failures.last(), std::get<LookupFailure>(expected));
+                QCOMPARE(failures.last(), std::get<InputFailure>(expected));
             }
         } else {
             QCOMPARE(failures.size(), failuresBefore);

@@ -15,17 +15,17 @@
 
 #include <memory>
 
-using sheetfind::Box;
-using sheetfind::ConversionError;
+using sheetfind::Field;
 using sheetfind::Form1;
-using sheetfind::LookupFailure;
+using sheetfind::InputError;
+using sheetfind::InputFailure;
 
 namespace {
 
 // A window whose failures are recorded instead of shown, with its controls
 // found by name, as a user's assistive tool or a UI test would find them.
 struct Window {
-    QList<LookupFailure> failures;
+    QList<InputFailure> failures;
     std::unique_ptr<Form1> form;
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;
@@ -36,8 +36,8 @@ struct Window {
 
     explicit Window(bool recordFailures = true) {
         if (recordFailures) {
-            form = std::make_unique<Form1>([this](QWidget*, const LookupFailure& failure,
-                                                  const QLocale&) { failures.append(failure); });
+            form = std::make_unique<Form1>(
+                [this](QWidget*, const InputFailure& failure) { failures.append(failure); });
         } else {
             form = std::make_unique<Form1>();
         }
@@ -282,28 +282,28 @@ private slots:
     void aFailureIsReportedAndNothingElseChanges_data() {
         QTest::addColumn<QString>("latitude");
         QTest::addColumn<QString>("longitude");
-        QTest::addColumn<Box>("box");
-        QTest::addColumn<ConversionError>("error");
-        using enum Box;
-        using enum ConversionError;
+        QTest::addColumn<Field>("box");
+        QTest::addColumn<InputError>("error");
+        using enum Field;
+        using enum InputError;
         // clang-format off
-        QTest::newRow("letters in latitude")          << "abc"    << "-123.1" << Latitude  << TypeMismatch;
-        QTest::newRow("empty latitude")               << ""       << "-123.1" << Latitude  << TypeMismatch;
-        QTest::newRow("degrees and minutes")          << "49°15'" << "-123.1" << Latitude  << TypeMismatch;
-        QTest::newRow("letter in longitude")          << "49.25"  << "123.1W" << Longitude << TypeMismatch;
-        QTest::newRow("empty longitude")              << "49.25"  << ""       << Longitude << TypeMismatch;
-        QTest::newRow("both bad")                     << "abc"    << "xyz"    << Latitude  << TypeMismatch;
-        QTest::newRow("bad latitude, huge longitude") << "abc"    << "1e400"  << Latitude  << TypeMismatch;
-        QTest::newRow("huge latitude")                << "1e400"  << "-123.1" << Latitude  << Overflow;
-        QTest::newRow("huge longitude")               << "49.25"  << "-1e400" << Longitude << Overflow;
+        QTest::newRow("letters in latitude")          << "abc"    << "-123.1" << Latitude  << NotANumber;
+        QTest::newRow("empty latitude")               << ""       << "-123.1" << Latitude  << NotANumber;
+        QTest::newRow("degrees and minutes")          << "49°15'" << "-123.1" << Latitude  << NotANumber;
+        QTest::newRow("letter in longitude")          << "49.25"  << "123.1W" << Longitude << NotANumber;
+        QTest::newRow("empty longitude")              << "49.25"  << ""       << Longitude << NotANumber;
+        QTest::newRow("both bad")                     << "abc"    << "xyz"    << Latitude  << NotANumber;
+        QTest::newRow("bad latitude, huge longitude") << "abc"    << "1e400"  << Latitude  << NotANumber;
+        QTest::newRow("huge latitude")                << "1e400"  << "-123.1" << Latitude  << TooLarge;
+        QTest::newRow("huge longitude")               << "49.25"  << "-1e400" << Longitude << TooLarge;
         // clang-format on
     }
 
     void aFailureIsReportedAndNothingElseChanges() {
         QFETCH(QString, latitude);
         QFETCH(QString, longitude);
-        QFETCH(Box, box);
-        QFETCH(ConversionError, error);
+        QFETCH(Field, box);
+        QFETCH(InputError, error);
         Window w;
         QVERIFY(w.show());
         w.lookUp(QStringLiteral("49.25"), QStringLiteral("-123.1"));
@@ -313,24 +313,25 @@ private slots:
         w.lookUp(latitude, longitude);
 
         QCOMPARE(w.failures.size(), 1);
-        const LookupFailure& failure = w.failures.front();
-        QCOMPARE(failure.box, box);
+        const InputFailure& failure = w.failures.front();
+        QCOMPARE(failure.field, box);
         QCOMPARE(failure.error, error);
-        QCOMPARE(failure.text, box == Box::Latitude ? latitude : longitude);
-        QCOMPARE(sheetfind::errorName(error), error == ConversionError::Overflow
-                                                  ? QStringLiteral("Overflow")
-                                                  : QStringLiteral("Type mismatch"));
+        QCOMPARE(QString::fromStdString(failure.text),
+                 box == Field::Latitude ? latitude : longitude);
+        QVERIFY(describe(failure).starts_with(error == InputError::TooLarge ? "Overflow: "
+                                                                            : "Type mismatch: "));
         QVERIFY(w.form->isVisible());
         QCOMPARE(w.Label3->text(), QStringLiteral("092G06"));
         QCOMPARE(w.Label3->geometry(), shown);
         QCOMPARE(w.txtLat->text(), latitude);
         QCOMPARE(w.txtLon->text(), longitude);
-        QLineEdit* failed = box == Box::Latitude ? w.txtLat : w.txtLon;
+        QLineEdit* failed = box == Field::Latitude ? w.txtLat : w.txtLon;
         QCOMPARE(focusName(), failed->objectName());
         QCOMPARE(failed->selectedText(), failed->text());
 
         // Typing over the selection replaces the bad text at once.
-        const QString retyped = box == Box::Latitude ? QStringLiteral("68") : QStringLiteral("-97");
+        const QString retyped =
+            box == Field::Latitude ? QStringLiteral("68") : QStringLiteral("-97");
         QTest::keyClicks(failed, retyped);
         QCOMPARE(failed->text(), retyped);
     }

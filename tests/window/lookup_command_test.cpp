@@ -4,10 +4,10 @@
 
 #include <string>
 
-using sheetfind::Box;
-using sheetfind::ConversionError;
+using sheetfind::Field;
+using sheetfind::InputError;
+using sheetfind::InputFailure;
 using sheetfind::LookupCommand;
-using sheetfind::LookupFailure;
 using sheetfind::LookupResult;
 
 namespace {
@@ -17,65 +17,83 @@ LookupResult run(const char* latitude, const char* longitude, const char* locale
         .run(QString::fromUtf8(latitude), QString::fromUtf8(longitude));
 }
 
-LookupResult caption(const char* text) {
-    return QString::fromLatin1(text);
+// What the user is shown: the caption, or the failure's message.
+std::string shown(const LookupResult& result) {
+    if (const auto* failure = std::get_if<InputFailure>(&result)) {
+        return "failure: " + describe(*failure);
+    }
+    return std::get<QString>(result).toStdString();
 }
 
-TEST(LookupCommand, ShowsTheSheetOfThePoint) {
-    EXPECT_EQ(run("49.25", "-123.1"), caption("092G06"));
-    EXPECT_EQ(run(" 68 ", "-123.1"), caption("097A04"));
-    EXPECT_EQ(run("49,25", "-123,1", "fr_CA"), caption("092G06"));
-    EXPECT_EQ(run("49.25", "-123.1", "fr_CA"), caption("092G06"));
-    EXPECT_EQ(run("49,25", "-123,1", "de_DE"), caption("092G06"));
+struct Row {
+    const char* name;
+    const char* latitude;
+    const char* longitude;
+    const char* locale;
+    std::string shown;
+};
+
+void PrintTo(const Row& row, std::ostream* os) {
+    *os << row.name;
 }
 
-TEST(LookupCommand, GivesAnEmptyCaptionWhereNoSheetCovers) {
-    EXPECT_EQ(run("85", "-100"), caption(""));
-    // A western point typed without its minus sign.
-    EXPECT_EQ(run("49.25", "123.1"), caption(""));
-    // Swapped boxes are not detected: they are simply a point outside the grid.
-    EXPECT_EQ(run("-123.1", "49.25"), caption(""));
+class LookupCommandShows : public testing::TestWithParam<Row> {};
+
+TEST_P(LookupCommandShows, TheCaptionOrTheFailure) {
+    const Row& row = GetParam();
+    EXPECT_EQ(shown(run(row.latitude, row.longitude, row.locale)), row.shown);
 }
 
-TEST(LookupCommand, ReportsTheBoxTheErrorAndTheText) {
-    EXPECT_EQ(run("", "-123.1"),
-              LookupResult(LookupFailure{Box::Latitude, ConversionError::TypeMismatch, ""}));
-    EXPECT_EQ(run("49.25", "123.1W"),
-              LookupResult(LookupFailure{Box::Longitude, ConversionError::TypeMismatch, "123.1W"}));
-    EXPECT_EQ(run("49.25", "-1e400"),
-              LookupResult(LookupFailure{Box::Longitude, ConversionError::Overflow, "-1e400"}));
-    // In de_DE the dot groups thousands, so 49.25 is not a latitude there.
-    EXPECT_EQ(run("49.25", "-123,1", "de_DE"),
-              LookupResult(LookupFailure{Box::Latitude, ConversionError::TypeMismatch, "49.25"}));
+INSTANTIATE_TEST_SUITE_P(
+    Boxes, LookupCommandShows,
+    testing::Values(
+        Row{"Vancouver", "49.25", "-123.1", "C", "092G06"},
+        Row{"BlanksAround", " 68 ", "-123.1", "C", "097A04"},
+        Row{"FrenchComma", "49,25", "-123,1", "fr_CA", "092G06"},
+        Row{"FrenchWithDot", "49.25", "-123.1", "fr_CA", "092G06"},
+        Row{"GermanComma", "49,25", "-123,1", "de_DE", "092G06"},
+        Row{"WebMinusSign", "49.25", "\u2212123.1", "C", "092G06"},
+        Row{"NorthOfTheGrid", "85", "-100", "C", ""},
+        // A western point typed without its minus sign.
+        Row{"MissingMinus", "49.25", "123.1", "C", ""},
+        // Swapped boxes are not detected: they are simply a point outside the grid.
+        Row{"Swapped", "-123.1", "49.25", "C", ""},
+        Row{"EmptyLatitude", "", "-123.1", "C",
+            "failure: Type mismatch: the latitude \"\" is not a number; expected decimal degrees "
+            "such as 49.25"},
+        Row{"Hemisphere", "49.25", "123.1W", "C",
+            "failure: Type mismatch: the longitude \"123.1W\" is not a number; expected decimal "
+            "degrees such as -123.1"},
+        Row{"Overflow", "49.25", "-1e400", "fr_CA",
+            "failure: Overflow: the longitude \"-1e400\" is too large for a number; expected "
+            "decimal degrees such as -123,1"},
+        // In de_DE the dot groups thousands, so 49.25 is not a latitude there.
+        Row{"GermanDot", "49.25", "-123,1", "de_DE",
+            "failure: Type mismatch: the latitude \"49.25\" is not a number; expected decimal "
+            "degrees such as 49,25"},
+        Row{"BothBadLatitudeFirst", "abc", "1e400", "C",
+            "failure: Type mismatch: the latitude \"abc\" is not a number; expected decimal "
+            "degrees such as 49.25"},
+        Row{"DegreesMinutesSeconds", "49°15'N", "-123.1", "C",
+            "failure: Type mismatch: the latitude \"49°15'N\" is not a number; expected decimal "
+            "degrees such as 49.25"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST(LookupFailure, NamesTheBoxAndKeepsTheTypedText) {
+    const auto result = run("49.25", "x\x01y");
+    const auto& failure = std::get<InputFailure>(result);
+    EXPECT_EQ(failure.field, Field::Longitude);
+    EXPECT_EQ(failure.error, InputError::NotANumber);
+    EXPECT_EQ(failure.text, "x\x01y");
+    // The message never carries the raw control byte.
+    EXPECT_NE(describe(failure).find("\"x\\x01y\""), std::string::npos);
 }
 
-TEST(LookupCommand, ReportsTheLatitudeWhenBothAreBad) {
-    EXPECT_EQ(run("abc", "1e400"),
-              LookupResult(LookupFailure{Box::Latitude, ConversionError::TypeMismatch, "abc"}));
-}
-
-TEST(DescribeFailure, NamesErrorBoxTextAndWhatWasExpected) {
-    const LookupFailure failure{Box::Latitude, ConversionError::TypeMismatch,
-                                QString::fromUtf8("49°15'N")};
-    EXPECT_EQ(sheetfind::describe(failure, QLocale::c()),
-              QString::fromUtf8("Type mismatch: the latitude \"49°15'N\" is not a number; "
-                                "expected decimal degrees such as 49.25"));
-    const LookupFailure overflow{Box::Longitude, ConversionError::Overflow, "1e400"};
-    EXPECT_EQ(sheetfind::describe(overflow, QLocale("fr_CA")),
-              "Overflow: the longitude \"1e400\" is too large for a number; expected decimal "
-              "degrees such as -123,1");
-}
-
-TEST(DescribeFailure, ShortensLongTextsAndHidesControlCharacters) {
-    const LookupFailure failure{Box::Longitude, ConversionError::TypeMismatch,
-                                QString(100'000, u'x')};
-    const QString message = sheetfind::describe(failure, QLocale::c());
-    EXPECT_LT(message.size(), 200);
-    EXPECT_TRUE(message.contains(QString(40, u'x') + QString::fromUtf8("…\"")));
-
-    const LookupFailure control{Box::Latitude, ConversionError::TypeMismatch,
-                                QString::fromLatin1("4\x00\r9", 4)};
-    EXPECT_TRUE(sheetfind::describe(control, QLocale::c()).contains(u"\"4\uFFFD\uFFFD9\""));
+TEST(LookupFailure, ShortensLongTexts) {
+    const std::string message =
+        shown(LookupCommand(QLocale::c()).run(QString(100'000, u'x'), QStringLiteral("-123.1")));
+    EXPECT_LT(message.size(), 200u);
+    EXPECT_NE(message.find(std::string(40, 'x') + "…\""), std::string::npos);
 }
 
 } // namespace

@@ -1,0 +1,413 @@
+#include "commands.h"
+
+#include "fields.h"
+#include "geojson.h"
+#include "grid.h"
+#include "line_reader.h"
+#include "point_reader.h"
+#include "reference_reader.h"
+#include "sheet_reference.h"
+
+#include <array>
+#include <charconv>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace sheetfind::cli {
+namespace {
+
+using sheetref::Reference;
+using sheetref::Scale;
+
+constexpr OptionSpec kScale{.name = "scale", .shortName = 's', .takesValue = true};
+constexpr OptionSpec kFormat{.name = "format", .shortName = 'f', .takesValue = true};
+constexpr OptionSpec kInput{.name = "input", .takesValue = true};
+constexpr OptionSpec kLonFirst{.name = "lon-first"};
+
+constexpr std::array kLocateOptions{kScale, kFormat, kInput, kLonFirst};
+constexpr std::array kReferenceOptions{kFormat};
+constexpr std::array kCoverOptions{kScale, kFormat};
+
+enum class Format { Text, GeoJson };
+
+std::optional<Scale> scaleNamed(std::string_view name) {
+    if (name == "1m" || name == "1:1000000") {
+        return Scale::Series;
+    }
+    if (name == "250k" || name == "1:250000") {
+        return Scale::MapArea;
+    }
+    if (name == "50k" || name == "1:50000") {
+        return Scale::Sheet;
+    }
+    return std::nullopt;
+}
+
+std::string number(double value) {
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, result.ptr);
+}
+
+// Calls `handle` with each line of the input, and answers the lines that hold no
+// input (blank, or a # comment) with an empty line and a line past the length limit
+// with an error, so that lines in always equal lines out. Answers are flushed before
+// each read that may wait for the writer, and reading stops once nobody reads them.
+template <typename Handle> void eachLine(Context& context, bool answerEmpty, Handle handle) {
+    Session& session = context.session;
+    LineReader lines(context.in, [&session] { session.out().flush(); });
+    InputLine line;
+    std::size_t number = 0;
+    while (session.writing() && lines.next(line)) {
+        ++number;
+        if (line.tooLong) {
+            handle.failure(
+                InputFailure{.error = InputError::LineTooLong,
+                             .field = Field::Line,
+                             .detail = "the limit is " + std::to_string(kMaxLineLength) + " bytes"},
+                number);
+        } else if (isBlankOrComment(line.text)) {
+            if (answerEmpty) {
+                session.out().append('\n');
+            }
+        } else {
+            handle(line.text, number);
+        }
+        session.out().flushIfFull();
+    }
+    if (lines.failed()) {
+        session.readFailed(lines.error());
+    }
+}
+
+// Answers in the chosen format: in text, a line for each input, bad ones in place;
+// in GeoJSON, the cells collected once each and written at the end, bad inputs on
+// standard error.
+class Answers {
+public:
+    Answers(Session& session, Format format) : m_session(session), m_format(format) {}
+
+    bool text() const { return m_format == Format::Text; }
+
+    void cell(const std::optional<Reference>& reference, std::string_view line) {
+        if (text()) {
+            m_session.out().append(line);
+            m_session.out().append('\n');
+        } else if (reference && m_seen.insert(*reference).second) {
+            m_cells.push_back(*reference);
+        }
+    }
+
+    // `line` is the input line's number when the input came on standard input.
+    void failure(const InputFailure& failure, std::size_t line = 0) {
+        if (text()) {
+            m_session.answerFailure(failure);
+        } else {
+            m_session.reportFailure(failure, line == 0 ? std::string()
+                                                       : "line " + std::to_string(line) + ": ");
+        }
+    }
+
+    int finish() {
+        if (!text() && m_session.writing()) {
+            m_session.out().append(featureCollection(m_cells));
+        }
+        return m_session.finish();
+    }
+
+private:
+    Session& m_session;
+    Format m_format;
+    std::set<Reference> m_seen;
+    std::vector<Reference> m_cells;
+};
+
+// Answers each line of the input through `answer(text) -> variant<optional<Reference>,
+// InputFailure>`, with `lineOf` the text of a cell's answer line.
+template <typename Answer, typename LineOf>
+void answerLines(Context& context, Answers& answers, Answer answer, LineOf lineOf) {
+    struct Handler {
+        Answers& answers;
+        Answer& answer;
+        LineOf& lineOf;
+        void operator()(std::string_view text, std::size_t number) {
+            auto result = answer(text);
+            if (const auto* failed = std::get_if<InputFailure>(&result)) {
+                answers.failure(*failed, number);
+            } else {
+                const auto& reference = std::get<std::optional<Reference>>(result);
+                answers.cell(reference, lineOf(reference));
+            }
+        }
+        void failure(const InputFailure& failed, std::size_t number) {
+            answers.failure(failed, number);
+        }
+    };
+    eachLine(context, answers.text(), Handler{answers, answer, lineOf});
+}
+
+struct Common {
+    Scale scale = Scale::Sheet;
+    Format format = Format::Text;
+};
+
+// The options every subcommand shares, or a usage error already reported.
+std::optional<Common> commonOptions(Context& context) {
+    Common common;
+    if (const auto scale = context.args.value("scale")) {
+        const auto named = scaleNamed(*scale);
+        if (!named) {
+            context.session.usageError("unknown scale \"" + std::string(*scale) +
+                                           "\"; expected 1m, 250k or 50k",
+                                       context.command);
+            return std::nullopt;
+        }
+        common.scale = *named;
+    }
+    if (const auto format = context.args.value("format")) {
+        if (*format != "text" && *format != "geojson") {
+            context.session.usageError("unknown format \"" + std::string(*format) +
+                                           "\"; expected text or geojson",
+                                       context.command);
+            return std::nullopt;
+        }
+        common.format = *format == "geojson" ? Format::GeoJson : Format::Text;
+    }
+    return common;
+}
+
+std::string referenceText(const std::optional<Reference>& reference) {
+    return reference ? reference->text() : std::string();
+}
+
+// The canonical reference, then south, west, north and east, tab-separated.
+std::string boundsLine(const std::optional<Reference>& reference) {
+    const sheetref::Bounds b = sheetref::bounds(*reference);
+    return reference->text() + '\t' + number(b.south) + '\t' + number(b.west) + '\t' +
+           number(b.north) + '\t' + number(b.east);
+}
+
+std::string joinOperands(std::span<const std::string_view> operands) {
+    std::string text;
+    for (const std::string_view operand : operands) {
+        if (!text.empty()) {
+            text += ' ';
+        }
+        text += operand;
+    }
+    return text;
+}
+
+int locate(Context& context) {
+    const auto common = commonOptions(context);
+    if (!common) {
+        return kUsageOrIo;
+    }
+    PointOptions options{.longitudeFirst = context.args.has("lon-first")};
+    if (const auto input = context.args.value("input")) {
+        const auto notation = notationNamed(*input);
+        if (!notation) {
+            return context.session.usageError("unknown notation \"" + std::string(*input) +
+                                                  "\"; expected decimal, dms, utm or mgrs",
+                                              context.command);
+        }
+        options.notation = *notation;
+    }
+    const PointReader reader(NumberReader(), options);
+    const Scale scale = common->scale;
+    const auto answer =
+        [&](const PointResult& point) -> std::variant<std::optional<Reference>, InputFailure> {
+        if (const auto* failure = std::get_if<InputFailure>(&point)) {
+            return *failure;
+        }
+        return sheetref::locate(std::get<LatLon>(point), scale);
+    };
+    Answers answers(context.session, common->format);
+    const auto& operands = context.args.operands;
+    if (operands.empty()) {
+        answerLines(
+            context, answers, [&](std::string_view line) { return answer(reader.read(line)); },
+            referenceText);
+        return answers.finish();
+    }
+    // Two arguments are a latitude and a longitude; one or more than two make one
+    // point together, as "10U 491213 5458885" typed without quotes does.
+    const auto result = answer(operands.size() == 2 ? reader.read(operands[0], operands[1])
+                                                    : reader.read(joinOperands(operands)));
+    if (const auto* failure = std::get_if<InputFailure>(&result)) {
+        context.session.reportFailure(*failure);
+        return context.session.finish();
+    }
+    const auto& reference = std::get<std::optional<Reference>>(result);
+    answers.cell(reference, referenceText(reference));
+    return answers.finish();
+}
+
+std::variant<std::optional<Reference>, InputFailure> referenceAnswer(std::string_view text) {
+    auto reference = readReference(text);
+    if (auto* failure = std::get_if<InputFailure>(&reference)) {
+        return std::move(*failure);
+    }
+    return std::optional<Reference>(std::get<Reference>(reference));
+}
+
+int bounds(Context& context) {
+    const auto common = commonOptions(context);
+    if (!common) {
+        return kUsageOrIo;
+    }
+    Answers answers(context.session, common->format);
+    if (context.args.operands.empty()) {
+        answerLines(context, answers, referenceAnswer, boundsLine);
+        return answers.finish();
+    }
+    for (const std::string_view operand : context.args.operands) {
+        if (!context.session.writing()) {
+            break;
+        }
+        const auto result = referenceAnswer(operand);
+        if (const auto* failure = std::get_if<InputFailure>(&result)) {
+            answers.failure(*failure);
+        } else {
+            const auto& reference = std::get<std::optional<Reference>>(result);
+            answers.cell(reference, boundsLine(reference));
+        }
+        context.session.out().flushIfFull();
+    }
+    return answers.finish();
+}
+
+// Writes a list of cells, one per line or as GeoJSON.
+int answerCells(Context& context, Format format, const std::vector<Reference>& cells) {
+    Answers answers(context.session, format);
+    for (const Reference& cell : cells) {
+        if (!context.session.writing()) {
+            break;
+        }
+        answers.cell(cell, cell.text());
+        context.session.out().flushIfFull();
+    }
+    return answers.finish();
+}
+
+int neighbours(Context& context) {
+    const auto common = commonOptions(context);
+    if (!common) {
+        return kUsageOrIo;
+    }
+    if (context.args.operands.size() != 1) {
+        const std::size_t count = context.args.operands.size();
+        return context.session.usageError("neighbours expects one reference; got " +
+                                              std::to_string(count) +
+                                              (count == 1 ? " argument" : " arguments"),
+                                          context.command);
+    }
+    auto reference = readReference(context.args.operands[0]);
+    if (const auto* failure = std::get_if<InputFailure>(&reference)) {
+        context.session.reportFailure(*failure);
+        return context.session.finish();
+    }
+    return answerCells(context, common->format,
+                       sheetref::neighbours(std::get<Reference>(reference)));
+}
+
+int cover(Context& context) {
+    const auto common = commonOptions(context);
+    if (!common) {
+        return kUsageOrIo;
+    }
+    const auto& operands = context.args.operands;
+    if (operands.size() != 4) {
+        return context.session.usageError("cover expects SOUTH WEST NORTH EAST; got " +
+                                              std::to_string(operands.size()) +
+                                              (operands.size() == 1 ? " argument" : " arguments"),
+                                          context.command);
+    }
+    const NumberReader numbers;
+    constexpr std::array kEdges{Field::South, Field::West, Field::North, Field::East};
+    std::array<double, 4> edges{};
+    for (std::size_t i = 0; i < kEdges.size(); ++i) {
+        auto edge = readEdge(numbers, operands[i], kEdges[i]);
+        if (const auto* failure = std::get_if<InputFailure>(&edge)) {
+            context.session.reportFailure(*failure);
+            return context.session.finish();
+        }
+        edges[i] = std::get<double>(edge);
+    }
+    const auto result = sheetref::cover(
+        {.south = edges[0], .north = edges[2], .west = edges[1], .east = edges[3]}, common->scale);
+    if (const auto* failure = std::get_if<sheetref::BoxFailure>(&result)) {
+        context.session.reportFailure(InputFailure{.error = InputError::BadBox,
+                                                   .field = Field::South,
+                                                   .text = joinOperands(operands),
+                                                   .detail = sheetref::describe(*failure)});
+        return context.session.finish();
+    }
+    return answerCells(context, common->format, std::get<std::vector<Reference>>(result));
+}
+
+constexpr std::array kCommands{
+    Command{"locate", kLocateOptions, locate},
+    Command{"bounds", kReferenceOptions, bounds},
+    Command{"neighbours", kReferenceOptions, neighbours},
+    Command{"neighbors", kReferenceOptions, neighbours, true},
+    Command{"cover", kCoverOptions, cover},
+};
+
+// One line of the bare form: the batch path, kept free of allocation for plain
+// decimal lines.
+void answerBareLine(std::string_view line, const NumberReader& numbers, Session& session) {
+    const FieldPair fields = splitFields(line, !numbers.commaIsDecimal());
+    if (fields.count != 2) {
+        session.answerFailure(InputFailure{.error = InputError::FieldCount,
+                                           .field = Field::Line,
+                                           .text = std::string(line),
+                                           .count = fields.count});
+        return;
+    }
+    const PointResult point = readDecimalPair(numbers, fields.first, fields.second);
+    if (const auto* failure = std::get_if<InputFailure>(&point)) {
+        session.answerFailure(*failure);
+        return;
+    }
+    const LatLon& p = std::get<LatLon>(point);
+    session.out().append(sheetref::sheetfindGrid(p.longitude, p.latitude));
+    session.out().append('\n');
+}
+
+} // namespace
+
+std::span<const Command> commands() {
+    return kCommands;
+}
+
+int answerBare(std::span<const std::string_view> operands, ByteSource& in, Session& session) {
+    const NumberReader numbers;
+    if (operands.size() == 2) {
+        const PointResult point = readDecimalPair(numbers, operands[0], operands[1]);
+        if (const auto* failure = std::get_if<InputFailure>(&point)) {
+            session.reportFailure(*failure);
+            return session.finish();
+        }
+        const LatLon& p = std::get<LatLon>(point);
+        session.out().append(sheetref::sheetfindGrid(p.longitude, p.latitude));
+        session.out().append('\n');
+        return session.finish();
+    }
+    const Arguments none;
+    Context context{.command = {}, .args = none, .in = in, .session = session};
+    struct Handler {
+        const NumberReader& numbers;
+        Session& session;
+        void operator()(std::string_view text, std::size_t) {
+            answerBareLine(text, numbers, session);
+        }
+        void failure(const InputFailure& failed, std::size_t) { session.answerFailure(failed); }
+    };
+    eachLine(context, true, Handler{numbers, session});
+    return session.finish();
+}
+
+} // namespace sheetfind::cli

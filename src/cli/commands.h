@@ -1,0 +1,38 @@
+#pragma once
+
+#include "options.h"
+#include "session.h"
+#include "streams.h"
+
+#include <span>
+#include <string_view>
+
+namespace sheetfind::cli {
+
+// What a subcommand works with: its parsed arguments, the input, and the session
+// that owns the output and the exit status.
+struct Context {
+    std::string_view command;
+    const Arguments& args;
+    ByteSource& in;
+    Session& session;
+};
+
+// A subcommand: its name, the options it takes and what it does; returns the exit
+// status.
+struct Command {
+    std::string_view name;
+    std::span<const OptionSpec> options;
+    int (*run)(Context& context);
+    bool alias = false; // another name for the command before it, never suggested
+};
+
+// Every subcommand, aliases included ("neighbors").
+std::span<const Command> commands();
+
+// The bare form: what the window answers, for two arguments or for each line of
+// standard input. Decimal degrees in the locale only, the window's messages, and no
+// range check: a number is a point, even one that no sheet covers.
+int answerBare(std::span<const std::string_view> operands, ByteSource& in, Session& session);
+
+} // namespace sheetfind::cli

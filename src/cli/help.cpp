@@ -1,0 +1,158 @@
+#include "help.h"
+
+#include <string>
+
+namespace sheetfind::cli {
+namespace {
+
+constexpr std::string_view kOverview = R"(Usage: sheetfind-cli LATITUDE LONGITUDE
+       sheetfind-cli < FILE
+       sheetfind-cli COMMAND [OPTION...] [ARGUMENT...]
+
+Tells which map sheet of Canada's National Topographic System (NTS) covers a
+point.
+
+Without a command, prints the 1:50 000 sheet that covers a point, such as
+092G06, or an empty line where no sheet covers it (this form spans 40-80 N and
+48-144 W, as the window does). With no arguments it reads standard input: each
+line holds a latitude and a longitude in decimal degrees, separated by blanks,
+a tab, or a comma (where the comma is not the decimal separator). Output line N
+answers input line N: the reference, an empty line, or "ERROR: " and the
+reason. A blank line or a line starting with # gets an empty line. West
+longitudes are negative: -123.1 is a value, not an option.
+
+Numbers are read in the locale of LC_ALL, LC_NUMERIC or LANG; 49.25 is also
+accepted where the decimal separator is a comma.
+
+Commands work on the whole grid, the high Arctic (80-88 N) included:
+  locate      the sheet, map area or series that covers each point
+  bounds      the extent of each reference
+  neighbours  the cells around a reference (also: neighbors)
+  cover       the cells a box shares some area with
+
+'sheetfind-cli COMMAND --help' tells more about each.
+
+Exit status: 0 when every input was answered, 1 when some input was bad (each
+reported, the others answered), 2 for a usage error or a failed read or write.
+A reader that stops early (| head -1) ends the run quietly.
+
+Examples:
+  sheetfind-cli 49.25 -123.1                      prints 092G06
+  printf '49.25 -123.1\n68,-123.1\n' | sheetfind-cli
+  sheetfind-cli locate "10U 491213 5458885"       prints 092G06
+
+Options: -h, --help; --version
+)";
+
+constexpr std::string_view kScaleHelp =
+    R"(  -s, --scale SCALE   1m (series, 1:1 000 000, 092), 250k (map area,
+                      1:250 000, 092G) or 50k (sheet, 1:50 000, 092G06; the
+                      default)
+)";
+
+constexpr std::string_view kLocate = R"(Usage: sheetfind-cli locate [OPTION...] [POINT]
+
+Prints the reference of the cell that covers the point, or an empty line where
+no cell of the grid covers it. Without POINT, reads standard input: output line
+N answers input line N, with "ERROR: " and the reason for a bad line. A blank
+line or a line starting with # gets an empty line.
+
+POINT is one argument, or several that together make one point. Notations,
+detected line by line:
+  decimal   49.25 -123.1, 49.25,-123.1, 49,25 -123,1 (in the locale); latitude
+            first unless --lon-first
+  DMS       "49°15'N 123°06'W", "49 15 0 N, 123 6 0 W", 49:15:00N 123:06:00W,
+            N49d15m W123d6m; hemisphere letters before or after
+  UTM/UPS   10U 491213 5458885 (zone and latitude band), 10N 491213 5458885
+            (zone and hemisphere: N and S are read as hemispheres)
+  MGRS      10UDV9121358885, 10U DV 91213 58885, 10 km to 1 m precision; the
+            point is the centre of the square
+Latitudes must be within -90..90 and longitudes within -180..180.
+
+Options:
+      --input NOTATION  read only this notation: decimal, dms, utm or mgrs
+      --lon-first       decimal lines hold the longitude first, as GIS
+                        exports write them
+)";
+
+constexpr std::string_view kFormatHelp =
+    R"(  -f, --format FORMAT text (the default) or geojson: one RFC 7946
+                      FeatureCollection of the cells as polygons, with the
+                      properties "reference" and "scale"; bad inputs are then
+                      reported on standard error
+)";
+
+constexpr std::string_view kBounds = R"(Usage: sheetfind-cli bounds [OPTION...] [REFERENCE...]
+
+For each reference (or each line of standard input when none is given), prints
+the canonical reference, then its south, west, north and east edges in decimal
+degrees, tab-separated. References are read as people write them: 092G06,
+92g6, "92 G/6", 92-G-6, 82O, 92, "340 D15".
+
+Options:
+)";
+
+constexpr std::string_view kNeighbours = R"(Usage: sheetfind-cli neighbours [OPTION...] REFERENCE
+
+Prints every cell of the same scale that shares an edge or a corner with the
+reference, one per line, in reference order. Where cells of different widths
+meet, at 68 N and 80 N, there can be more than eight. 'neighbors' is the same
+command.
+
+Options:
+)";
+
+constexpr std::string_view kCover = R"(Usage: sheetfind-cli cover [OPTION...] SOUTH WEST NORTH EAST
+
+Prints every cell at the scale that the box shares some area with, one per
+line, in reference order. An edge lying on a cell's edge does not reach across
+it, so the bounds of a sheet cover that sheet alone; a box of no height or
+width covers the cells that own its points. Edges are decimal degrees, west
+negative, within -90..90 and -180..180.
+
+Options:
+)";
+
+constexpr std::string_view kCommonHelp = R"(  -h, --help          show this help
+      --version       show the version
+)";
+
+// Each subcommand's help, assembled once from its parts.
+struct Helps {
+    std::string locate = std::string(kLocate) + std::string(kScaleHelp) + std::string(kFormatHelp) +
+                         std::string(kCommonHelp);
+    std::string bounds = std::string(kBounds) + std::string(kFormatHelp) + std::string(kCommonHelp);
+    std::string neighbours =
+        std::string(kNeighbours) + std::string(kFormatHelp) + std::string(kCommonHelp);
+    std::string cover = std::string(kCover) + std::string(kScaleHelp) + std::string(kFormatHelp) +
+                        std::string(kCommonHelp);
+};
+
+const Helps& helps() {
+    static const Helps all;
+    return all;
+}
+
+} // namespace
+
+std::string_view overviewHelp() {
+    return kOverview;
+}
+
+std::optional<std::string_view> commandHelp(std::string_view command) {
+    if (command == "locate") {
+        return helps().locate;
+    }
+    if (command == "bounds") {
+        return helps().bounds;
+    }
+    if (command == "neighbours" || command == "neighbors") {
+        return helps().neighbours;
+    }
+    if (command == "cover") {
+        return helps().cover;
+    }
+    return std::nullopt;
+}
+
+} // namespace sheetfind::cli

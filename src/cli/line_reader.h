@@ -1,0 +1,54 @@
+#pragma once
+
+#include "streams.h"
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sheetfind::cli {
+
+// No coordinate pair or reference needs more; a longer line is junk (a binary file,
+// a missing newline) and is answered with one error without being held.
+inline constexpr std::size_t kMaxLineLength = 64 * 1024;
+
+// One input line as the reader saw it, without its line ending: its text, or the
+// fact that it ran past the length limit and was skipped unread.
+struct InputLine {
+    std::string_view text;
+    bool tooLong = false;
+};
+
+// Splits an input into lines, whatever they hold: LF or CRLF endings, a last line
+// without a newline, NUL bytes and bytes that are not UTF-8. A UTF-8 byte order mark
+// at the start of the input is not part of the first line. Reads in blocks, so
+// memory stays flat whatever the input.
+//
+// Before each read, which may wait for the writer, it calls `beforeRead`: that is
+// where the answers so far are flushed, so that a program that writes one line and
+// waits for its answer gets it, and a file costs one write per block.
+class LineReader {
+public:
+    LineReader(ByteSource& in, std::function<void()> beforeRead);
+
+    // The next line, or false at the end of the input or on a read error.
+    bool next(InputLine& line);
+
+    bool failed() const { return m_failed; }
+    int error() const { return m_in.error(); }
+
+private:
+    bool fill();
+
+    ByteSource& m_in;
+    std::function<void()> m_beforeRead;
+    std::vector<char> m_block;
+    std::string_view m_data; // what is left of the block
+    std::string m_pending;   // the start of a line that a block boundary cut
+    bool m_started = false;  // the byte order mark has been looked for
+    bool m_end = false;
+    bool m_failed = false;
+};
+
+} // namespace sheetfind::cli

@@ -1,0 +1,68 @@
+#include "session.h"
+
+#include <cstring>
+
+namespace sheetfind::cli {
+namespace {
+
+constexpr std::string_view kProgram = "sheetfind-cli";
+
+} // namespace
+
+Session::Session(ByteSink& out, ByteSink& err) : m_out(out), m_err(err) {}
+
+void Session::answerFailure(const InputFailure& failure) {
+    m_out.append("ERROR: ");
+    m_out.append(describe(failure));
+    m_out.append('\n');
+    m_failed = true;
+}
+
+void Session::reportFailure(const InputFailure& failure, std::string_view where) {
+    diagnose(std::string(where) + describe(failure));
+    m_failed = true;
+}
+
+void Session::diagnose(std::string_view message) {
+    std::string line(kProgram);
+    line += ": ";
+    line += message;
+    line += '\n';
+    // Nowhere is left to report a failure to write to standard error.
+    static_cast<void>(m_err.write(line));
+}
+
+int Session::usageError(std::string_view message, std::string_view command) {
+    std::string help(kProgram);
+    if (!command.empty()) {
+        help += ' ';
+        help += command;
+    }
+    diagnose(std::string(message) + "\nTry '" + help + " --help'.");
+    return kUsageOrIo;
+}
+
+void Session::readFailed(int error) {
+    diagnose(std::string("cannot read the input: ") + std::strerror(error));
+    m_ioFailed = true;
+}
+
+int Session::finish() {
+    m_out.flush();
+    switch (m_out.state()) {
+    case Output::State::Open:
+        break;
+    case Output::State::Closed:
+        // The reader has all it wanted: what it did not read was never asked for.
+        return m_failed ? kSomeFailed : kAllAnswered;
+    case Output::State::Failed:
+        diagnose(std::string("cannot write the answers: ") + std::strerror(m_out.error()));
+        return kUsageOrIo;
+    }
+    if (m_ioFailed) {
+        return kUsageOrIo;
+    }
+    return m_failed ? kSomeFailed : kAllAnswered;
+}
+
+} // namespace sheetfind::cli

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "input_error.h"
+#include "output.h"
+#include "streams.h"
+
+#include <string>
+#include <string_view>
+
+namespace sheetfind::cli {
+
+// The exit statuses of sheetfind-cli.
+enum ExitStatus : int {
+    kAllAnswered = 0, // every input was answered (an empty answer is an answer)
+    kSomeFailed = 1,  // some input was bad; each was reported, the rest answered
+    kUsageOrIo = 2,   // a usage error, or a failed read or write
+};
+
+// The one policy for what sheetfind-cli writes and how it ends, shared by every
+// subcommand: answers go to standard output, a bad input is answered in place with
+// "ERROR: " and its reason (or reported on standard error where the output is not
+// lines), and the status says whether all went well. A reader that goes away (`|
+// head -1`) ends the run quietly; any other failed write is reported, with status 2.
+class Session {
+public:
+    Session(ByteSink& out, ByteSink& err);
+
+    Output& out() { return m_out; }
+
+    // A bad input answered in its place on standard output: "ERROR: " and the reason.
+    void answerFailure(const InputFailure& failure);
+    // A bad input reported on standard error, after `where` ("line 3: ") if given.
+    void reportFailure(const InputFailure& failure, std::string_view where = {});
+    // Any other message on standard error, prefixed with the program's name.
+    void diagnose(std::string_view message);
+
+    // A usage error of `command` (empty for the tool itself); returns kUsageOrIo.
+    int usageError(std::string_view message, std::string_view command = {});
+    // A failed read of the input.
+    void readFailed(int error);
+
+    // Whether the output is still open: once the reader has gone or a write failed,
+    // there is no point answering more.
+    bool writing() const { return m_out.open(); }
+
+    // Writes what is left and gives the exit status.
+    int finish();
+
+private:
+    Output m_out;
+    ByteSink& m_err;
+    bool m_failed = false;
+    bool m_ioFailed = false;
+};
+
+} // namespace sheetfind::cli

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace sheetfind::cli {
+
+// Where sheetfind-cli reads its input. A read returns what is there, up to `size`
+// bytes, without waiting for more once it has some: a pipe from a program that
+// writes a line and waits for the answer must get that answer.
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    // The number of bytes read, 0 at the end of the input, or -1 on an error, whose
+    // errno value error() then gives.
+    virtual std::ptrdiff_t read(char* data, std::size_t size) = 0;
+    virtual int error() const = 0;
+};
+
+// Where sheetfind-cli writes. A write writes every byte or fails.
+class ByteSink {
+public:
+    virtual ~ByteSink() = default;
+    // 0, or the errno value of the failure: EPIPE when the reader has gone away.
+    virtual int write(std::string_view bytes) = 0;
+};
+
+// A file descriptor: standard input, output and error of the process.
+class FdSource : public ByteSource {
+public:
+    explicit FdSource(int fd) : m_fd(fd) {}
+    std::ptrdiff_t read(char* data, std::size_t size) override;
+    int error() const override { return m_error; }
+
+private:
+    int m_fd;
+    int m_error = 0;
+};
+
+class FdSink : public ByteSink {
+public:
+    explicit FdSink(int fd) : m_fd(fd) {}
+    int write(std::string_view bytes) override;
+
+private:
+    int m_fd;
+};
+
+// Text in memory, for tests and for embedding the tool.
+class StringSource : public ByteSource {
+public:
+    explicit StringSource(std::string text) : m_text(std::move(text)) {}
+    std::ptrdiff_t read(char* data, std::size_t size) override;
+    int error() const override { return 0; }
+
+private:
+    std::string m_text;
+    std::size_t m_at = 0;
+};
+
+class StringSink : public ByteSink {
+public:
+    int write(std::string_view bytes) override {
+        m_text += bytes;
+        return 0;
+    }
+    const std::string& text() const { return m_text; }
+
+private:
+    std::string m_text;
+};
+
+} // namespace sheetfind::cli
