@@ -1,69 +1,76 @@
-// Two typed texts in, under the C, fr_CA and de_DE locales. The first byte picks the
-// locale; the rest is split at the first newline into the latitude and longitude.
+// Two typed texts in, as the window reads them, under the C, fr_CA and de_DE
+// locales. The first byte picks the locale; the rest is split at the first newline
+// into the latitude and the longitude.
 
 #include "fuzz_check.h"
-#include "lookup_command.h"
 #include "number_reader.h"
+#include "point_reader.h"
+#include "quote.h"
 #include "sheet_reference.h"
-
-#include <QString>
 
 #include <array>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <string_view>
 
 namespace {
 
 // A text either fails with one of the two errors or reads as a finite number, and
-// the quick and general conversions agree to the bit.
-std::variant<double, sheetfind::ConversionError> readChecked(const sheetfind::NumberReader& reader,
-                                                             QStringView text) {
+// the byte-level path and Qt's general one agree to the bit.
+std::variant<double, sheetfind::InputError> readChecked(const sheetfind::NumberReader& reader,
+                                                        std::string_view text) {
     const auto quick = reader.read(text);
     const auto general = reader.read(text, sheetfind::NumberReader::Path::General);
     check(quick.index() == general.index());
     if (const auto* value = std::get_if<double>(&quick)) {
         check(std::isfinite(*value));
         check(std::memcmp(value, &std::get<double>(general), sizeof(double)) == 0);
+    } else {
+        check(std::get<sheetfind::InputError>(quick) == std::get<sheetfind::InputError>(general));
     }
     return quick;
+}
+
+// A message never carries a raw control byte.
+void checkPrintable(const std::string& message) {
+    for (const char ch : message) {
+        check(static_cast<unsigned char>(ch) >= 0x20 && ch != 0x7F);
+    }
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const std::array<sheetfind::LookupCommand, 3> commands = {
-        sheetfind::LookupCommand(QLocale::c()), sheetfind::LookupCommand(QLocale("fr_CA")),
-        sheetfind::LookupCommand(QLocale("de_DE"))};
     static const std::array<sheetfind::NumberReader, 3> readers = {
-        sheetfind::NumberReader(QLocale::c()), sheetfind::NumberReader(QLocale("fr_CA")),
-        sheetfind::NumberReader(QLocale("de_DE"))};
+        sheetfind::NumberReader::named("C"), sheetfind::NumberReader::named("fr_CA"),
+        sheetfind::NumberReader::named("de_DE")};
     if (size == 0) {
         return 0;
     }
-    const std::size_t which = data[0] % commands.size();
+    const sheetfind::NumberReader& reader = readers[data[0] % readers.size()];
     const std::string_view rest(reinterpret_cast<const char*>(data) + 1, size - 1);
     const std::size_t newline = rest.find('\n');
-    const QString latitude = QString::fromUtf8(rest.substr(0, newline));
-    const QString longitude = QString::fromUtf8(
-        newline == std::string_view::npos ? std::string_view() : rest.substr(newline + 1));
+    const std::string_view latitude = rest.substr(0, newline);
+    const std::string_view longitude =
+        newline == std::string_view::npos ? std::string_view() : rest.substr(newline + 1);
 
-    const auto lat = readChecked(readers[which], latitude);
-    const auto lon = readChecked(readers[which], longitude);
-    const auto result = commands[which].run(latitude, longitude);
-    if (const auto* failure = std::get_if<sheetfind::LookupFailure>(&result)) {
+    const auto lat = readChecked(reader, latitude);
+    const auto lon = readChecked(reader, longitude);
+    const auto point = sheetfind::readDecimalPair(reader, latitude, longitude);
+    if (const auto* failure = std::get_if<sheetfind::InputFailure>(&point)) {
         // The latitude is reported first, and the failure carries the typed text.
-        const bool latitudeBad = std::holds_alternative<sheetfind::ConversionError>(lat);
-        check(failure->box == (latitudeBad ? sheetfind::Box::Latitude : sheetfind::Box::Longitude));
+        const bool latitudeBad = std::holds_alternative<sheetfind::InputError>(lat);
+        check(failure->field ==
+              (latitudeBad ? sheetfind::Field::Latitude : sheetfind::Field::Longitude));
         check(failure->text == (latitudeBad ? latitude : longitude));
-        check(!sheetfind::describe(*failure, commands[which].locale()).isEmpty());
+        checkPrintable(describe(*failure));
     } else {
-        const std::string expected =
-            sheetref::sheetfindGrid(std::get<double>(lon), std::get<double>(lat));
-        check(std::get<QString>(result) == QString::fromStdString(expected));
-        check(expected.empty() || expected.size() == 6);
+        const sheetfind::LatLon& p = std::get<sheetfind::LatLon>(point);
+        check(p.latitude == std::get<double>(lat) && p.longitude == std::get<double>(lon));
+        const std::string reference = sheetref::sheetfindGrid(p.longitude, p.latitude);
+        check(reference.empty() || reference.size() == 6);
     }
+    checkPrintable(sheetfind::quoteText(rest));
     return 0;
 }

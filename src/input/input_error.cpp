@@ -77,7 +77,8 @@ std::string fieldName(Field field) {
 std::string describe(const InputFailure& failure) {
     const std::string field = fieldName(failure.field);
     const std::string text = quoteText(failure.text);
-    const std::string because = failure.detail.empty() ? "" : " (" + failure.detail + ")";
+    const std::string because =
+        failure.detail.empty() ? "" : " (" + printableText(failure.detail) + ")";
     switch (failure.error) {
     case InputError::NotANumber:
         return "Type mismatch: the " + field + " " + text +
@@ -127,9 +128,9 @@ std::string describe(const InputFailure& failure) {
                " digits; expected an even number, from 0 to 10 (easting then northing)";
     case InputError::NotAReference:
         return failure.detail.empty() ? "the reference " + text + " is not an NTS reference"
-                                      : failure.detail;
+                                      : printableText(failure.detail);
     case InputError::BadBox:
-        return failure.detail;
+        return printableText(failure.detail);
     case InputError::LineTooLong:
         return "line too long" + because;
     }

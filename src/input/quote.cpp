@@ -64,11 +64,13 @@ void appendEscaped(std::string& out, unsigned char byte) {
 
 } // namespace
 
-std::string quoteText(std::string_view utf8) {
-    std::string out = "\"";
+// Appends the text with every byte that could act on a terminal escaped, and, in
+// quotes, a backslash or a double quote escaped so that the quotes can be told from
+// the text; stops after `limit` characters with an ellipsis.
+void appendPrintable(std::string& out, std::string_view utf8, std::size_t limit, bool inQuotes) {
     std::size_t characters = 0;
     while (!utf8.empty()) {
-        if (characters == kQuotedCharacters) {
+        if (characters == limit) {
             out += kEllipsis;
             break;
         }
@@ -83,7 +85,7 @@ std::string quoteText(std::string_view utf8) {
             appendEscaped(out, static_cast<unsigned char>(utf8[1]));
             utf8.remove_prefix(length);
         } else {
-            if (lead == '"' || lead == '\\') {
+            if (inQuotes && (lead == '"' || lead == '\\')) {
                 out += '\\';
             }
             out.append(utf8.substr(0, length));
@@ -91,7 +93,18 @@ std::string quoteText(std::string_view utf8) {
         }
         ++characters;
     }
+}
+
+std::string quoteText(std::string_view utf8) {
+    std::string out = "\"";
+    appendPrintable(out, utf8, kQuotedCharacters, true);
     out += '"';
+    return out;
+}
+
+std::string printableText(std::string_view utf8) {
+    std::string out;
+    appendPrintable(out, utf8, utf8.size(), false);
     return out;
 }
 

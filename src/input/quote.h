@@ -18,4 +18,9 @@ inline constexpr std::size_t kQuotedCharacters = 40;
 // Example: quoteText("4\x01" "9") == "\"4\\x019\"".
 std::string quoteText(std::string_view utf8);
 
+// The control bytes and bytes that are not UTF-8 escaped as in quoteText, with no
+// quotes and no cut: for a library's own account of what is wrong, which may
+// repeat bytes of the text.
+std::string printableText(std::string_view utf8);
+
 } // namespace sheetfind

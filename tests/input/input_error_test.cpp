@@ -57,6 +57,16 @@ INSTANTIATE_TEST_SUITE_P(
         QuoteCase{"Emoji", "\xF0\x9F\x97\xBA", "\"\xF0\x9F\x97\xBA\""}),
     [](const auto& row) { return std::string(row.param.name); });
 
+TEST(Describe, EscapesALibrarysAccountOfTheText) {
+    const sheetfind::InputFailure failure{.error = sheetfind::InputError::NotDms,
+                                          .field = sheetfind::Field::Latitude,
+                                          .text = "4\x01N",
+                                          .detail = "Illegal character \x01 in \"4\x01N\""};
+    EXPECT_EQ(describe(failure), "Type mismatch: the latitude \"4\\x01N\" is not "
+                                 "degrees-minutes-seconds (Illegal character \\x01 in "
+                                 "\"4\\x01N\"); expected such as 49°15'N or 49 15 0 N");
+}
+
 TEST(Describe, WritesTheExampleInTheReadersNotation) {
     const sheetfind::InputFailure failure{.error = sheetfind::InputError::NotANumber,
                                           .field = sheetfind::Field::Longitude,
