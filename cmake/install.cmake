@@ -1,11 +1,12 @@
-# Where `cmake --install` puts the desktop program: the binary in bin/, and on
-# freedesktop systems the launcher, the AppStream metainfo and the icons under
-# share/, all named by the application id so that the desktop ties them together.
+# Where `cmake --install` puts the programs: sheetfind and sheetfind-cli in bin/,
+# and on freedesktop systems the launcher, the AppStream metainfo and the icons
+# under share/, all named by the application id so that the desktop ties them
+# together. This is the only file with install rules.
 include(GNUInstallDirs)
 
 set(SHEETFIND_APP_ID ca.sheetfind.Sheetfind)
 
-install(TARGETS sheetfind RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS sheetfind sheetfind-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 if(UNIX AND NOT APPLE)
     install(FILES ${PROJECT_SOURCE_DIR}/res/${SHEETFIND_APP_ID}.desktop

@@ -11,6 +11,7 @@ endif()
 
 foreach(path
         bin/sheetfind
+        bin/sheetfind-cli
         share/applications/${APP_ID}.desktop
         share/metainfo/${APP_ID}.metainfo.xml
         share/icons/hicolor/16x16/apps/${APP_ID}.png
@@ -19,7 +20,9 @@ foreach(path
         message(FATAL_ERROR "cmake --install did not put /usr/${path} in place")
     endif()
 endforeach()
-execute_process(COMMAND test -x ${OUT}/usr/bin/sheetfind RESULT_VARIABLE status)
-if(NOT status EQUAL 0)
-    message(FATAL_ERROR "/usr/bin/sheetfind is not executable")
-endif()
+foreach(program sheetfind sheetfind-cli)
+    execute_process(COMMAND test -x ${OUT}/usr/bin/${program} RESULT_VARIABLE status)
+    if(NOT status EQUAL 0)
+        message(FATAL_ERROR "/usr/bin/${program} is not executable")
+    endif()
+endforeach()
