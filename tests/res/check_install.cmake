@@ -1,5 +1,6 @@
 # Installs the build into a scratch root, as a package build does with DESTDIR,
-# and checks that each file lands where the FHS and freedesktop say.
+# and checks that each file lands where the FHS and freedesktop say, and that
+# the metainfo installed names this release first (VERSION_TEXT, such as 1.00).
 
 file(REMOVE_RECURSE ${OUT})
 execute_process(
@@ -26,3 +27,10 @@ foreach(program sheetfind sheetfind-cli)
         message(FATAL_ERROR "/usr/bin/${program} is not executable")
     endif()
 endforeach()
+
+file(READ ${OUT}/usr/share/metainfo/${APP_ID}.metainfo.xml metainfo)
+# AppStream lists the newest release first.
+if(NOT metainfo MATCHES "<release version=\"([^\"]*)\"" OR NOT CMAKE_MATCH_1 STREQUAL VERSION_TEXT)
+    message(FATAL_ERROR "The installed metainfo's newest release is \"${CMAKE_MATCH_1}\"; "
+                        "expected ${VERSION_TEXT}")
+endif()
