@@ -1,17 +1,22 @@
-# Where `cmake --install` puts the desktop program: the binary in bin/, and on
-# freedesktop systems the launcher, the AppStream metainfo and the icons under
-# share/, all named by the application id so that the desktop ties them together.
+# Where `cmake --install` puts the programs: sheetfind and sheetfind-cli in bin/,
+# and on freedesktop systems the launcher, the AppStream metainfo and the icons
+# under share/, all named by the application id so that the desktop ties them
+# together. This is the only file with install rules.
 include(GNUInstallDirs)
 
 set(SHEETFIND_APP_ID ca.sheetfind.Sheetfind)
 
-install(TARGETS sheetfind RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The metainfo names the release, so it is configured from the project's version.
+set(SHEETFIND_METAINFO ${SHEETFIND_GENERATED_DIR}/${SHEETFIND_APP_ID}.metainfo.xml)
+configure_file(${PROJECT_SOURCE_DIR}/res/${SHEETFIND_APP_ID}.metainfo.xml.in ${SHEETFIND_METAINFO}
+    @ONLY)
+
+install(TARGETS sheetfind sheetfind-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 if(UNIX AND NOT APPLE)
     install(FILES ${PROJECT_SOURCE_DIR}/res/${SHEETFIND_APP_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-    install(FILES ${PROJECT_SOURCE_DIR}/res/${SHEETFIND_APP_ID}.metainfo.xml
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+    install(FILES ${SHEETFIND_METAINFO} DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
     foreach(size 16 32)
         install(FILES ${PROJECT_SOURCE_DIR}/res/sheetfind-${size}.png
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps

@@ -20,6 +20,18 @@ need_packages() {
         fi
     done
     if [ "${#missing[@]}" -gt 0 ]; then
+        if [ "$(id -u)" -ne 0 ] && ! command -v sudo >/dev/null 2>&1; then
+            cat >&2 <<MESSAGE
+These Debian packages are missing: ${missing[*]}
+They cannot be installed from here: you are not root and sudo is not installed.
+Run $0 as root, or have root install them first:
+
+    apt-get install --no-install-recommends ${missing[*]}
+
+then run $0 again.
+MESSAGE
+            exit 1
+        fi
         echo "Installing: ${missing[*]}"
         as_root apt-get -o DPkg::Lock::Timeout=600 update -q
         as_root env DEBIAN_FRONTEND=noninteractive \
@@ -33,3 +45,6 @@ BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev pkgconf libgeographiclib-dev 
 # What the window needs at run time: Liberation Sans stands in for the result
 # label's MS Sans Serif.
 WINDOW_PACKAGES=(fonts-liberation)
+
+# What the libFuzzer targets need: clang and its sanitizer runtimes.
+FUZZ_PACKAGES=(clang libclang-rt-14-dev)

@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 source scripts/common.sh
 seconds=${1:-30}
 
-need_packages "${BUILD_PACKAGES[@]}" clang libclang-rt-14-dev
+need_packages "${BUILD_PACKAGES[@]}" "${FUZZ_PACKAGES[@]}"
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
 

@@ -5,10 +5,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/common.sh
 
-need_packages "${BUILD_PACKAGES[@]}" libgtest-dev clang-format
-# The window's tests check the result font, the Windows resource and the
-# desktop files with the tools the platforms use.
-need_packages "${WINDOW_PACKAGES[@]}" binutils-mingw-w64-i686 desktop-file-utils appstream python3
+# All at once, so that whoever has to install them by hand gets one list. The
+# window's tests check the result font, the Windows resource and the desktop
+# files with the tools the platforms use.
+need_packages "${BUILD_PACKAGES[@]}" libgtest-dev clang-format \
+    "${WINDOW_PACKAGES[@]}" binutils-mingw-w64-i686 desktop-file-utils appstream python3 \
+    "${FUZZ_PACKAGES[@]}"
 cmake --preset dev
 cmake --build --preset dev
 ctest --preset dev --output-on-failure --no-tests=error

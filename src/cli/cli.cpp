@@ -4,6 +4,7 @@
 #include "help.h"
 #include "options.h"
 #include "session.h"
+#include "sheetfind_version.h"
 
 #include <algorithm>
 #include <string>
@@ -12,7 +13,9 @@
 namespace sheetfind::cli {
 namespace {
 
-constexpr std::string_view kVersionLine = "sheetfind-cli 1.00\n";
+std::string versionLine() {
+    return "sheetfind-cli " + std::string(kVersion) + "\n";
+}
 
 int show(Session& session, std::string_view text) {
     session.out().append(text);
@@ -61,7 +64,7 @@ int runCommand(const Command& command, std::span<const std::string_view> args, B
         return show(session, *commandHelp(command.name));
     }
     if (arguments.version) {
-        return show(session, kVersionLine);
+        return show(session, versionLine());
     }
     Context context{.command = command.name, .args = arguments, .in = in, .session = session};
     return command.run(context);
@@ -84,7 +87,7 @@ int run(std::span<const std::string_view> args, ByteSource& in, ByteSink& out, B
         return show(session, overviewHelp());
     }
     if (args.size() == 1 && first == "--version") {
-        return show(session, kVersionLine);
+        return show(session, versionLine());
     }
     if (first == "--") {
         args = args.subspan(1);

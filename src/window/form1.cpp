@@ -35,6 +35,12 @@ const QString kResultStandIn = QStringLiteral("Liberation Sans");
 constexpr int kResultPointSize = 24;
 const QColor kResultColour(0x00, 0x00, 0xFF);
 
+// No coordinate needs more than a few dozen characters, even in degrees, minutes
+// and seconds with every digit a double holds. The limit keeps a runaway paste
+// or a stuck key from filling a box with text that every edit and repaint of the
+// box then pays for over its whole length; a longer paste keeps its first part.
+constexpr int kMaxBoxLength = 256;
+
 // Labels keep their top left corner and take the size of their caption.
 void fitToCaption(QLabel* label) {
     label->resize(label->sizeHint());
@@ -69,10 +75,12 @@ Form1::Form1(FailureReporter reportFailure, QWidget* parent)
     txtLat = new QLineEdit(this);
     txtLat->setObjectName(QStringLiteral("txtLat"));
     txtLat->setGeometry(twipsToPixels(kTxtLat));
+    txtLat->setMaxLength(kMaxBoxLength);
 
     txtLon = new QLineEdit(this);
     txtLon->setObjectName(QStringLiteral("txtLon"));
     txtLon->setGeometry(twipsToPixels(kTxtLon));
+    txtLon->setMaxLength(kMaxBoxLength);
 
     Label3 = new QLabel(this);
     Label3->setObjectName(QStringLiteral("Label3"));

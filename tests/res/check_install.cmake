@@ -1,5 +1,6 @@
 # Installs the build into a scratch root, as a package build does with DESTDIR,
-# and checks that each file lands where the FHS and freedesktop say.
+# and checks that each file lands where the FHS and freedesktop say, and that
+# the metainfo installed names this release first (VERSION_TEXT, such as 1.00).
 
 file(REMOVE_RECURSE ${OUT})
 execute_process(
@@ -11,6 +12,7 @@ endif()
 
 foreach(path
         bin/sheetfind
+        bin/sheetfind-cli
         share/applications/${APP_ID}.desktop
         share/metainfo/${APP_ID}.metainfo.xml
         share/icons/hicolor/16x16/apps/${APP_ID}.png
@@ -19,7 +21,16 @@ foreach(path
         message(FATAL_ERROR "cmake --install did not put /usr/${path} in place")
     endif()
 endforeach()
-execute_process(COMMAND test -x ${OUT}/usr/bin/sheetfind RESULT_VARIABLE status)
-if(NOT status EQUAL 0)
-    message(FATAL_ERROR "/usr/bin/sheetfind is not executable")
+foreach(program sheetfind sheetfind-cli)
+    execute_process(COMMAND test -x ${OUT}/usr/bin/${program} RESULT_VARIABLE status)
+    if(NOT status EQUAL 0)
+        message(FATAL_ERROR "/usr/bin/${program} is not executable")
+    endif()
+endforeach()
+
+file(READ ${OUT}/usr/share/metainfo/${APP_ID}.metainfo.xml metainfo)
+# AppStream lists the newest release first.
+if(NOT metainfo MATCHES "<release version=\"([^\"]*)\"" OR NOT CMAKE_MATCH_1 STREQUAL VERSION_TEXT)
+    message(FATAL_ERROR "The installed metainfo's newest release is \"${CMAKE_MATCH_1}\"; "
+                        "expected ${VERSION_TEXT}")
 endif()

@@ -1,15 +1,29 @@
 # Compiles res/sheetfind.rc as a Windows build would, then checks the compiled
-# resource twice: its raw bytes, and what windres reads back out of them.
+# resource twice: its raw bytes, and what windres reads back out of them. The
+# version in it must be the project's (VERSION, MAJOR.MINOR.PATCH), shown as
+# MAJOR.MINOR with two digits for the minor number.
 
 function(fail)
     message(FATAL_ERROR ${ARGV})
 endfunction()
 
+if(NOT VERSION MATCHES "^([0-9]+)\\.([0-9]+)\\.([0-9]+)$")
+    fail("VERSION=${VERSION} is not MAJOR.MINOR.PATCH")
+endif()
+math(EXPR major "${CMAKE_MATCH_1}")
+math(EXPR minor "${CMAKE_MATCH_2}")
+math(EXPR patch "${CMAKE_MATCH_3}")
+if(minor LESS 10)
+    set(text "${major}.0${minor}")
+else()
+    set(text "${major}.${minor}")
+endif()
+
 file(REMOVE_RECURSE ${OUT})
 file(MAKE_DIRECTORY ${OUT})
 # No MinGW compiler is needed: the host's C preprocessor does the same job here.
 execute_process(
-    COMMAND ${WINDRES} --preprocessor=${CPP} --include-dir=${RES}
+    COMMAND ${WINDRES} --preprocessor=${CPP} --include-dir=${RES} --include-dir=${GENERATED}
             --input=${RES}/sheetfind.rc --output-format=res --output=${OUT}/sheetfind.res
     RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
@@ -19,8 +33,8 @@ endif()
 # Strings in a compiled resource are UTF-16LE; each key is followed by its value.
 set(strings
     ProductName Sheetfind
-    FileVersion 1.00
-    ProductVersion 1.00
+    FileVersion ${text}
+    ProductVersion ${text}
     InternalName Sheetfind
     OriginalFilename Sheetfind.exe)
 file(READ ${OUT}/sheetfind.res bytes HEX)
@@ -47,8 +61,8 @@ endif()
 string(REGEX MATCHALL "VALUE \"[A-Za-z]+\", \"[^\"]*\"" values "${rc}")
 set(expected
     "VALUE \"ProductName\", \"Sheetfind\""
-    "VALUE \"FileVersion\", \"1.00\""
-    "VALUE \"ProductVersion\", \"1.00\""
+    "VALUE \"FileVersion\", \"${text}\""
+    "VALUE \"ProductVersion\", \"${text}\""
     "VALUE \"InternalName\", \"Sheetfind\""
     "VALUE \"OriginalFilename\", \"Sheetfind.exe\"")
 if(NOT values STREQUAL expected)
@@ -58,8 +72,8 @@ endif()
 foreach(line
         "BLOCK \"040904B0\""                     # US English, Unicode
         "VALUE \"Translation\", 0x409, 1200"
-        " FILEVERSION 1, 0, 0, 0\n"
-        " PRODUCTVERSION 1, 0, 0, 0\n"
+        " FILEVERSION ${major}, ${minor}, ${patch}, 0\n"
+        " PRODUCTVERSION ${major}, ${minor}, ${patch}, 0\n"
         " FILEOS 0x4\n"                          # VOS__WINDOWS32
         " FILETYPE 0x1\n"                        # VFT_APP
         "\"\\040\\040\\020\\000\", 1, 4,"        # a 32 x 32 icon, 16 colours, 4 bits

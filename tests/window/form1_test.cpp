@@ -2,6 +2,7 @@
 #include "form1.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QFileInfo>
 #include <QFontInfo>
@@ -61,6 +62,12 @@ struct Window {
         QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClick(box, Qt::Key_Delete);
         QTest::keyClicks(box, text);
+    }
+
+    // Types a point that has a sheet, each box left holding a good number.
+    void typeVancouver() {
+        QTest::keyClicks(txtLat, QStringLiteral("49.25"));
+        QTest::keyClicks(txtLon, QStringLiteral("-123.1"));
     }
 
     void lookUp(const QString& latitude, const QString& longitude) {
@@ -130,8 +137,7 @@ private slots:
         QFETCH(int, key);
         Window w;
         QVERIFY(w.show());
-        QTest::keyClicks(w.txtLat, QStringLiteral("49.25"));
-        QTest::keyClicks(w.txtLon, QStringLiteral("-123.1"));
+        w.typeVancouver();
         auto* edit = w.form->findChild<QLineEdit*>(box);
         edit->setFocus();
         QTest::keyClick(edit, Qt::Key(key));
@@ -336,6 +342,70 @@ private slots:
         QCOMPARE(failed->text(), retyped);
     }
 
+    void bothBoxesHoldAtMost256Characters() {
+        Window w;
+        QCOMPARE(w.txtLat->maxLength(), 256);
+        QCOMPARE(w.txtLon->maxLength(), 256);
+    }
+
+    // However a long text arrives, the box keeps its first 256 characters, and a
+    // click reads them as it reads any text. The digits row shows the kept part is
+    // the start: cut anywhere else, it would not read as 49.25.
+    void aLongTextKeepsItsFirst256Characters_data() {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("caption");
+        const QString letters(100'000, QLatin1Char('x'));
+        const QString digits = QStringLiteral("49.25") + QString(99'995, QLatin1Char('0'));
+        const QString typed(300, QLatin1Char('x'));
+        // clang-format off
+        QTest::newRow("100000 letters pasted into txtLat") << "txtLat" << "paste"   << letters << "";
+        QTest::newRow("100000 letters pasted into txtLon") << "txtLon" << "paste"   << letters << "";
+        QTest::newRow("100000 letters set in txtLat")      << "txtLat" << "setText" << letters << "";
+        QTest::newRow("100000 letters set in txtLon")      << "txtLon" << "setText" << letters << "";
+        QTest::newRow("49.25 and 99995 zeros pasted")      << "txtLat" << "paste"   << digits  << "092G06";
+        QTest::newRow("300 letters typed into txtLon")     << "txtLon" << "type"    << typed   << "";
+        // clang-format on
+    }
+
+    void aLongTextKeepsItsFirst256Characters() {
+        QFETCH(QString, box);
+        QFETCH(QString, how);
+        QFETCH(QString, text);
+        QFETCH(QString, caption);
+        Window w;
+        QVERIFY(w.show());
+        w.typeVancouver();
+        auto* edit = w.form->findChild<QLineEdit*>(box);
+        Window::retype(edit, QString());
+        if (how == QStringLiteral("paste")) {
+            QGuiApplication::clipboard()->setText(text);
+            QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+        } else if (how == QStringLiteral("setText")) {
+            edit->setText(text);
+        } else {
+            QTest::keyClicks(edit, text);
+        }
+        QCOMPARE(edit->text(), text.left(256));
+
+        QTest::mouseClick(w.cmdSheetfind, Qt::LeftButton);
+        QCOMPARE(w.Label3->text(), caption);
+        if (caption.isEmpty()) {
+            // Each of these texts is a wrong number, reported like any other.
+            QCOMPARE(w.failures.size(), 1);
+            const Field failed =
+                box == QStringLiteral("txtLat") ? Field::Latitude : Field::Longitude;
+            QCOMPARE(w.failures.front().field, failed);
+            QCOMPARE(w.failures.front().error, InputError::NotANumber);
+            QCOMPARE(QString::fromStdString(w.failures.front().text), text.left(256));
+            QCOMPARE(focusName(), box);
+            QCOMPARE(edit->selectedText(), text.left(256));
+        } else {
+            QVERIFY(w.failures.isEmpty());
+        }
+    }
+
     // The default reporter is a real modal message box; it is closed from a timer
     // the way a user would press its OK button.
     void theRealMessageBoxIsShownAndClosed() {
@@ -395,11 +465,16 @@ private slots:
     void theApplicationIdNamesTheDesktopFiles() {
         sheetfind::identifyApplication();
         QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("Sheetfind"));
-        QCOMPARE(QCoreApplication::applicationVersion(), QStringLiteral("1.00"));
+        // What users see: MAJOR.MINOR, the minor number in two digits.
+        QCOMPARE(QCoreApplication::applicationVersion(),
+                 QStringLiteral("%1.%2")
+                     .arg(sheetfind::kVersionMajor)
+                     .arg(sheetfind::kVersionMinor, 2, 10, QLatin1Char('0')));
         const QDir res(QStringLiteral(SHEETFIND_RES_DIR));
         const QString id = QGuiApplication::desktopFileName();
         QVERIFY(QFileInfo::exists(res.filePath(id + QStringLiteral(".desktop"))));
-        QVERIFY(QFileInfo::exists(res.filePath(id + QStringLiteral(".metainfo.xml"))));
+        // The metainfo is configured from this template with the release version.
+        QVERIFY(QFileInfo::exists(res.filePath(id + QStringLiteral(".metainfo.xml.in"))));
     }
 };
 
