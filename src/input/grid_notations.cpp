@@ -121,20 +121,28 @@ std::optional<UtmParts> splitUtm(std::string_view text) {
     return utm;
 }
 
+struct MetresProblem {
+    InputError error;
+    std::string reason;
+};
+
 // Metres as GPS units write them: ASCII digits with an optional fraction, and
 // optionally "m", or "mE" after the easting and "mN" after the northing.
-std::variant<double, std::string> metres(std::string_view text, char axis) {
+std::variant<double, MetresProblem> metres(std::string_view text, char axis) {
     const std::string name = axis == 'E' ? "easting" : "northing";
+    const InputError range = axis == 'E' ? InputError::UtmEasting : InputError::UtmNorthing;
     std::string_view number = text;
-    if (number.size() >= 2 &&
-        (number[number.size() - 2] == 'm' || number[number.size() - 2] == 'M') &&
-        isLetter(number.back())) {
+    const bool unitWithAxis =
+        number.size() >= 2 && upper(number[number.size() - 2]) == 'M' && isLetter(number.back());
+    if (unitWithAxis) {
         if (upper(number.back()) != axis) {
-            return "the " + name + " ends in " + std::string(number.substr(number.size() - 2)) +
-                   "; the easting comes first, then the northing";
+            return MetresProblem{InputError::NotUtm,
+                                 "the " + name + " ends in " +
+                                     std::string(number.substr(number.size() - 2)) +
+                                     "; the easting comes first, then the northing"};
         }
         number.remove_suffix(2);
-    } else if (!number.empty() && (number.back() == 'm' || number.back() == 'M')) {
+    } else if (!number.empty() && upper(number.back()) == 'M') {
         number.remove_suffix(1);
     }
     std::size_t digits = 0;
@@ -144,14 +152,14 @@ std::variant<double, std::string> metres(std::string_view text, char axis) {
         points += ch == '.' ? 1 : 0;
     }
     if (digits == 0 || points > 1 || digits + points != number.size()) {
-        return "the " + name + " is not a number of metres";
+        return MetresProblem{InputError::NotUtm, "the " + name + " is not a number of metres"};
     }
     double value = 0;
     const auto result = std::from_chars(number.data(), number.data() + number.size(), value,
                                         std::chars_format::fixed);
     if (result.ec != std::errc() || result.ptr != number.data() + number.size() ||
         !std::isfinite(value)) {
-        return "the " + name + " is too large";
+        return MetresProblem{range, "too large for a number"};
     }
     return value;
 }
@@ -216,12 +224,12 @@ std::variant<LatLon, InputFailure> readUtm(std::string_view text) {
     }
 
     const auto easting = metres(utm->easting, 'E');
-    if (const auto* problem = std::get_if<std::string>(&easting)) {
-        return failure(InputError::UtmEasting, *problem);
+    if (const auto* problem = std::get_if<MetresProblem>(&easting)) {
+        return failure(problem->error, problem->reason);
     }
     const auto northing = metres(utm->northing, 'N');
-    if (const auto* problem = std::get_if<std::string>(&northing)) {
-        return failure(InputError::UtmNorthing, *problem);
+    if (const auto* problem = std::get_if<MetresProblem>(&northing)) {
+        return failure(problem->error, problem->reason);
     }
     const double x = std::get<double>(easting);
     const double y = std::get<double>(northing);
