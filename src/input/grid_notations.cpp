@@ -18,6 +18,10 @@ constexpr std::size_t kMaxGridTextLength = 64;
 constexpr int kUpsZone = 0;
 constexpr int kMaxUtmZone = 60;
 constexpr std::size_t kMaxZoneDigits = 2;
+// A UTM easting in a standard zone is 100 km or more; one of fewer than five digits
+// is not taken for UTM when the notation is detected, so that "49 N 123 6" stays
+// degrees and minutes. Given as UTM, it is GeographicLib's range that decides.
+constexpr std::size_t kMinDetectedEastingDigits = 5;
 
 // UTM latitude bands: 8° tall from 80°S, C to X without I and O, the last (X) 12°
 // tall so that the bands reach 84°N. C to M are south of the equator, N to X north.
@@ -169,9 +173,15 @@ std::variant<double, MetresProblem> metres(std::string_view text, char axis) {
 bool looksLikeUtm(std::string_view text) {
     const auto utm = splitUtm(text);
     // Without a zone only the polar bands: "N 49 15" is degrees and minutes.
-    return utm && utm->zone.size() <= kMaxZoneDigits + 1 &&
-           (!utm->zone.empty() || isPolarBand(utm->letter)) && isDigit(utm->easting.front()) &&
-           isDigit(utm->northing.front());
+    if (!utm || utm->zone.size() > kMaxZoneDigits + 1 ||
+        (utm->zone.empty() && !isPolarBand(utm->letter)) || !isDigit(utm->northing.front())) {
+        return false;
+    }
+    std::size_t eastingDigits = 0;
+    while (eastingDigits < utm->easting.size() && isDigit(utm->easting[eastingDigits])) {
+        ++eastingDigits;
+    }
+    return eastingDigits >= kMinDetectedEastingDigits;
 }
 
 std::variant<LatLon, InputFailure> readUtm(std::string_view text) {

@@ -250,4 +250,23 @@ TEST(Ups, ThePoleFromEachWriting) {
     }
 }
 
+// What the detection takes for UTM or MGRS, and what it leaves to the other readers.
+TEST(Detection, TellsTheNotationsApart) {
+    EXPECT_TRUE(sheetfind::looksLikeUtm("10U 491213 5458885"));
+    EXPECT_TRUE(sheetfind::looksLikeUtm("10 u 491213mE 5458885mN"));
+    EXPECT_TRUE(sheetfind::looksLikeUtm("Z 2000000 2000000"));
+    EXPECT_FALSE(sheetfind::looksLikeUtm("N 49 15"));    // degrees and minutes
+    EXPECT_FALSE(sheetfind::looksLikeUtm("49 N 123 6")); // likewise
+    EXPECT_FALSE(sheetfind::looksLikeUtm("N49 15 W123 6"));
+    EXPECT_TRUE(sheetfind::looksLikeMgrs("10U DV 91213 58885"));
+    EXPECT_TRUE(sheetfind::looksLikeMgrs("ZAH1234"));
+    EXPECT_FALSE(sheetfind::looksLikeMgrs("10U 491213 5458885"));
+    EXPECT_FALSE(sheetfind::looksLikeMgrs("49d15m"));
+    // Not a point 123 m east and 6 m north of zone 49's origin, but a longitude
+    // without a mark, which the DMS reader refuses.
+    const auto result = kReader.read("49 N 123 6");
+    ASSERT_TRUE(std::holds_alternative<InputFailure>(result));
+    EXPECT_EQ(std::get<InputFailure>(result).error, InputError::NotANumber);
+}
+
 } // namespace
