@@ -18,7 +18,7 @@ for corpus in fuzz/corpus/*/; do
     name=$(basename "$corpus")
     mkdir -p "$work/$name"
     # New inputs go to the scratch folder; the committed seeds stay as they are.
-    if ! build/fuzz/fuzz/"fuzz_$name" -max_total_time="$seconds" -print_final_stats=1 \
+    if ! build/fuzz/fuzz/"fuzz_$name" -dict=fuzz/notations.dict -max_total_time="$seconds" -print_final_stats=1 \
         -artifact_prefix="$work/" "$work/$name" "$corpus" >"$work/$name.log" 2>&1; then
         tail -n 60 "$work/$name.log"
         echo "fuzz_$name found a failure; the input is in the log above" >&2

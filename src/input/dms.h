@@ -6,7 +6,8 @@
 #include <variant>
 
 // Degrees-minutes-seconds, read with GeographicLib's DMS decoder: "49°15'N",
-// "49d15m N", "49:15:00N", "N49 15 0", hemisphere letters in front or behind.
+// "49d15m N", "49d15m30s", "49:15:00N", "N49 15 0", hemisphere letters in front or
+// behind. The decoder is only handed texts of a shape it reads safely.
 namespace sheetfind {
 
 // Whether a field is meant as degrees-minutes-seconds rather than a decimal number:
@@ -22,8 +23,12 @@ struct DmsAngle {
     Axis axis = Axis::None; // what its hemisphere letter says it is, if it has one
 };
 
-// Decodes one angle; `field` names it in a failure (NotDms, with GeographicLib's
-// reason as the detail).
+// Decodes one angle; `field` names it in a failure: NotDms, with the reason as the
+// detail. Refused before GeographicLib sees them: more than three parts ("1:2:3:4:5:6N",
+// "1\"2:3"), a sign after the first digit ("49-15-30N", which GeographicLib would read
+// as the sum 49 - 15 - 30), characters that are neither digits, '.', marks, signs nor
+// hemisphere letters, and texts over 64 bytes. Example: decodeDms("49°15'N", ...) gives
+// 49.25 with Axis::Latitude.
 std::variant<DmsAngle, InputFailure> decodeDms(std::string_view text, Field field);
 
 } // namespace sheetfind

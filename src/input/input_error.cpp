@@ -126,6 +126,12 @@ std::string describe(const InputFailure& failure) {
     case InputError::MgrsDigits:
         return "the MGRS reference " + text + " has " + std::to_string(failure.count) +
                " digits; expected an even number, from 0 to 10 (easting then northing)";
+    case InputError::MgrsZone:
+        return "the MGRS zone in " + text + " is not 1 to 60" + because +
+               "; expected such as 10UDV9121358885";
+    case InputError::MgrsBand:
+        return "the latitude band in " + text + " is not an MGRS band" + because +
+               "; expected C to X without I and O after the zone, or A, B, Y or Z without one";
     case InputError::NotAReference:
         return failure.detail.empty() ? "the reference " + text + " is not an NTS reference"
                                       : printableText(failure.detail);

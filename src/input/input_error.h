@@ -40,6 +40,8 @@ enum class InputError {
     UtmNorthing,     // a northing outside what the hemisphere can hold
     NotMgrs,         // not a readable MGRS reference
     MgrsDigits,      // an odd number of digits, or more than 5 + 5
+    MgrsZone,        // a zone outside 1..60
+    MgrsBand,        // a letter that is not a latitude band (or, without a zone, a polar one)
     NotAReference,   // not an NTS reference; `detail` says what is wrong
     BadBox,          // a box to cover whose edges do not make a box
     LineTooLong,     // an input line past the length limit
