@@ -232,10 +232,18 @@ int locate(Context& context) {
             referenceText);
         return answers.finish();
     }
-    // Two arguments are a latitude and a longitude; one or more than two make one
-    // point together, as "10U 491213 5458885" typed without quotes does.
-    const auto result = answer(operands.size() == 2 ? reader.read(operands[0], operands[1])
-                                                    : reader.read(joinOperands(operands)));
+    // The arguments make one point together, as "10U 491213 5458885" typed without
+    // quotes does.
+    PointResult point = reader.read(joinOperands(operands));
+    if (operands.size() == 2) {
+        // Each argument is one coordinate ("49,25" "-123,1" is a point even where a
+        // comma separates), unless only both together make a point: "10UDV 9121358885".
+        PointResult pair = reader.read(operands[0], operands[1]);
+        if (std::holds_alternative<LatLon>(pair) || std::holds_alternative<InputFailure>(point)) {
+            point = std::move(pair);
+        }
+    }
+    const auto result = answer(point);
     if (const auto* failure = std::get_if<InputFailure>(&result)) {
         context.session.reportFailure(*failure);
         return context.session.finish();

@@ -203,7 +203,13 @@ PointResult PointReader::read(std::string_view text) const {
     // looking at the other notations.
     const FieldPair fields = splitFields(text, !m_numbers.commaIsDecimal());
     if (fields.count == 2) {
-        return read(fields.first, fields.second);
+        PointResult pair = read(fields.first, fields.second);
+        // "10UDV 9121358885" has two fields too; only a pair that fails is looked at
+        // again, so the decimal path pays nothing for it.
+        if (std::holds_alternative<InputFailure>(pair) && looksLikeMgrs(text)) {
+            return readMgrs(text);
+        }
+        return pair;
     }
     if (looksLikeMgrs(text)) {
         return readMgrs(text);
