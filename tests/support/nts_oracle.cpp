@@ -175,37 +175,29 @@ std::optional<Extent> oracleBounds(std::string_view reference) {
     std::int64_t height = kSeriesHeight * q;
     std::int64_t west = place->column * width; // distance of the east edge west of the zone's
     std::int64_t north = place->row * height;  // and of the south edge north of the zone's
-    if (length >= 4) {
-        const std::int64_t index = reference[3] - 'A';
-        const std::int64_t columns = place->areaColumns;
-        if (!(0 <= index && index < columns * kAreaRows)) {
-            return std::nullopt;
+    // Steps into the cell with the given zig-zag index among columns x rows, or fails.
+    const auto descend = [&](std::int64_t index, std::int64_t columns, std::int64_t rows) {
+        if (!(0 <= index && index < columns * rows)) {
+            return false;
         }
         const std::int64_t row = index / columns;
         const std::int64_t inRow = index % columns;
         width /= columns;
-        height /= kAreaRows;
+        height /= rows;
         west += (row % 2 == 0 ? inRow : columns - 1 - inRow) * width;
         north += row * height;
+        return true;
+    };
+    if (length >= 4 && !descend(reference[3] - 'A', place->areaColumns, kAreaRows)) {
+        return std::nullopt;
     }
-    if (length == 6) {
-        if (!digit(reference[4]) || !digit(reference[5])) {
-            return std::nullopt;
-        }
-        const std::int64_t index = (reference[4] - '0') * kDecimal + (reference[5] - '0') - 1;
-        if (!(0 <= index && index < kSheetColumns * kSheetRows)) {
-            return std::nullopt;
-        }
-        const std::int64_t row = index / kSheetColumns;
-        const std::int64_t inRow = index % kSheetColumns;
-        width /= kSheetColumns;
-        height /= kSheetRows;
-        west += (row % 2 == 0 ? inRow : kSheetColumns - 1 - inRow) * width;
-        north += row * height;
+    if (length == 6 && (!digit(reference[4]) || !digit(reference[5]) ||
+                        !descend((reference[4] - '0') * kDecimal + (reference[5] - '0') - 1,
+                                 kSheetColumns, kSheetRows))) {
+        return std::nullopt;
     }
     const std::int64_t east = place->zoneEast * q - west;
     const std::int64_t south = place->zoneSouth * q + north;
-    // There is no series west of 120° W north of 84° N; placeOf already knows.
     const auto degrees = [](std::int64_t quarters) {
         return static_cast<double>(quarters) / kQuartersPerDegree;
     };
