@@ -219,6 +219,18 @@ INSTANTIATE_TEST_SUITE_P(
                  {at(49.375, -123.25), at(49.125, -122.75)},
                  Scale::Sheet,
                  {"092G02", "092G06"}},
+        // Lines that miss the corner (49.25, -123) by less than a rounding error: a
+        // floating-point determinant says they go through it.
+        LineCase{"PassesJustSouthEastOfACorner",
+                 {at(49.13630521579208, -123.33031334373689),
+                  at(49.46242959087158, -122.38283599411976)},
+                 Scale::Sheet,
+                 {"092G02", "092G03", "092G07", "092G08"}},
+        LineCase{"PassesJustNorthWestOfACorner",
+                 {at(49.126896795532716, -123.12563592188361),
+                  at(49.53677832516837, -122.70732151600211)},
+                 Scale::Sheet,
+                 {"092G03", "092G06", "092G07", "092G10"}},
         LineCase{"EndsOnAMeridianFromTheWest",
                  {at(49.3, -123.7), at(49.3, -123.5)},
                  Scale::Sheet,
