@@ -332,8 +332,12 @@ GeometryCover coverPolygon(std::span<const std::vector<LatLon>> rings, Scale sca
     double east = -west;
     double south = kMaxLatitude * kRowsPerDegree;
     double north = -south;
-    for (const std::vector<LatLon>& ring : rings) {
-        const std::vector<Point> points = ringWithArea(ring);
+    for (std::size_t r = 0; r < rings.size(); ++r) {
+        const std::vector<Point> points = ringWithArea(rings[r]);
+        if (r == 0 && points.empty()) {
+            // Holes in nothing are nothing; read by parity they would become areas.
+            return std::vector<Reference>{};
+        }
         for (std::size_t i = 0; i < points.size(); ++i) {
             edges.push_back({points[i], points[(i + 1) % points.size()]});
             west = std::min(west, points[i].x);

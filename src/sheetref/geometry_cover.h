@@ -17,8 +17,9 @@
 //
 // Decisions are exact on the doubles given: a vertex or an edge that lies exactly on a
 // meridian or a parallel of the grid is treated as lying on it, never as a rounding
-// error away. (A coordinate nearer zero than 1e-144 is read as zero; that is the one
-// place where a value is not taken as it is, far from any cell.)
+// error away. (A coordinate smaller in magnitude than 2^-480, about 3e-145, is read as
+// zero, so that products of coordinates never underflow; it is the one place where a
+// value is not taken as it is, and it lies far from any cell.)
 namespace sheetref {
 
 // What can be wrong with a vertex.
@@ -66,8 +67,9 @@ GeometryCover coverLine(std::span<const LatLon> vertices, Scale scale);
 // Inside is decided by crossing parity (even-odd), so the orientation of the rings does
 // not matter. The polygon is expected to be valid as in OGC simple features (rings do
 // not cross and meet only at points). A ring with no area (fewer than three distinct
-// vertices, or all on one line) covers nothing; an edge that retraces another, as in a
-// zero-width spike, still counts the cells it crosses. No rings covers nothing.
+// vertices, or all on one line) covers nothing, and so do its holes when it is the
+// outer ring. An edge that retraces another, as in a zero-width spike, still counts
+// the cells it crosses. No rings cover nothing.
 GeometryCover coverPolygon(std::span<const std::vector<LatLon>> rings, Scale scale);
 
 // The union of several covers, for multi-part geometries: sorted, no duplicates.

@@ -311,7 +311,7 @@ INSTANTIATE_TEST_SUITE_P(
                         "-180 to 180, negative west of Greenwich"}),
     [](const auto& row) { return std::string(row.param.name); });
 
-// The route from Nanaimo's side of the strait to the Fraser valley.
+// A route across the Strait of Georgia, in the middle of map area 092G.
 TEST(LineCover, TheNamedRouteAtEachScale) {
     const Line route = {at(49.3, -123.95), at(49.62, -122.35)};
     const std::vector<std::string> expected[] = {
@@ -507,6 +507,11 @@ INSTANTIATE_TEST_SUITE_P(
                     {"000A01", "000A02"}},
         PolygonCase{"WhollyOutside", square(30, 35, -100, -90), Scale::Sheet, {}},
         PolygonCase{"TwoVertices", {{at(49.3, -123.3), at(49.4, -123.1)}}, Scale::Sheet, {}},
+        PolygonCase{
+            "HolesOfAnOuterRingWithNoArea",
+            withHole({{at(49.3, -123.3), at(49.4, -123.1)}}, square(49.25, 49.5, -123.5, -123)),
+            Scale::Sheet,
+            {}},
         PolygonCase{"AllOnOneLine",
                     {{at(49.125, -123.875), at(49.375, -123.375), at(49.875, -122.375),
                       at(49.625, -122.875)}},
