@@ -26,7 +26,7 @@ constexpr int kFirstColumn = static_cast<int>(layout::kWesternLimit * kColumnsPe
 constexpr int kLastColumn = static_cast<int>(layout::kOriginLongitude * kColumnsPerDegree);
 constexpr int kFirstRow = static_cast<int>(layout::kOriginLatitude * kRowsPerDegree);
 constexpr int kLastRow = static_cast<int>(layout::kNorthernLimit * kRowsPerDegree) - 1;
-// Where a fine cell's centre lies from its east and south edges, in lattice units.
+// Half a fine cell, in lattice units: its centre is this far from each of its edges.
 constexpr double kHalf = 0.5;
 
 constexpr double kMaxLatitude = 90.0;
@@ -55,7 +55,7 @@ Point toLattice(const LatLon& point) {
     return {flushed(point.longitude) * kColumnsPerDegree, flushed(point.latitude) * kRowsPerDegree};
 }
 
-// Error-free transformations: a + b and a * b as a rounded value plus its exact error.
+// a + b as the rounded sum and its exact error (Knuth's error-free transformation).
 void twoSum(double a, double b, double& sum, double& error) {
     sum = a + b;
     const double bVirtual = sum - a;
@@ -133,9 +133,10 @@ enum class Walk {
 // each meridian and parallel it crosses into crossing points and open pieces between
 // them; a piece lies wholly in one fine cell, or on one lattice line when the segment
 // runs along it. Which of a meridian and a parallel is crossed first is decided
-// exactly by the side of the segment their intersection lies on; when it lies on the
-// segment, the segment goes through the corner and straight from the cell before it
-// to the cell after it.
+// exactly by the side of the segment their intersection lies on. When it lies on the
+// segment, the segment goes through that corner: the point there takes the corner's
+// own cell, and the piece after it lies diagonally across from the piece before it,
+// never in the two cells that only touch the corner.
 void walkSegment(Point p, Point q, Walk walk, std::vector<FineCell>& cells) {
     const auto add = [&cells](int column, int row) {
         if (cells.empty() || cells.back() != FineCell{column, row}) {

@@ -55,8 +55,8 @@ using GeometryCover = std::variant<std::vector<Reference>, GeometryFailure>;
 // a line through a corner of four cells only to those it enters. A single vertex
 // covers its own cell; no vertex covers nothing. Parts outside the grid are ignored.
 //
-// Example: the line from (49.3, -123.95) to (49.62, -122.35) at Scale::MapArea covers
-// 092G.
+// Example: the line from (49.3, -123.95) to (49.62, -122.35) covers 092G at
+// Scale::MapArea, and 092G05, 092G06, 092G07, 092G09 and 092G10 at Scale::Sheet.
 GeometryCover coverLine(std::span<const LatLon> vertices, Scale scale);
 
 // The cells at `scale` that share some area with the polygon. rings[0] is the outer
