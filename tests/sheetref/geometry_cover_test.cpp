@@ -3,6 +3,7 @@
 #include "grid.h"
 #include "nts_oracle.h"
 #include "oracle_scale.h"
+#include "stepped.h"
 
 #include <gtest/gtest.h>
 
@@ -349,12 +350,7 @@ TEST(LineCover, AgreesWithTheExactOracleOnARandomSweep) {
     std::uniform_int_distribution<int> kinds(0, 5);
     std::uniform_int_distribution<int> lengths(1, 5);
     std::uniform_int_distribution<int> ulps(-2, 2);
-    const auto nudge = [&](double value) {
-        for (int n = ulps(random); n != 0; n += n < 0 ? 1 : -1) {
-            value = std::nextafter(value, n < 0 ? -kInf : kInf);
-        }
-        return value;
-    };
+    const auto nudge = [&](double value) { return stepped(value, ulps(random)); };
     constexpr int kLines = 3000;
     int segments = 0;
     for (int i = 0; i < kLines; ++i) {

@@ -1,6 +1,7 @@
 #include "grid.h"
 #include "nts_oracle.h"
 #include "oracle_scale.h"
+#include "stepped.h"
 
 #include <gtest/gtest.h>
 
@@ -76,12 +77,7 @@ TEST(DoubleOracle, AgreesOnARandomSweep) {
     std::uniform_real_distribution<double> latitudes(38, 90);
     std::uniform_real_distribution<double> longitudes(-150, -42);
     std::uniform_int_distribution<int> ulps(-3, 3);
-    const auto nudge = [&](double value) {
-        for (int n = ulps(random); n != 0; n += n < 0 ? 1 : -1) {
-            value = std::nextafter(value, n < 0 ? -kInf : kInf);
-        }
-        return value;
-    };
+    const auto nudge = [&](double value) { return stepped(value, ulps(random)); };
     constexpr int kPoints = 300'000;
     for (int i = 0; i < kPoints; ++i) {
         double latitude = latitudes(random);
