@@ -205,9 +205,13 @@ PointResult PointReader::read(std::string_view text) const {
     if (fields.count == 2) {
         PointResult pair = read(fields.first, fields.second);
         // "10UDV 9121358885" has two fields too; only a pair that fails is looked at
-        // again, so the decimal path pays nothing for it.
+        // again, so the decimal path pays nothing for it, and a pair that is no MGRS
+        // either is reported as the pair it looks like.
         if (std::holds_alternative<InputFailure>(pair) && looksLikeMgrs(text)) {
-            return readMgrs(text);
+            PointResult mgrs = readMgrs(text);
+            if (std::holds_alternative<LatLon>(mgrs)) {
+                return mgrs;
+            }
         }
         return pair;
     }

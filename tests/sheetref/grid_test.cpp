@@ -1,4 +1,6 @@
 #include "grid.h"
+#include "nts_oracle.h"
+#include "oracle_scale.h"
 #include "reference_parser.h"
 
 #include <gtest/gtest.h>
@@ -6,7 +8,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <limits>
 #include <random>
 #include <set>
@@ -55,58 +56,13 @@ std::vector<std::string> texts(const std::vector<Reference>& references) {
 
 const Bounds kWorld{-90, 90, -180, 180};
 
-// An independent method: the grid worked out in exact integer nanodegrees, with
-// letters and sheet numbers derived from the zig-zag rule rather than read from
-// tables.
-constexpr std::int64_t kNano = 1'000'000'000;
+// The independent method: the grid worked out in exact integer nanodegrees by the
+// oracle, with letters and sheet numbers derived from the zig-zag rule.
+using oracle::fromNano;
+using oracle::kNano;
 
 std::string referenceByIntegers(std::int64_t latitude, std::int64_t longitude, Scale scale) {
-    if (latitude < 40 * kNano || latitude >= 88 * kNano) {
-        return "";
-    }
-    const bool high = latitude >= 80 * kNano;
-    const bool arctic = latitude >= 68 * kNano;
-    const std::int64_t east = high ? -56 * kNano : -48 * kNano;
-    const std::int64_t extent = !high                   ? 96 * kNano
-                                : latitude < 84 * kNano ? 80 * kNano
-                                                        : 64 * kNano;
-    const std::int64_t west = east - longitude;
-    const std::int64_t north = latitude - (high ? 80 : 40) * kNano;
-    if (west < 0 || west >= extent) {
-        return "";
-    }
-    const std::int64_t seriesWidth = high ? 16 * kNano : 8 * kNano;
-    const std::int64_t areaColumns = arctic ? 2 : 4;
-    const std::int64_t areaWidth = seriesWidth / areaColumns;
-    const std::int64_t sheetWidth = areaWidth / 4;
-    const std::int64_t column = west / seriesWidth;
-    const std::int64_t row = north / (4 * kNano);
-    static const int kHigh[2][5] = {{120, 340, 560, 780, 910}, {121, 341, 561, 781, -1}};
-    const std::int64_t series = high ? kHigh[row][column] : column * 10 + row;
-    std::string text = std::to_string(1000 + series).substr(1);
-    if (scale == Scale::Series) {
-        return text;
-    }
-    // Boustrophedon: even rows run westward from the east edge, odd rows back.
-    const auto snake = [](std::int64_t r, std::int64_t c, std::int64_t columns) {
-        return r * columns + (r % 2 == 0 ? c : columns - 1 - c);
-    };
-    const std::int64_t areaColumn = west % seriesWidth / areaWidth;
-    const std::int64_t areaRow = north % (4 * kNano) / kNano;
-    text += static_cast<char>('A' + snake(areaRow, areaColumn, areaColumns));
-    if (scale == Scale::MapArea) {
-        return text;
-    }
-    const std::int64_t sheetColumn = west % areaWidth / sheetWidth;
-    const std::int64_t sheetRow = north % kNano / (kNano / 4);
-    return text + std::to_string(101 + snake(sheetRow, sheetColumn, 4)).substr(1);
-}
-
-double fromNano(std::int64_t nano) {
-    const std::int64_t magnitude = nano < 0 ? -nano : nano;
-    const std::string text = (nano < 0 ? "-" : "") + std::to_string(magnitude / kNano) + "." +
-                             std::to_string(kNano + magnitude % kNano).substr(1);
-    return std::strtod(text.c_str(), nullptr);
+    return oracle::referenceByIntegers(latitude, longitude, toOracle(scale));
 }
 
 // The edge rule, written out: a cell holds west < longitude <= east and

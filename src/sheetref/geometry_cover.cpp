@@ -1,0 +1,466 @@
+#include "geometry_cover.h"
+
+#include "grid.h"
+#include "nts_layout.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+
+namespace sheetref {
+namespace {
+
+// Every cell edge of every zone and scale lies on a 30' meridian and a 15' parallel:
+// southern sheets are 30' wide, Arctic and high-Arctic cells are whole multiples of it,
+// and every height is a multiple of 15'. So the cells of this fine lattice nest in the
+// cells of any scale, and the geometry is worked out once on it. Scaling by these
+// powers of two is exact, so in lattice units every grid line is an integer.
+constexpr double kColumnsPerDegree = 1.0 / layout::kSouthernSheetWidth;
+constexpr double kRowsPerDegree = 1.0 / layout::kSheetHeight;
+static_assert(kColumnsPerDegree == 2.0 && kRowsPerDegree == 4.0);
+
+// The grid in lattice units. Fine column c holds x in (c - 1, c] and fine row r holds
+// y in [r, r + 1), which is the grid's edge rule.
+constexpr int kFirstColumn = static_cast<int>(layout::kWesternLimit * kColumnsPerDegree) + 1;
+constexpr int kLastColumn = static_cast<int>(layout::kOriginLongitude * kColumnsPerDegree);
+constexpr int kFirstRow = static_cast<int>(layout::kOriginLatitude * kRowsPerDegree);
+constexpr int kLastRow = static_cast<int>(layout::kNorthernLimit * kRowsPerDegree) - 1;
+// Half a fine cell, in lattice units: its centre is this far from each of its edges.
+constexpr double kHalf = 0.5;
+
+constexpr double kMaxLatitude = 90.0;
+constexpr double kMaxLongitude = 180.0;
+// Below this a coordinate is read as zero, so that every product of two coordinates
+// is a normal double and the orientation test below stays exact.
+constexpr double kTiny = 0x1p-480;
+
+struct Point {
+    double x; // longitude, in lattice units
+    double y; // latitude, in lattice units
+};
+
+struct FineCell {
+    int column;
+    int row;
+
+    auto operator<=>(const FineCell&) const = default;
+};
+
+double flushed(double value) {
+    return std::abs(value) < kTiny ? 0.0 : value;
+}
+
+Point toLattice(const LatLon& point) {
+    return {flushed(point.longitude) * kColumnsPerDegree, flushed(point.latitude) * kRowsPerDegree};
+}
+
+// a + b as the rounded sum and its exact error (Knuth's error-free transformation).
+void twoSum(double a, double b, double& sum, double& error) {
+    sum = a + b;
+    const double bVirtual = sum - a;
+    error = (a - (sum - bVirtual)) + (b - bVirtual);
+}
+
+// The sign of an exact sum of doubles. The terms are gathered into a nonoverlapping
+// expansion (Shewchuk's grow-expansion), whose sign is that of its largest component.
+template <std::size_t N> int signOfSum(const std::array<double, N>& terms) {
+    std::array<double, N> expansion{};
+    std::size_t size = 0;
+    for (const double term : terms) {
+        double carry = term;
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < size; ++i) {
+            double error = 0;
+            twoSum(carry, expansion[i], carry, error);
+            if (error != 0) {
+                expansion[kept++] = error;
+            }
+        }
+        expansion[kept++] = carry;
+        size = kept;
+    }
+    for (std::size_t i = size; i-- > 0;) {
+        if (expansion[i] != 0) {
+            return expansion[i] > 0 ? 1 : -1;
+        }
+    }
+    return 0;
+}
+
+// Which side of the line from p to q the point c lies on: 1 left, -1 right, 0 on it.
+// Exact: a quick floating-point answer when it is clearly safe, else the six products
+// of the determinant, each split exactly into two doubles with fma, summed exactly.
+int orientation(Point p, Point q, Point c) {
+    const double left = (p.x - c.x) * (q.y - c.y);
+    const double right = (p.y - c.y) * (q.x - c.x);
+    const double determinant = left - right;
+    const double magnitude = std::abs(left) + std::abs(right);
+    // Shewchuk's bound for this expression, valid while nothing underflows.
+    constexpr double kEpsilon = 0x1p-53;
+    constexpr double kBound = (3.0 + 16.0 * kEpsilon) * kEpsilon;
+    constexpr double kSmallest = 0x1p-900;
+    if (magnitude > kSmallest && std::abs(determinant) > kBound * magnitude) {
+        return determinant > 0 ? 1 : -1;
+    }
+    const std::array<std::array<double, 2>, 6> products = {
+        {{q.x, c.y}, {-q.x, p.y}, {-p.x, c.y}, {-q.y, c.x}, {q.y, p.x}, {p.y, c.x}}};
+    std::array<double, 12> terms{};
+    for (std::size_t i = 0; i < products.size(); ++i) {
+        const double product = products[i][0] * products[i][1];
+        terms[2 * i] = product;
+        terms[2 * i + 1] = std::fma(products[i][0], products[i][1], -product);
+    }
+    return signOfSum(terms);
+}
+
+int sign(double value) {
+    return (value > 0) - (value < 0);
+}
+
+int toInt(double integral) {
+    // Only called on floors and ceilings of coordinates already checked to be within
+    // [-180, 180] degrees, so within [-720, 720] lattice units.
+    return static_cast<int>(integral);
+}
+
+enum class Walk {
+    EveryPoint,    // the fine cells holding the points of the segment, by the edge rule
+    OpenInteriors, // the fine cells whose open interior the segment passes through
+};
+
+// Walks the fine lattice from p to q and appends the cells met. The segment is cut at
+// each meridian and parallel it crosses into crossing points and open pieces between
+// them; a piece lies wholly in one fine cell, or on one lattice line when the segment
+// runs along it. Which of a meridian and a parallel is crossed first is decided
+// exactly by the side of the segment their intersection lies on. When it lies on the
+// segment, the segment goes through that corner: the point there takes the corner's
+// own cell, and the piece after it lies diagonally across from the piece before it,
+// never in the two cells that only touch the corner.
+void walkSegment(Point p, Point q, Walk walk, std::vector<FineCell>& cells) {
+    const auto add = [&cells](int column, int row) {
+        if (cells.empty() || cells.back() != FineCell{column, row}) {
+            cells.push_back({column, row});
+        }
+    };
+    const int dirX = sign(q.x - p.x);
+    const int dirY = sign(q.y - p.y);
+    if (walk == Walk::EveryPoint) {
+        add(toInt(std::ceil(p.x)), toInt(std::floor(p.y)));
+    }
+    if (dirX == 0 && dirY == 0) {
+        return;
+    }
+    // The fine cell of the piece just after p.
+    int column = toInt(dirX > 0 ? std::floor(p.x) + 1 : std::ceil(p.x));
+    int row = toInt(dirY < 0 ? std::ceil(p.y) - 1 : std::floor(p.y));
+    const bool onLine =
+        (dirX == 0 && p.x == std::ceil(p.x)) || (dirY == 0 && p.y == std::floor(p.y));
+    const auto addPiece = [&] {
+        if (walk == Walk::EveryPoint || !onLine) {
+            add(column, row);
+        }
+    };
+    addPiece();
+    // The next meridian and parallel strictly between p and q, and the last ones.
+    int meridian = toInt(dirX > 0 ? std::floor(p.x) + 1 : std::ceil(p.x) - 1);
+    const int lastMeridian = toInt(dirX > 0 ? std::ceil(q.x) - 1 : std::floor(q.x) + 1);
+    int parallel = toInt(dirY > 0 ? std::floor(p.y) + 1 : std::ceil(p.y) - 1);
+    const int lastParallel = toInt(dirY > 0 ? std::ceil(q.y) - 1 : std::floor(q.y) + 1);
+    const auto before = [](int next, int last, int dir) {
+        return dir != 0 && (dir > 0 ? next <= last : next >= last);
+    };
+    while (true) {
+        const bool moreMeridians = before(meridian, lastMeridian, dirX);
+        const bool moreParallels = before(parallel, lastParallel, dirY);
+        if (!moreMeridians && !moreParallels) {
+            break;
+        }
+        // < 0: the meridian comes first; > 0: the parallel; 0: both at once.
+        int order = moreMeridians ? -1 : 1;
+        if (moreMeridians && moreParallels) {
+            const Point corner{static_cast<double>(meridian), static_cast<double>(parallel)};
+            const int side = orientation(p, q, corner);
+            order = side == 0 ? 0 : (side * dirX * dirY > 0 ? -1 : 1);
+        }
+        int pointColumn = column;
+        int pointRow = row;
+        if (order <= 0) {
+            pointColumn = meridian;
+            column = dirX > 0 ? meridian + 1 : meridian;
+            meridian += dirX;
+        }
+        if (order >= 0) {
+            pointRow = parallel;
+            row = dirY > 0 ? parallel : parallel - 1;
+            parallel += dirY;
+        }
+        if (walk == Walk::EveryPoint) {
+            add(pointColumn, pointRow);
+        }
+        addPiece();
+    }
+    if (walk == Walk::EveryPoint) {
+        add(toInt(std::ceil(q.x)), toInt(std::floor(q.y)));
+    }
+}
+
+// The cells at `scale` that hold the fine cells; every fine cell lies in one of them
+// or outside the grid.
+std::vector<Reference> referencesOf(std::vector<FineCell> cells, Scale scale) {
+    std::sort(cells.begin(), cells.end());
+    cells.erase(std::unique(cells.begin(), cells.end()), cells.end());
+    std::vector<Reference> found;
+    for (const FineCell& cell : cells) {
+        const LatLon centre{.latitude = (cell.row + kHalf) / kRowsPerDegree,
+                            .longitude = (cell.column - kHalf) / kColumnsPerDegree};
+        if (const std::optional<Reference> reference = locate(centre, scale)) {
+            if (found.empty() || found.back() != *reference) {
+                found.push_back(*reference);
+            }
+        }
+    }
+    std::sort(found.begin(), found.end());
+    found.erase(std::unique(found.begin(), found.end()), found.end());
+    return found;
+}
+
+std::optional<GeometryFailure> checkVertices(std::span<const LatLon> vertices,
+                                             std::optional<std::size_t> ring) {
+    for (std::size_t i = 0; i < vertices.size(); ++i) {
+        const std::pair<Coordinate, double> coordinates[] = {
+            {Coordinate::Latitude, vertices[i].latitude},
+            {Coordinate::Longitude, vertices[i].longitude}};
+        for (const auto& [coordinate, value] : coordinates) {
+            const double limit = coordinate == Coordinate::Latitude ? kMaxLatitude : kMaxLongitude;
+            if (!std::isfinite(value)) {
+                return GeometryFailure{GeometryError::NotANumber, i, ring, coordinate, value};
+            }
+            if (!(-limit <= value && value <= limit)) {
+                return GeometryFailure{coordinate == Coordinate::Latitude
+                                           ? GeometryError::LatitudeRange
+                                           : GeometryError::LongitudeRange,
+                                       i, ring, coordinate, value};
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+// A ring's vertices in lattice units, without its closing vertex or repeated ones, or
+// nothing when the ring has no area: fewer than three distinct vertices, or all of
+// them on one line.
+std::vector<Point> ringWithArea(std::span<const LatLon> ring) {
+    std::vector<Point> points;
+    for (const LatLon& vertex : ring) {
+        const Point point = toLattice(vertex);
+        if (points.empty() || points.back().x != point.x || points.back().y != point.y) {
+            points.push_back(point);
+        }
+    }
+    while (points.size() > 1 && points.back().x == points.front().x &&
+           points.back().y == points.front().y) {
+        points.pop_back();
+    }
+    if (points.size() < 3) {
+        return {};
+    }
+    for (const Point& point : points) {
+        if (orientation(points[0], points[1], point) != 0) {
+            return points;
+        }
+    }
+    return {};
+}
+
+struct Edge {
+    Point from;
+    Point to;
+};
+
+std::string number(double value) {
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, result.ptr);
+}
+
+} // namespace
+
+std::string describe(const GeometryFailure& failure) {
+    std::string where = "vertex " + std::to_string(failure.vertex);
+    if (!failure.ring) {
+        where += " of the line";
+    } else {
+        where += " of ring " + std::to_string(*failure.ring) +
+                 (*failure.ring == 0 ? " (the outer ring)" : " (a hole)");
+    }
+    const bool latitude = failure.coordinate == Coordinate::Latitude;
+    where += std::string(latitude ? ": the latitude " : ": the longitude ") + number(failure.value);
+    switch (failure.error) {
+    case GeometryError::NotANumber:
+        return where + " is not a number; expected decimal degrees";
+    case GeometryError::LatitudeRange:
+        return where + " is not a latitude; expected -90 to 90 (latitude before longitude)";
+    case GeometryError::LongitudeRange:
+        return where + " is not a longitude; expected -180 to 180, negative west of Greenwich";
+    }
+    return where;
+}
+
+GeometryCover coverLine(std::span<const LatLon> vertices, Scale scale) {
+    if (const std::optional<GeometryFailure> failure = checkVertices(vertices, std::nullopt)) {
+        return *failure;
+    }
+    std::vector<FineCell> cells;
+    if (vertices.size() == 1) {
+        const Point point = toLattice(vertices[0]);
+        walkSegment(point, point, Walk::EveryPoint, cells);
+    }
+    for (std::size_t i = 1; i < vertices.size(); ++i) {
+        walkSegment(toLattice(vertices[i - 1]), toLattice(vertices[i]), Walk::EveryPoint, cells);
+    }
+    return referencesOf(std::move(cells), scale);
+}
+
+GeometryCover coverPolygon(std::span<const std::vector<LatLon>> rings, Scale scale) {
+    for (std::size_t i = 0; i < rings.size(); ++i) {
+        if (const std::optional<GeometryFailure> failure = checkVertices(rings[i], i)) {
+            return *failure;
+        }
+    }
+    std::vector<Edge> edges;
+    double west = kMaxLongitude * kColumnsPerDegree;
+    double east = -west;
+    double south = kMaxLatitude * kRowsPerDegree;
+    double north = -south;
+    for (std::size_t r = 0; r < rings.size(); ++r) {
+        const std::vector<Point> points = ringWithArea(rings[r]);
+        if (r == 0 && points.empty()) {
+            // Holes in nothing are nothing; read by parity they would become areas.
+            return std::vector<Reference>{};
+        }
+        for (std::size_t i = 0; i < points.size(); ++i) {
+            edges.push_back({points[i], points[(i + 1) % points.size()]});
+            west = std::min(west, points[i].x);
+            east = std::max(east, points[i].x);
+            south = std::min(south, points[i].y);
+            north = std::max(north, points[i].y);
+        }
+    }
+    // The fine cells whose open interior meets the box of the polygon, within the grid.
+    const int firstColumn = std::max(kFirstColumn, toInt(std::floor(west)) + 1);
+    const int lastColumn = std::min(kLastColumn, toInt(std::ceil(east)));
+    const int firstRow = std::max(kFirstRow, toInt(std::floor(south)));
+    const int lastRow = std::min(kLastRow, toInt(std::ceil(north)) - 1);
+    if (edges.empty() || firstColumn > lastColumn || firstRow > lastRow) {
+        return std::vector<Reference>{};
+    }
+    const auto columns = static_cast<std::size_t>(lastColumn - firstColumn + 1);
+    const auto rows = static_cast<std::size_t>(lastRow - firstRow + 1);
+    std::vector<bool> marked(columns * rows, false);
+    const auto index = [&](int column, int row) {
+        return static_cast<std::size_t>(row - firstRow) * columns +
+               static_cast<std::size_t>(column - firstColumn);
+    };
+
+    // A cell that an edge passes through has area of the polygon on one side of that
+    // edge: crossing parity changes across it.
+    std::vector<FineCell> crossed;
+    for (const Edge& edge : edges) {
+        walkSegment(edge.from, edge.to, Walk::OpenInteriors, crossed);
+    }
+    for (const FineCell& cell : crossed) {
+        if (firstColumn <= cell.column && cell.column <= lastColumn && firstRow <= cell.row &&
+            cell.row <= lastRow) {
+            marked[index(cell.column, cell.row)] = true;
+        }
+    }
+
+    // Any other cell lies wholly inside or wholly outside, as its centre does. One scan
+    // line per row through the centres: every crossing lies on a column edge or beyond
+    // the crossed cells, so a centre is never near one and rounding cannot misplace it.
+    std::vector<std::vector<const Edge*>> edgesOfRow(rows);
+    for (const Edge& edge : edges) {
+        const double low = std::min(edge.from.y, edge.to.y);
+        const double high = std::max(edge.from.y, edge.to.y);
+        const int first = std::max(firstRow, toInt(std::ceil(low - kHalf)));
+        const int last = std::min(lastRow, toInt(std::floor(high - kHalf)));
+        for (int row = first; row <= last; ++row) {
+            edgesOfRow[static_cast<std::size_t>(row - firstRow)].push_back(&edge);
+        }
+    }
+    std::vector<double> crossings;
+    for (int row = firstRow; row <= lastRow; ++row) {
+        const double y = row + kHalf;
+        crossings.clear();
+        for (const Edge* edge : edgesOfRow[static_cast<std::size_t>(row - firstRow)]) {
+            const Point a = edge->from;
+            const Point b = edge->to;
+            // Half-open in y, so that a vertex on the scan line counts once.
+            if ((a.y <= y) != (b.y <= y)) {
+                crossings.push_back(a.x + (y - a.y) * (b.x - a.x) / (b.y - a.y));
+            }
+        }
+        std::sort(crossings.begin(), crossings.end());
+        std::size_t passed = 0;
+        for (int column = firstColumn; column <= lastColumn; ++column) {
+            const double x = column - kHalf;
+            while (passed < crossings.size() && crossings[passed] < x) {
+                ++passed;
+            }
+            if (passed % 2 == 1) {
+                marked[index(column, row)] = true;
+            }
+        }
+    }
+
+    std::vector<FineCell> inside;
+    for (int row = firstRow; row <= lastRow; ++row) {
+        for (int column = firstColumn; column <= lastColumn; ++column) {
+            if (marked[index(column, row)]) {
+                inside.push_back({column, row});
+            }
+        }
+    }
+    return referencesOf(std::move(inside), scale);
+}
+
+std::vector<Reference> mergeCovers(std::span<const std::vector<Reference>> covers) {
+    std::vector<Reference> merged;
+    for (const std::vector<Reference>& cover : covers) {
+        merged.insert(merged.end(), cover.begin(), cover.end());
+    }
+    std::sort(merged.begin(), merged.end());
+    merged.erase(std::unique(merged.begin(), merged.end()), merged.end());
+    return merged;
+}
+
+std::optional<std::vector<LatLon>> cellRing(const Reference& reference, int pointsPerEdge) {
+    if (!(1 <= pointsPerEdge && pointsPerEdge <= kMaxPointsPerEdge)) {
+        return std::nullopt;
+    }
+    const Bounds b = bounds(reference);
+    const double width = b.east - b.west;
+    const double height = b.north - b.south;
+    const double steps = pointsPerEdge;
+    std::vector<LatLon> ring;
+    ring.reserve(4 * static_cast<std::size_t>(pointsPerEdge) + 1);
+    // Rounding is monotonic, so a step's point never passes the corner that ends its
+    // edge, and the fixed coordinate is the edge's own.
+    for (int i = 0; i < pointsPerEdge; ++i) {
+        ring.push_back({.latitude = b.south, .longitude = b.west + width * i / steps});
+    }
+    for (int i = 0; i < pointsPerEdge; ++i) {
+        ring.push_back({.latitude = b.south + height * i / steps, .longitude = b.east});
+    }
+    for (int i = 0; i < pointsPerEdge; ++i) {
+        ring.push_back({.latitude = b.north, .longitude = b.east - width * i / steps});
+    }
+    for (int i = 0; i < pointsPerEdge; ++i) {
+        ring.push_back({.latitude = b.north - height * i / steps, .longitude = b.west});
+    }
+    ring.push_back(ring.front());
+    return ring;
+}
+
+} // namespace sheetref

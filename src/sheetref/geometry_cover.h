@@ -1,0 +1,88 @@
+#pragma once
+
+#include "lat_lon.h"
+#include "reference.h"
+
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <string>
+#include <variant>
+#include <vector>
+
+// Which cells of the NTS grid a line or a polygon needs: the sheets for a route or a
+// park. Geometries are in geographic coordinates, decimal degrees, and their edges are
+// straight in longitude and latitude (as a GIS draws them in a geographic CRS); they
+// never wrap round the antimeridian.
+//
+// Decisions are exact on the doubles given: a vertex or an edge that lies exactly on a
+// meridian or a parallel of the grid is treated as lying on it, never as a rounding
+// error away. (A coordinate smaller in magnitude than 2^-480, about 3e-145, is read as
+// zero, so that products of coordinates never underflow; it is the one place where a
+// value is not taken as it is, and it lies far from any cell.)
+namespace sheetref {
+
+// What can be wrong with a vertex.
+enum class GeometryError {
+    NotANumber,     // NaN or infinite
+    LatitudeRange,  // a latitude outside [-90, 90]
+    LongitudeRange, // a longitude outside [-180, 180]
+};
+
+enum class Coordinate { Latitude, Longitude };
+
+struct GeometryFailure {
+    GeometryError error;
+    std::size_t vertex;              // its index in the line or the ring, from 0
+    std::optional<std::size_t> ring; // for a polygon: 0 the outer ring, then the holes
+    Coordinate coordinate;
+    double value;
+
+    bool operator==(const GeometryFailure&) const = default;
+};
+
+// One English sentence naming the vertex, the coordinate, its value and what was
+// expected, e.g. "vertex 2 of the line: the latitude nan is not a number; expected
+// decimal degrees".
+std::string describe(const GeometryFailure& failure);
+
+// The cells, in reference order and without duplicates, or the first bad vertex.
+using GeometryCover = std::variant<std::vector<Reference>, GeometryFailure>;
+
+// The cells at `scale` that hold some point of the polyline, each point by the grid's
+// edge rule (the cell locate gives it). So a line running exactly along a meridian
+// belongs to the cells west of it, one along a parallel to the cells north of it, and
+// a line through a corner of four cells only to those it enters. A single vertex
+// covers its own cell; no vertex covers nothing. Parts outside the grid are ignored.
+//
+// Example: the line from (49.3, -123.95) to (49.62, -122.35) covers 092G at
+// Scale::MapArea, and 092G05, 092G06, 092G07, 092G09 and 092G10 at Scale::Sheet.
+GeometryCover coverLine(std::span<const LatLon> vertices, Scale scale);
+
+// The cells at `scale` that share some area with the polygon. rings[0] is the outer
+// ring and the others are holes; each ring may be closed (last vertex equal to the
+// first) or not. A cell that only touches the polygon's boundary, along an edge or at
+// a point, is not covered: the polygon of a cell's own bounds covers that cell alone.
+//
+// Inside is decided by crossing parity (even-odd), so the orientation of the rings does
+// not matter. The polygon is expected to be valid as in OGC simple features (rings do
+// not cross and meet only at points). A ring with no area (fewer than three distinct
+// vertices, or all on one line) covers nothing, and so do its holes when it is the
+// outer ring. An edge that retraces another, as in a zero-width spike, still counts
+// the cells it crosses. No rings cover nothing.
+GeometryCover coverPolygon(std::span<const std::vector<LatLon>> rings, Scale scale);
+
+// The union of several covers, for multi-part geometries: sorted, no duplicates.
+std::vector<Reference> mergeCovers(std::span<const std::vector<Reference>> covers);
+
+inline constexpr int kMaxPointsPerEdge = 1 << 16;
+
+// The cell's outline as a closed exterior ring: counter-clockwise with longitude as x,
+// starting and ending at the south-west corner (south-west, south-east, north-east,
+// north-west). Each edge is cut into `pointsPerEdge` equal steps, so the ring has
+// 4 * pointsPerEdge + 1 points and 1 gives the four corners and the closing point.
+// Every point lies exactly on the cell's edge. nullopt when pointsPerEdge is outside
+// [1, kMaxPointsPerEdge].
+std::optional<std::vector<LatLon>> cellRing(const Reference& reference, int pointsPerEdge);
+
+} // namespace sheetref

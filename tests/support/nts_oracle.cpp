@@ -1,0 +1,207 @@
+#include "nts_oracle.h"
+
+#include <cmath>
+#include <cstdlib>
+
+namespace oracle {
+namespace {
+
+// Every size below is in whole degrees or whole quarter degrees (15'), and every
+// reckoning is done in integers of some unit: a nanodegree, or a quarter degree.
+constexpr std::int64_t kQuartersPerDegree = 4;
+constexpr std::int64_t kSouth = 40;
+constexpr std::int64_t kArctic = 68;
+constexpr std::int64_t kHighArctic = 80;
+constexpr std::int64_t kHighArcticNorthRow = 84;
+constexpr std::int64_t kNorth = 88;
+constexpr std::int64_t kEast = -48;
+constexpr std::int64_t kHighArcticEast = -56;
+constexpr std::int64_t kSouthernExtent = 96; // 48° W to 144° W
+constexpr std::int64_t kHighArcticExtent = 80;
+constexpr std::int64_t kHighArcticNorthExtent = 64;
+constexpr std::int64_t kSeriesWidth = 8;
+constexpr std::int64_t kHighArcticSeriesWidth = 16;
+constexpr std::int64_t kSeriesHeight = 4;
+constexpr std::int64_t kSouthernAreaColumns = 4;
+constexpr std::int64_t kArcticAreaColumns = 2;
+constexpr std::int64_t kAreaRows = 4;
+constexpr std::int64_t kSheetColumns = 4;
+constexpr std::int64_t kSheetRows = 4;
+constexpr std::int64_t kNoSeries = -1;
+// Series numbers are a column and a row below 120; the high Arctic has its own.
+constexpr std::int64_t kHighSeries[2][5] = {{120, 340, 560, 780, 910},
+                                            {121, 341, 561, 781, kNoSeries}};
+constexpr int kHighColumns = 5;
+constexpr int kHighRows = 2;
+constexpr std::int64_t kDecimal = 10;
+constexpr std::int64_t kSouthernSeriesRows = 7;
+
+// Letters and sheet numbers snake from the south-east corner: even rows count
+// westward from the east edge, odd rows come back eastward.
+std::int64_t snake(std::int64_t row, std::int64_t column, std::int64_t columns) {
+    return row * columns + (row % 2 == 0 ? column : columns - 1 - column);
+}
+
+std::string threeDigits(std::int64_t n) {
+    return std::string{static_cast<char>('0' + n / 100), static_cast<char>('0' + n / 10 % 10),
+                       static_cast<char>('0' + n % 10)};
+}
+
+// The reference of the cell holding a point, in a unit of `unit` per degree. `north`
+// is a latitude such that the cell rows hold [south, north) of it; `longitude` one
+// such that cell columns hold (west, east] of it. Exact nanodegrees are both; for a
+// double the floor of its latitude and the ceiling of its longitude in quarters are.
+std::string referenceAt(std::int64_t latitude, std::int64_t longitude, std::int64_t unit,
+                        Scale scale) {
+    if (latitude < kSouth * unit || latitude >= kNorth * unit) {
+        return "";
+    }
+    const bool high = latitude >= kHighArctic * unit;
+    const bool arctic = latitude >= kArctic * unit;
+    const std::int64_t east = (high ? kHighArcticEast : kEast) * unit;
+    const std::int64_t extent = !high                                   ? kSouthernExtent
+                                : latitude < kHighArcticNorthRow * unit ? kHighArcticExtent
+                                                                        : kHighArcticNorthExtent;
+    const std::int64_t west = east - longitude;
+    const std::int64_t north = latitude - (high ? kHighArctic : kSouth) * unit;
+    if (west < 0 || west >= extent * unit) {
+        return "";
+    }
+    const std::int64_t seriesWidth = (high ? kHighArcticSeriesWidth : kSeriesWidth) * unit;
+    const std::int64_t areaColumns = arctic ? kArcticAreaColumns : kSouthernAreaColumns;
+    const std::int64_t areaWidth = seriesWidth / areaColumns;
+    const std::int64_t sheetWidth = areaWidth / kSheetColumns;
+    const std::int64_t column = west / seriesWidth;
+    const std::int64_t row = north / (kSeriesHeight * unit);
+    const std::int64_t series = high ? kHighSeries[row][column] : column * kDecimal + row;
+    std::string text = threeDigits(series);
+    if (scale == Scale::Series) {
+        return text;
+    }
+    const std::int64_t areaColumn = west % seriesWidth / areaWidth;
+    const std::int64_t areaRow = north % (kSeriesHeight * unit) / unit;
+    text += static_cast<char>('A' + snake(areaRow, areaColumn, areaColumns));
+    if (scale == Scale::MapArea) {
+        return text;
+    }
+    const std::int64_t sheetColumn = west % areaWidth / sheetWidth;
+    const std::int64_t sheetRow = north % unit / (unit / kSheetRows);
+    const std::int64_t sheet = 1 + snake(sheetRow, sheetColumn, kSheetColumns);
+    return text + static_cast<char>('0' + sheet / kDecimal) +
+           static_cast<char>('0' + sheet % kDecimal);
+}
+
+// Where a series lies: its zone's east edge, south edge and series width in degrees,
+// its column westward and its row northward, and its map-area columns.
+struct SeriesPlace {
+    std::int64_t zoneEast;
+    std::int64_t zoneSouth;
+    std::int64_t seriesWidth;
+    std::int64_t column;
+    std::int64_t row;
+    std::int64_t areaColumns;
+};
+
+std::optional<SeriesPlace> placeOf(std::int64_t series) {
+    if (0 <= series && series < 120) {
+        const std::int64_t column = series / kDecimal;
+        const std::int64_t row = series % kDecimal;
+        const bool arctic = row >= kSouthernSeriesRows;
+        return SeriesPlace{kEast,  kSouth, kSeriesWidth,
+                           column, row,    arctic ? kArcticAreaColumns : kSouthernAreaColumns};
+    }
+    for (int row = 0; row < kHighRows; ++row) {
+        for (int column = 0; column < kHighColumns; ++column) {
+            if (kHighSeries[row][column] == series) {
+                return SeriesPlace{kHighArcticEast, kHighArctic, kHighArcticSeriesWidth,
+                                   column,          row,         kArcticAreaColumns};
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+bool digit(char c) {
+    return '0' <= c && c <= '9';
+}
+
+} // namespace
+
+std::string referenceByIntegers(std::int64_t latitudeNano, std::int64_t longitudeNano,
+                                Scale scale) {
+    // Far outside the grid, and kept away from overflow in the differences.
+    constexpr std::int64_t kFar = 1000 * kNano;
+    if (!(-kFar < latitudeNano && latitudeNano < kFar && -kFar < longitudeNano &&
+          longitudeNano < kFar)) {
+        return "";
+    }
+    return referenceAt(latitudeNano, longitudeNano, kNano, scale);
+}
+
+std::string oracleReference(double latitude, double longitude, Scale scale) {
+    // Every lattice line is a whole number of quarter degrees, and four times a double
+    // is exact, so the floor and the ceiling below place the point on its true value.
+    constexpr double kFar = 1000;
+    if (!(-kFar < latitude && latitude < kFar && -kFar < longitude && longitude < kFar)) {
+        return "";
+    }
+    const auto row = static_cast<std::int64_t>(std::floor(kQuartersPerDegree * latitude));
+    const auto column = static_cast<std::int64_t>(std::ceil(kQuartersPerDegree * longitude));
+    return referenceAt(row, column, kQuartersPerDegree, scale);
+}
+
+double fromNano(std::int64_t nano) {
+    const std::int64_t magnitude = nano < 0 ? -nano : nano;
+    const std::string text = (nano < 0 ? "-" : "") + std::to_string(magnitude / kNano) + "." +
+                             std::to_string(kNano + magnitude % kNano).substr(1);
+    return std::strtod(text.c_str(), nullptr);
+}
+
+std::optional<Extent> oracleBounds(std::string_view reference) {
+    const std::size_t length = reference.size();
+    if (!(length == 3 || length == 4 || length == 6) || !digit(reference[0]) ||
+        !digit(reference[1]) || !digit(reference[2])) {
+        return std::nullopt;
+    }
+    const std::int64_t series = (reference[0] - '0') * kDecimal * kDecimal +
+                                (reference[1] - '0') * kDecimal + (reference[2] - '0');
+    const std::optional<SeriesPlace> place = placeOf(series);
+    if (!place) {
+        return std::nullopt;
+    }
+    // Worked in quarter degrees from the zone's south-east corner.
+    const std::int64_t q = kQuartersPerDegree;
+    std::int64_t width = place->seriesWidth * q;
+    std::int64_t height = kSeriesHeight * q;
+    std::int64_t west = place->column * width; // distance of the east edge west of the zone's
+    std::int64_t north = place->row * height;  // and of the south edge north of the zone's
+    // Steps into the cell with the given zig-zag index among columns x rows, or fails.
+    const auto descend = [&](std::int64_t index, std::int64_t columns, std::int64_t rows) {
+        if (!(0 <= index && index < columns * rows)) {
+            return false;
+        }
+        const std::int64_t row = index / columns;
+        const std::int64_t inRow = index % columns;
+        width /= columns;
+        height /= rows;
+        west += (row % 2 == 0 ? inRow : columns - 1 - inRow) * width;
+        north += row * height;
+        return true;
+    };
+    if (length >= 4 && !descend(reference[3] - 'A', place->areaColumns, kAreaRows)) {
+        return std::nullopt;
+    }
+    if (length == 6 && (!digit(reference[4]) || !digit(reference[5]) ||
+                        !descend((reference[4] - '0') * kDecimal + (reference[5] - '0') - 1,
+                                 kSheetColumns, kSheetRows))) {
+        return std::nullopt;
+    }
+    const std::int64_t east = place->zoneEast * q - west;
+    const std::int64_t south = place->zoneSouth * q + north;
+    const auto degrees = [](std::int64_t quarters) {
+        return static_cast<double>(quarters) / kQuartersPerDegree;
+    };
+    return Extent{degrees(south), degrees(south + height), degrees(east - width), degrees(east)};
+}
+
+} // namespace oracle

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// A second, independent reckoning of the NTS grid, for tests only. It shares no code
+// and no header with the library it checks: it counts in whole integers (nanodegrees,
+// or quarter degrees for doubles), derives letters and sheet numbers from the zig-zag
+// rule instead of reading tables, and returns references as canonical text.
+//
+// Edge rule, as in the grid: a cell holds west < longitude <= east and
+// south <= latitude < north.
+namespace oracle {
+
+enum class Scale { Series, MapArea, Sheet };
+
+inline constexpr std::int64_t kNano = 1'000'000'000;
+
+// The reference of the cell holding a point given in exact integer nanodegrees, or ""
+// when no cell holds it. Example: referenceByIntegers(49'250'000'000, -123'100'000'000,
+// Scale::Sheet) == "092G06".
+std::string referenceByIntegers(std::int64_t latitudeNano, std::int64_t longitudeNano, Scale scale);
+
+// The same for any pair of doubles, decided on their exact values; "" outside the grid
+// and for NaN or infinite arguments. Example: oracleReference(49.25, -123, Scale::Sheet)
+// == "092G06".
+std::string oracleReference(double latitude, double longitude, Scale scale);
+
+// The double nearest to a nanodegree value, read from its decimal text.
+double fromNano(std::int64_t nano);
+
+// A cell's extent in decimal degrees; every edge is a multiple of 15' and exact.
+struct Extent {
+    double south = 0;
+    double north = 0;
+    double west = 0;
+    double east = 0;
+};
+
+// The extent of the cell named by canonical text ("092", "092G", "092G06", "340D15"),
+// or nullopt when the grid has no such cell.
+std::optional<Extent> oracleBounds(std::string_view reference);
+
+} // namespace oracle
