@@ -2,6 +2,7 @@
 
 #include "fields.h"
 #include "geojson.h"
+#include "gis_commands.h"
 #include "grid.h"
 #include "line_reader.h"
 #include "point_reader.h"
@@ -26,9 +27,32 @@ constexpr OptionSpec kFormat{.name = "format", .shortName = 'f', .takesValue = t
 constexpr OptionSpec kInput{.name = "input", .takesValue = true};
 constexpr OptionSpec kLonFirst{.name = "lon-first"};
 
-constexpr std::array kLocateOptions{kScale, kFormat, kInput, kLonFirst};
-constexpr std::array kReferenceOptions{kFormat};
-constexpr std::array kCoverOptions{kScale, kFormat};
+// Where cells are written as polygons, and how finely their edges are drawn.
+constexpr OptionSpec kOutput{.name = "output", .shortName = 'o', .takesValue = true};
+constexpr OptionSpec kDriver{.name = "of", .takesValue = true};
+constexpr OptionSpec kDensify{.name = "densify", .takesValue = true};
+// What is read from a GIS source.
+constexpr OptionSpec kLayer{.name = "layer", .shortName = 'l', .takesValue = true};
+constexpr OptionSpec kAssumeCrs{.name = "assume-crs", .takesValue = true};
+constexpr OptionSpec kWkt{.name = "wkt", .takesValue = true};
+constexpr OptionSpec kGeodesic{.name = "geodesic"};
+constexpr OptionSpec kExplode{.name = "explode"};
+// The columns of a table.
+constexpr OptionSpec kColumn{.name = "column", .takesValue = true};
+constexpr OptionSpec kDelimiter{.name = "delimiter", .takesValue = true};
+constexpr OptionSpec kLatitudeColumn{.name = "lat", .takesValue = true};
+constexpr OptionSpec kLongitudeColumn{.name = "lon", .takesValue = true};
+constexpr OptionSpec kPointColumn{.name = "point", .takesValue = true};
+constexpr OptionSpec kBbox{.name = "bbox", .takesValue = true, .valueCount = 4};
+
+constexpr std::array kLocateOptions{kScale, kFormat, kInput, kLonFirst, kOutput, kDriver, kDensify};
+constexpr std::array kReferenceOptions{kFormat, kOutput, kDriver, kDensify};
+constexpr std::array kCoverOptions{kScale, kFormat, kOutput,   kDriver,   kDensify,
+                                   kLayer, kWkt,    kGeodesic, kAssumeCrs};
+constexpr std::array kAnnotateOptions{
+    kScale,    kColumn, kDelimiter, kLatitudeColumn, kLongitudeColumn, kPointColumn, kInput,
+    kLonFirst, kOutput, kDriver,    kLayer,          kExplode,         kAssumeCrs,   kGeodesic};
+constexpr std::array kGridOptions{kScale, kFormat, kOutput, kDriver, kDensify, kBbox};
 
 enum class Format { Text, GeoJson };
 
@@ -81,6 +105,8 @@ template <typename Handle> void eachLine(Context& context, bool answerEmpty, Han
         session.readFailed(lines.error());
     }
 }
+
+int answerCells(Context& context, Format format, const std::vector<Reference>& cells);
 
 // Answers in the chosen format: in text, a line for each input, bad ones in place;
 // in GeoJSON, the cells collected once each and written at the end, bad inputs on
@@ -288,6 +314,18 @@ int bounds(Context& context) {
 }
 
 // Writes a list of cells, one per line or as GeoJSON.
+} // namespace
+
+int writeCells(Context& context, const std::vector<Reference>& cells) {
+    const auto common = commonOptions(context);
+    if (!common) {
+        return kUsageOrIo;
+    }
+    return answerCells(context, common->format, cells);
+}
+
+namespace {
+
 int answerCells(Context& context, Format format, const std::vector<Reference>& cells) {
     Answers answers(context.session, format);
     for (const Reference& cell : cells) {
@@ -327,6 +365,11 @@ int cover(Context& context) {
         return kUsageOrIo;
     }
     const auto& operands = context.args.operands;
+    // A file or a WKT text is a geometry: the cells its lines pass through and its
+    // areas share.
+    if (context.args.has("wkt") || operands.size() == 1) {
+        return coverGeometry(context);
+    }
     if (operands.size() != 4) {
         return context.session.usageError("cover expects SOUTH WEST NORTH EAST; got " +
                                               std::to_string(operands.size()) +
@@ -362,6 +405,8 @@ constexpr std::array kCommands{
     Command{"neighbours", kReferenceOptions, neighbours},
     Command{"neighbors", kReferenceOptions, neighbours, true},
     Command{"cover", kCoverOptions, cover},
+    Command{"annotate", kAnnotateOptions, annotate},
+    Command{"grid", kGridOptions, grid},
 };
 
 // One line of the bare form: the batch path, kept free of allocation for plain

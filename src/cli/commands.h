@@ -1,11 +1,13 @@
 #pragma once
 
 #include "options.h"
+#include "reference.h"
 #include "session.h"
 #include "streams.h"
 
 #include <span>
 #include <string_view>
+#include <vector>
 
 namespace sheetfind::cli {
 
@@ -29,6 +31,10 @@ struct Command {
 
 // Every subcommand, aliases included ("neighbors").
 std::span<const Command> commands();
+
+// Writes cells as the cell subcommands do, in the format and to the output their
+// options choose (-f, -o, --of, --densify), each cell once; returns the exit status.
+int writeCells(Context& context, const std::vector<sheetref::Reference>& cells);
 
 // The bare form: what the window answers, for two arguments or for each line of
 // standard input. Decimal degrees in the locale only, the window's messages, and no

@@ -113,6 +113,20 @@ negative, within -90..90 and -180..180.
 Options:
 )";
 
+constexpr std::string_view kAnnotate = R"(Usage: sheetfind-cli annotate [OPTION...] SOURCE
+
+Adds the sheet of every record of a CSV table or a GIS layer.
+
+Options:
+)";
+
+constexpr std::string_view kGrid = R"(Usage: sheetfind-cli grid [OPTION...]
+
+Writes every cell of a scale as a polygon layer.
+
+Options:
+)";
+
 constexpr std::string_view kCommonHelp = R"(  -h, --help          show this help
       --version       show the version
 )";
@@ -126,6 +140,9 @@ struct Helps {
         std::string(kNeighbours) + std::string(kFormatHelp) + std::string(kCommonHelp);
     std::string cover = std::string(kCover) + std::string(kScaleHelp) + std::string(kFormatHelp) +
                         std::string(kCommonHelp);
+    std::string annotate =
+        std::string(kAnnotate) + std::string(kScaleHelp) + std::string(kCommonHelp);
+    std::string grid = std::string(kGrid) + std::string(kScaleHelp) + std::string(kCommonHelp);
 };
 
 const Helps& helps() {
@@ -151,6 +168,12 @@ std::optional<std::string_view> commandHelp(std::string_view command) {
     }
     if (command == "cover") {
         return helps().cover;
+    }
+    if (command == "annotate") {
+        return helps().annotate;
+    }
+    if (command == "grid") {
+        return helps().grid;
     }
     return std::nullopt;
 }

@@ -1,6 +1,7 @@
 #include "options.h"
 
 #include <algorithm>
+#include <string>
 
 namespace sheetfind::cli {
 namespace {
@@ -41,6 +42,22 @@ std::optional<std::string_view> Arguments::value(std::string_view name) const {
         }
     }
     return std::nullopt;
+}
+
+std::vector<std::string_view> Arguments::valuesOf(std::string_view name) const {
+    for (std::size_t i = values.size(); i-- > 0;) {
+        if (values[i].first != name) {
+            continue;
+        }
+        std::vector<std::string_view> all{values[i].second};
+        for (const auto& [index, rest] : moreValues) {
+            if (index == i) {
+                all.insert(all.end(), rest.begin(), rest.end());
+            }
+        }
+        return all;
+    }
+    return {};
 }
 
 std::optional<std::string_view> nearest(std::string_view word,
@@ -127,6 +144,19 @@ std::variant<Arguments, std::string> parseArguments(std::span<const std::string_
             return "option " + quotedName(display) + forCommand + " needs a value";
         }
         parsed.values.emplace_back(spec->name, value);
+        if (spec->valueCount > 1) {
+            const auto rest = static_cast<std::size_t>(spec->valueCount - 1);
+            if (i + rest >= args.size()) {
+                return "option " + quotedName(display) + forCommand + " needs " +
+                       std::to_string(spec->valueCount) + " values";
+            }
+            parsed.moreValues.emplace_back(
+                parsed.values.size() - 1,
+                std::vector<std::string_view>(args.begin() + static_cast<std::ptrdiff_t>(i + 1),
+                                              args.begin() +
+                                                  static_cast<std::ptrdiff_t>(i + 1 + rest)));
+            i += rest;
+        }
     }
     return parsed;
 }

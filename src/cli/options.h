@@ -14,17 +14,24 @@ struct OptionSpec {
     std::string_view name; // without the leading "--"
     char shortName = '\0'; // '\0' when there is none
     bool takesValue = false;
+    int valueCount = 1; // for an option that takes values: how many ("--bbox S W N E")
 };
 
 // The arguments of a subcommand, after its name.
 struct Arguments {
     std::vector<std::pair<std::string_view, std::string_view>> values; // option name, value
+    // For an option of several values, its other values, keyed like `values`: the
+    // value in `values` is the first, these the rest.
+    std::vector<std::pair<std::size_t, std::vector<std::string_view>>> moreValues;
     std::vector<std::string_view> operands;
     bool help = false;
     bool version = false;
 
-    // The last value given for the option, or its presence for a flag.
+    // The last value given for the option, or its presence for a flag; for an option
+    // of several values, the first of them.
     std::optional<std::string_view> value(std::string_view name) const;
+    // All the values of the option's last occurrence, in order.
+    std::vector<std::string_view> valuesOf(std::string_view name) const;
     bool has(std::string_view name) const { return value(name).has_value(); }
 };
 
