@@ -156,6 +156,70 @@ TEST(CliBatchOutput, AClosedPipeEndsQuietly) {
     EXPECT_EQ(run.err, "");
 }
 
+struct ShellCase {
+    const char* name;
+    const char* script;
+    const char* out;
+    const char* err;
+};
+
+void PrintTo(const ShellCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class CliPipes : public testing::TestWithParam<ShellCase> {};
+
+TEST_P(CliPipes, EndAsTheOutputPolicySays) {
+    const CliRun run = runShell(GetParam().script);
+    EXPECT_EQ(run.out, GetParam().out);
+    EXPECT_EQ(run.err, GetParam().err);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    RealPipes, CliPipes,
+    testing::Values(
+        ShellCase{"LocateIntoHead",
+                  "yes '49.25 -123.1' | head -n 500000 | \"$CLI\" locate | head -n 1; echo "
+                  "\"status ${PIPESTATUS[2]}\"",
+                  "092G06\nstatus 0\n", ""},
+        ShellCase{"CoverIntoHead",
+                  "\"$CLI\" cover -90 -180 90 180 | head -n 1; echo \"status ${PIPESTATUS[0]}\"",
+                  "000A01\nstatus 0\n", ""},
+        ShellCase{"BoundsArgumentsIntoHead",
+                  "\"$CLI\" bounds $(yes 92G6 | head -n 20000) | head -c 7; echo; echo \"status "
+                  "${PIPESTATUS[0]}\"",
+                  "092G06\t\nstatus 0\n", ""},
+        ShellCase{"HelpIntoAFullDisk", "\"$CLI\" --help >/dev/full; echo \"status $?\"",
+                  "status 2\n",
+                  "sheetfind-cli: cannot write the answers: No space left on device\n"},
+        ShellCase{"VersionIntoAFullDisk",
+                  "\"$CLI\" locate --version >/dev/full; echo \"status $?\"", "status 2\n",
+                  "sheetfind-cli: cannot write the answers: No space left on device\n"},
+        ShellCase{"PointIntoAFullDisk", "\"$CLI\" 49.25 -123.1 >/dev/full; echo \"status $?\"",
+                  "status 2\n",
+                  "sheetfind-cli: cannot write the answers: No space left on device\n"},
+        ShellCase{"HelpIntoAClosedOutput", "\"$CLI\" --help >&-; echo \"status $?\"", "status 2\n",
+                  "sheetfind-cli: cannot write the answers: Bad file descriptor\n"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+// A program that writes one line and waits for its answer, as a co-process does.
+TEST(CliBatchOutput, AnswersStreamOutOfAPipeLineByLine) {
+    for (const QStringList& arguments : {QStringList{}, QStringList{"locate"}}) {
+        QProcess process;
+        process.start(QStringLiteral(SHEETFIND_CLI), arguments);
+        ASSERT_TRUE(process.waitForStarted());
+        for (const char* line : {"49.25 -123.1\n", "45.42 -75.7\n"}) {
+            process.write(line);
+            ASSERT_TRUE(process.waitForReadyRead(20'000)) << "no answer while the pipe is open";
+            const QByteArray answer = process.readLine();
+            EXPECT_TRUE(answer == "092G06\n" || answer == "031G05\n") << answer.toStdString();
+        }
+        process.closeWriteChannel();
+        ASSERT_TRUE(process.waitForFinished(20'000));
+        EXPECT_EQ(process.exitCode(), 0);
+    }
+}
+
 TEST(CliBatchOutput, AFullDiskIsAnError) {
     const CliRun run = runShell("echo '49.25 -123.1' | \"$CLI\" >/dev/full; echo \"status $?\"");
     EXPECT_EQ(run.out, "status 2\n");
