@@ -228,6 +228,10 @@ PointResult PointReader::read(std::string_view text) const {
 }
 
 PointResult PointReader::read(std::string_view first, std::string_view second) const {
+    if (m_options.notation == Notation::Utm || m_options.notation == Notation::Mgrs) {
+        // Grid coordinates are one text; two halves of it are read together.
+        return read(joined(first, second));
+    }
     first = trimBlanks(first);
     second = trimBlanks(second);
     const bool dmsAllowed = m_options.notation != Notation::Decimal;

@@ -132,6 +132,13 @@ TEST(PointReaderNotation, ForcedDecimalRefusesDms) {
               "such as 49.25");
 }
 
+TEST(PointReaderNotation, ForcedGridNotationsReadTwoTextsAsOne) {
+    const PointReader utm(NumberReader::named("C"), PointOptions{.notation = Notation::Utm});
+    EXPECT_EQ(std::get<InputFailure>(utm.read("49.25", "-123.1")).error, InputError::NotUtm);
+    const PointReader mgrs(NumberReader::named("C"), PointOptions{.notation = Notation::Mgrs});
+    EXPECT_TRUE(std::holds_alternative<LatLon>(mgrs.read("10UDV", "9121358885")));
+}
+
 TEST(PointReaderLocale, CommaIsTheDecimalSeparatorInFrench) {
     const PointReader reader(NumberReader::named("fr_CA"));
     EXPECT_EQ(show(reader.read("49,25 -123,1")), show(LatLon{49.25, -123.1}));
