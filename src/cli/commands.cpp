@@ -1,5 +1,6 @@
 #include "commands.h"
 
+#include "decimal_text.h"
 #include "fields.h"
 #include "geojson.h"
 #include "gis_commands.h"
@@ -67,12 +68,6 @@ std::optional<Scale> scaleNamed(std::string_view name) {
         return Scale::Sheet;
     }
     return std::nullopt;
-}
-
-std::string number(double value) {
-    char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return std::string(buffer, result.ptr);
 }
 
 // Calls `handle` with each line of the input, and answers the lines that hold no
@@ -211,8 +206,9 @@ std::string referenceText(const std::optional<Reference>& reference) {
 // The canonical reference, then south, west, north and east, tab-separated.
 std::string boundsLine(const std::optional<Reference>& reference) {
     const sheetref::Bounds b = sheetref::bounds(*reference);
-    return reference->text() + '\t' + number(b.south) + '\t' + number(b.west) + '\t' +
-           number(b.north) + '\t' + number(b.east);
+    return reference->text() + '\t' + sheetref::decimalText(b.south) + '\t' +
+           sheetref::decimalText(b.west) + '\t' + sheetref::decimalText(b.north) + '\t' +
+           sheetref::decimalText(b.east);
 }
 
 std::string joinOperands(std::span<const std::string_view> operands) {

@@ -62,22 +62,6 @@ constexpr std::array<std::string_view, 7> kOtherBlanks = {
     "\u00A0", "\u2007", "\u2009", "\u200A", "\u200B", "\u202F", "\u2063",
 };
 
-bool isHemisphere(char ch) {
-    switch (ch) {
-    case 'N':
-    case 'S':
-    case 'E':
-    case 'W':
-    case 'n':
-    case 's':
-    case 'e':
-    case 'w':
-        return true;
-    default:
-        return false;
-    }
-}
-
 bool isNumeric(char ch) {
     return ('0' <= ch && ch <= '9') || ch == '.';
 }
@@ -125,22 +109,12 @@ std::string asciiBlanks(std::string_view field) {
 // other blanks go.
 std::string joinDmsParts(std::string_view field) {
     std::string joined;
-    for (std::size_t at = 0; at < field.size();) {
-        if (isBlank(field[at])) {
-            ++at;
-            continue;
-        }
-        std::size_t end = at;
-        while (end < field.size() && !isBlank(field[end])) {
-            ++end;
-        }
-        const std::string_view part = field.substr(at, end - at);
+    forEachWord(field, isBlank, [&](std::string_view part) {
         if (!joined.empty() && isNumeric(joined.back()) && isNumeric(part.front())) {
             joined += ':';
         }
         joined += part;
-        at = end;
-    }
+    });
     return joined;
 }
 
@@ -211,7 +185,7 @@ std::optional<std::string> shapeProblem(std::string_view text) {
             at += *length;
             continue;
         }
-        if (isHemisphere(ch)) {
+        if (isHemisphereLetter(ch)) {
             ++at;
             continue;
         }
@@ -223,13 +197,29 @@ std::optional<std::string> shapeProblem(std::string_view text) {
 
 } // namespace
 
+bool isHemisphereLetter(char ch) {
+    switch (ch) {
+    case 'N':
+    case 'S':
+    case 'E':
+    case 'W':
+    case 'n':
+    case 's':
+    case 'e':
+    case 'w':
+        return true;
+    default:
+        return false;
+    }
+}
+
 bool looksLikeDms(std::string_view text) {
     bool marked = false;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char ch = text[i];
         const bool letter = ('a' <= ch && ch <= 'z') || ('A' <= ch && ch <= 'Z');
         const bool mark = ch == 'd' || ch == 'D' || ch == 'm' || ch == 'M';
-        if (letter && !isHemisphere(ch) && !mark) {
+        if (letter && !isHemisphereLetter(ch) && !mark) {
             return false;
         }
         const bool exponent = (ch == 'e' || ch == 'E') && i + 1 < text.size() &&

@@ -16,6 +16,9 @@ namespace sheetfind {
 // an exponent, not east.
 bool looksLikeDms(std::string_view field);
 
+// N, S, E or W, in either case.
+bool isHemisphereLetter(char ch);
+
 enum class Axis { None, Latitude, Longitude };
 
 struct DmsAngle {

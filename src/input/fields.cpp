@@ -23,17 +23,7 @@ FieldPair splitFields(std::string_view line, bool commaSeparates) {
             rest.remove_prefix(comma + 1);
         }
     }
-    for (std::size_t at = 0; at < text.size();) {
-        std::size_t end = at;
-        while (end < text.size() && !isBlank(text[end])) {
-            ++end;
-        }
-        keep(text.substr(at, end - at));
-        at = end;
-        while (at < text.size() && isBlank(text[at])) {
-            ++at;
-        }
-    }
+    forEachWord(text, isBlank, keep);
     return fields;
 }
 

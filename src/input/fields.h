@@ -23,6 +23,24 @@ inline std::string_view trimBlanks(std::string_view text) {
     return text;
 }
 
+// Calls `visit` with each run of characters for which `isSeparator` is false, in
+// order: the words of a text, however many separators stand between them.
+template <typename IsSeparator, typename Visit>
+void forEachWord(std::string_view text, IsSeparator isSeparator, Visit visit) {
+    for (std::size_t at = 0; at < text.size();) {
+        if (isSeparator(text[at])) {
+            ++at;
+            continue;
+        }
+        std::size_t end = at;
+        while (end < text.size() && !isSeparator(text[end])) {
+            ++end;
+        }
+        visit(text.substr(at, end - at));
+        at = end;
+    }
+}
+
 // A blank line, or a line whose first non-blank character is '#': it holds no input
 // and gets an empty answer, never an error, so that lines in still equal lines out.
 inline bool isBlankOrComment(std::string_view line) {

@@ -1,5 +1,7 @@
 #include "grid_notations.h"
 
+#include "fields.h"
+
 #include <GeographicLib/MGRS.hpp>
 #include <GeographicLib/UTMUPS.hpp>
 
@@ -74,18 +76,7 @@ bool allDigits(std::string_view text) {
 
 std::vector<std::string_view> tokens(std::string_view text) {
     std::vector<std::string_view> parts;
-    for (std::size_t at = 0; at < text.size();) {
-        if (isSeparator(text[at])) {
-            ++at;
-            continue;
-        }
-        std::size_t end = at;
-        while (end < text.size() && !isSeparator(text[end])) {
-            ++end;
-        }
-        parts.push_back(text.substr(at, end - at));
-        at = end;
-    }
+    forEachWord(text, isSeparator, [&](std::string_view part) { parts.push_back(part); });
     return parts;
 }
 

@@ -1,17 +1,12 @@
 #include "input_error.h"
 
+#include "decimal_text.h"
 #include "quote.h"
 
 #include <charconv>
 
 namespace sheetfind {
 namespace {
-
-std::string number(double value) {
-    char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return std::string(buffer, result.ptr);
-}
 
 bool isLatitudeLike(Field field) {
     return field == Field::Latitude || field == Field::South || field == Field::North;
@@ -87,10 +82,10 @@ std::string describe(const InputFailure& failure) {
         return "Overflow: the " + field + " " + text +
                " is too large for a number; expected decimal degrees such as " + example(failure);
     case InputError::LatitudeRange:
-        return field + " " + number(failure.value) + " is out of range -90..90" +
+        return field + " " + sheetref::decimalText(failure.value) + " is out of range -90..90" +
                hintFor(failure.hint);
     case InputError::LongitudeRange:
-        return field + " " + number(failure.value) + " is out of range -180..180" +
+        return field + " " + sheetref::decimalText(failure.value) + " is out of range -180..180" +
                hintFor(failure.hint);
     case InputError::FieldCount:
         return "expected a latitude and a longitude separated by blanks or a comma, found " +

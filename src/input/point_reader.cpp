@@ -21,50 +21,24 @@ bool isLongitude(double value) {
     return -kMaxLongitude <= value && value <= kMaxLongitude;
 }
 
-bool isHemisphereLetter(char ch) {
-    switch (ch) {
-    case 'N':
-    case 'S':
-    case 'E':
-    case 'W':
-    case 'n':
-    case 's':
-    case 'e':
-    case 'w':
-        return true;
-    default:
-        return false;
-    }
-}
-
 // A DMS line with more than two blank-separated parts, split into its two angles by
 // its hemisphere letters: after the first part that ends with one ("49 15 N 123 6
 // W"), or before the first later part that starts with one ("N49 15 W123 6").
 std::optional<std::pair<std::string_view, std::string_view>>
 splitByHemisphere(std::string_view line) {
-    std::size_t parts = 0;
-    std::size_t previousEnd = 0;
     std::optional<std::size_t> afterLetter;  // where the second angle starts
     std::optional<std::size_t> beforeLetter; // ditto, when a letter leads it
-    for (std::size_t at = 0; at < line.size();) {
-        if (isBlank(line[at])) {
-            ++at;
-            continue;
-        }
-        std::size_t end = at;
-        while (end < line.size() && !isBlank(line[end])) {
-            ++end;
-        }
-        if (parts > 0 && !afterLetter && isHemisphereLetter(line[previousEnd - 1])) {
+    std::optional<char> previousLast;        // the last character of the word before
+    forEachWord(line, isBlank, [&](std::string_view word) {
+        const auto at = static_cast<std::size_t>(word.data() - line.data());
+        if (previousLast && !afterLetter && isHemisphereLetter(*previousLast)) {
             afterLetter = at;
         }
-        if (parts > 0 && !beforeLetter && isHemisphereLetter(line[at])) {
+        if (previousLast && !beforeLetter && isHemisphereLetter(word.front())) {
             beforeLetter = at;
         }
-        previousEnd = end;
-        ++parts;
-        at = end;
-    }
+        previousLast = word.back();
+    });
     const std::optional<std::size_t> split = afterLetter ? afterLetter : beforeLetter;
     if (!split) {
         return std::nullopt;

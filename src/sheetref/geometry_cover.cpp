@@ -1,5 +1,6 @@
 #include "geometry_cover.h"
 
+#include "decimal_text.h"
 #include "grid.h"
 #include "nts_layout.h"
 
@@ -278,12 +279,6 @@ struct Edge {
     Point to;
 };
 
-std::string number(double value) {
-    char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return std::string(buffer, result.ptr);
-}
-
 } // namespace
 
 std::string describe(const GeometryFailure& failure) {
@@ -295,7 +290,8 @@ std::string describe(const GeometryFailure& failure) {
                  (*failure.ring == 0 ? " (the outer ring)" : " (a hole)");
     }
     const bool latitude = failure.coordinate == Coordinate::Latitude;
-    where += std::string(latitude ? ": the latitude " : ": the longitude ") + number(failure.value);
+    where +=
+        std::string(latitude ? ": the latitude " : ": the longitude ") + decimalText(failure.value);
     switch (failure.error) {
     case GeometryError::NotANumber:
         return where + " is not a number; expected decimal degrees";

@@ -1,5 +1,6 @@
 #include "grid.h"
 
+#include "decimal_text.h"
 #include "nts_layout.h"
 
 #include <algorithm>
@@ -114,12 +115,6 @@ std::vector<Reference> cellsIn(const Bounds& box, Scale scale, Reach reach) {
     return found;
 }
 
-std::string number(double value) {
-    char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return std::string(buffer, result.ptr);
-}
-
 std::string_view edgeName(BoxEdge edge) {
     switch (edge) {
     case BoxEdge::South:
@@ -162,13 +157,14 @@ std::optional<BoxFailure> checkBox(const Bounds& box) {
 } // namespace
 
 std::ostream& operator<<(std::ostream& out, const Bounds& bounds) {
-    return out << "{south " << number(bounds.south) << ", north " << number(bounds.north)
-               << ", west " << number(bounds.west) << ", east " << number(bounds.east) << "}";
+    return out << "{south " << decimalText(bounds.south) << ", north " << decimalText(bounds.north)
+               << ", west " << decimalText(bounds.west) << ", east " << decimalText(bounds.east)
+               << "}";
 }
 
 std::ostream& operator<<(std::ostream& out, const LatLon& point) {
-    return out << "{latitude " << number(point.latitude) << ", longitude "
-               << number(point.longitude) << "}";
+    return out << "{latitude " << decimalText(point.latitude) << ", longitude "
+               << decimalText(point.longitude) << "}";
 }
 
 std::optional<Reference> locate(LatLon point, Scale scale) {
@@ -249,7 +245,7 @@ std::vector<Reference> neighbours(const Reference& reference) {
 
 std::string describe(const BoxFailure& failure) {
     const std::string edge =
-        "the " + std::string(edgeName(failure.edge)) + " edge " + number(failure.value);
+        "the " + std::string(edgeName(failure.edge)) + " edge " + decimalText(failure.value);
     switch (failure.error) {
     case BoxError::NotANumber:
         return edge + " is not a number; expected decimal degrees";
@@ -258,10 +254,10 @@ std::string describe(const BoxFailure& failure) {
     case BoxError::LongitudeRange:
         return edge + " is not a longitude; expected -180 to 180, negative west of Greenwich";
     case BoxError::SouthOfNorth:
-        return edge + " is north of the north edge " + number(failure.other) +
+        return edge + " is north of the north edge " + decimalText(failure.other) +
                "; expected SOUTH <= NORTH";
     case BoxError::WestOfEast:
-        return edge + " is east of the east edge " + number(failure.other) +
+        return edge + " is east of the east edge " + decimalText(failure.other) +
                "; expected WEST <= EAST, with west longitudes negative";
     }
     return edge;

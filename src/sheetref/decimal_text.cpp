@@ -1,0 +1,15 @@
+#include "decimal_text.h"
+
+#include <array>
+#include <charconv>
+
+namespace sheetref {
+
+std::string decimalText(double value) {
+    // The longest shortest form of a double, "-2.2250738585072014e-308", fits.
+    std::array<char, 32> buffer{};
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+    return std::string(buffer.data(), result.ptr);
+}
+
+} // namespace sheetref
