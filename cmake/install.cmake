@@ -17,6 +17,24 @@ if(UNIX AND NOT APPLE)
     install(FILES ${PROJECT_SOURCE_DIR}/res/${SHEETFIND_APP_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
     install(FILES ${SHEETFIND_METAINFO} DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+    install(FILES ${PROJECT_BINARY_DIR}/man/sheetfind.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    if(TARGET manpages)
+        install(FILES ${PROJECT_BINARY_DIR}/man/sheetfind-cli.1
+            DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    endif()
+    # Where bash-completion looks, as its own pkg-config file says; relative to the
+    # prefix, so that a staged install (DESTDIR, a package) keeps its layout.
+    find_package(PkgConfig QUIET)
+    if(PKG_CONFIG_FOUND)
+        pkg_get_variable(SHEETFIND_COMPLETIONS_DIR bash-completion completionsdir)
+    endif()
+    if(SHEETFIND_COMPLETIONS_DIR)
+        file(RELATIVE_PATH SHEETFIND_COMPLETIONS_DIR /usr ${SHEETFIND_COMPLETIONS_DIR})
+    else()
+        set(SHEETFIND_COMPLETIONS_DIR ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+    endif()
+    install(FILES ${PROJECT_SOURCE_DIR}/res/completion/sheetfind-cli.bash
+        DESTINATION ${SHEETFIND_COMPLETIONS_DIR} RENAME sheetfind-cli)
     foreach(size 16 32)
         install(FILES ${PROJECT_SOURCE_DIR}/res/sheetfind-${size}.png
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps

@@ -7,10 +7,11 @@ source scripts/common.sh
 
 # All at once, so that whoever has to install them by hand gets one list. The
 # window's tests check the result font, the Windows resource and the desktop
-# files with the tools the platforms use.
+# files with the tools the platforms use; the manual page is made with help2man
+# and the completion is run by bash-completion.
 need_packages "${BUILD_PACKAGES[@]}" libgtest-dev clang-format \
     "${WINDOW_PACKAGES[@]}" binutils-mingw-w64-i686 desktop-file-utils appstream python3 \
-    "${FUZZ_PACKAGES[@]}"
+    help2man bash-completion "${FUZZ_PACKAGES[@]}"
 cmake --preset dev
 cmake --build --preset dev
 ctest --preset dev --output-on-failure --no-tests=error

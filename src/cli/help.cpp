@@ -6,8 +6,8 @@ namespace sheetfind::cli {
 namespace {
 
 constexpr std::string_view kOverview = R"(Usage: sheetfind-cli LATITUDE LONGITUDE
-       sheetfind-cli < FILE
-       sheetfind-cli COMMAND [OPTION...] [ARGUMENT...]
+  or:  sheetfind-cli < FILE
+  or:  sheetfind-cli COMMAND [OPTION...] [ARGUMENT...]
 
 Tells which map sheet of Canada's National Topographic System (NTS) covers a
 point.
@@ -28,7 +28,9 @@ Commands work on the whole grid, the high Arctic (80-88 N) included:
   locate      the sheet, map area or series that covers each point
   bounds      the extent of each reference
   neighbours  the cells around a reference (also: neighbors)
-  cover       the cells a box shares some area with
+  cover       the cells a box, a line or an area shares some area with
+  annotate    add the sheet to every record of a CSV table or a GIS layer
+  grid        every cell of a scale, as a layer
 
 'sheetfind-cli COMMAND --help' tells more about each.
 

@@ -13,6 +13,8 @@ endif()
 foreach(path
         bin/sheetfind
         bin/sheetfind-cli
+        share/man/man1/sheetfind.1
+        share/bash-completion/completions/sheetfind-cli
         share/applications/${APP_ID}.desktop
         share/metainfo/${APP_ID}.metainfo.xml
         share/icons/hicolor/16x16/apps/${APP_ID}.png
@@ -21,6 +23,10 @@ foreach(path
         message(FATAL_ERROR "cmake --install did not put /usr/${path} in place")
     endif()
 endforeach()
+# The command line tool's page is made by help2man, where the build found it.
+if(EXISTS ${BUILD}/man/sheetfind-cli.1 AND NOT EXISTS ${OUT}/usr/share/man/man1/sheetfind-cli.1)
+    message(FATAL_ERROR "cmake --install did not put /usr/share/man/man1/sheetfind-cli.1 in place")
+endif()
 foreach(program sheetfind sheetfind-cli)
     execute_process(COMMAND test -x ${OUT}/usr/bin/${program} RESULT_VARIABLE status)
     if(NOT status EQUAL 0)
