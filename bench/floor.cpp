@@ -14,10 +14,11 @@
 #include <charconv>
 #include <cstddef>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -109,33 +110,48 @@ void answerLine(std::string& out, const char* at, const char* end) {
     out += "?\n";
 }
 
-} // namespace
-
-int main() {
-    std::vector<char> input;
+// All of standard input in one buffer, sized from the file when it is one so that
+// it is never copied as it grows, and left uninitialised since the read fills it.
+bool readAll(std::unique_ptr<char[]>& buffer, std::size_t& size) {
+    struct stat info {};
+    std::size_t capacity = kReadSize;
+    if (::fstat(0, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+        capacity = static_cast<std::size_t>(info.st_size) + 1;
+    }
+    buffer.reset(new char[capacity]);
+    size = 0;
     for (;;) {
-        const std::size_t used = input.size();
-        input.resize(used + kReadSize);
-        const ssize_t got = ::read(0, input.data() + used, kReadSize);
+        if (size == capacity) {
+            capacity *= 2;
+            std::unique_ptr<char[]> larger(new char[capacity]);
+            std::memcpy(larger.get(), buffer.get(), size);
+            buffer = std::move(larger);
+        }
+        const ssize_t got = ::read(0, buffer.get() + size, capacity - size);
         if (got < 0 && errno == EINTR) {
-            input.resize(used);
             continue;
         }
         if (got <= 0) {
-            input.resize(used);
-            if (got < 0) {
-                return 2;
-            }
-            break;
+            return got == 0;
         }
-        input.resize(used + static_cast<std::size_t>(got));
+        size += static_cast<std::size_t>(got);
+    }
+}
+
+} // namespace
+
+int main() {
+    std::unique_ptr<char[]> input;
+    std::size_t size = 0;
+    if (!readAll(input, size)) {
+        return 2;
     }
 
     std::string out;
     // Seven bytes answer a typical line of about twenty.
-    out.reserve(input.size() / 2);
-    const char* at = input.data();
-    const char* const end = at + input.size();
+    out.reserve(size / 2);
+    const char* at = input.get();
+    const char* const end = at + size;
     while (at != end) {
         const char* newline = static_cast<const char*>(std::memchr(at, '\n', end - at));
         const char* lineEnd = newline == nullptr ? end : newline;

@@ -2,6 +2,8 @@
 
 #include "nts_layout.h"
 
+#include <array>
+
 namespace sheetref {
 namespace {
 
@@ -68,23 +70,19 @@ Reference Reference::at(Scale coarser) const {
 }
 
 std::string Reference::text() const {
-    // Written straight into the string: a sheet's six characters fit in the string's
-    // own buffer, so the window's lookup never allocates.
-    const std::size_t length = m_scale == Scale::Sheet     ? kSeriesDigits + 1 + kSheetDigits
-                               : m_scale == Scale::MapArea ? kSeriesDigits + 1
-                                                           : kSeriesDigits;
-    std::string text(length, '0');
+    // Built in place and copied once: a sheet's six characters fit in the string's
+    // own buffer, so naming a cell never allocates.
+    std::array<char, kSeriesDigits + 1 + kSheetDigits> text{};
     text[0] = static_cast<char>('0' + m_series / (kDecimal * kDecimal));
     text[1] = static_cast<char>('0' + m_series / kDecimal % kDecimal);
     text[2] = static_cast<char>('0' + m_series % kDecimal);
-    if (m_scale != Scale::Series) {
-        text[3] = m_letter;
-    }
-    if (m_scale == Scale::Sheet) {
-        text[4] = static_cast<char>('0' + m_sheet / kDecimal);
-        text[5] = static_cast<char>('0' + m_sheet % kDecimal);
-    }
-    return text;
+    text[3] = m_letter;
+    text[4] = static_cast<char>('0' + m_sheet / kDecimal);
+    text[5] = static_cast<char>('0' + m_sheet % kDecimal);
+    const std::size_t length = m_scale == Scale::Sheet     ? text.size()
+                               : m_scale == Scale::MapArea ? kSeriesDigits + 1
+                                                           : kSeriesDigits;
+    return std::string(text.data(), length);
 }
 
 std::ostream& operator<<(std::ostream& out, const Reference& reference) {
