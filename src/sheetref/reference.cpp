@@ -63,11 +63,11 @@ std::optional<Reference> Reference::sheet(int series, char letter, int sheet) {
 }
 
 Reference Reference::at(Scale coarser) const {
-    switch (coarser < m_scale ? coarser : m_scale) {
+    switch (coarser < scale() ? coarser : scale()) {
     case Scale::Series:
-        return Reference(Scale::Series, m_series, '\0', 0);
+        return Reference(Scale::Series, seriesNumber(), '\0', 0);
     case Scale::MapArea:
-        return Reference(Scale::MapArea, m_series, m_letter, 0);
+        return Reference(Scale::MapArea, seriesNumber(), letter(), 0);
     case Scale::Sheet:
         break;
     }
@@ -80,18 +80,20 @@ std::string Reference::text() const {
     // after the stores retire, which in a batch costs more than making them. A
     // sheet's six characters fit in the string's own buffer: naming a cell never
     // allocates.
+    const int series = seriesNumber();
+    const int sheet = sheetNumber();
     const std::array<char, kTextCapacity> characters{
-        static_cast<char>('0' + m_series / (kDecimal * kDecimal)),
-        static_cast<char>('0' + m_series / kDecimal % kDecimal),
-        static_cast<char>('0' + m_series % kDecimal),
-        m_letter,
-        static_cast<char>('0' + m_sheet / kDecimal),
-        static_cast<char>('0' + m_sheet % kDecimal)};
+        static_cast<char>('0' + series / (kDecimal * kDecimal)),
+        static_cast<char>('0' + series / kDecimal % kDecimal),
+        static_cast<char>('0' + series % kDecimal),
+        letter(),
+        static_cast<char>('0' + sheet / kDecimal),
+        static_cast<char>('0' + sheet % kDecimal)};
     std::string text(kTextCapacity, '\0');
     const auto word = std::bit_cast<std::uint64_t>(characters);
     std::memcpy(text.data(), &word, sizeof word);
-    text.resize(m_scale == Scale::Sheet     ? kSeriesDigits + 1 + kSheetDigits
-                : m_scale == Scale::MapArea ? kSeriesDigits + 1
+    text.resize(scale() == Scale::Sheet     ? kSeriesDigits + 1 + kSheetDigits
+                : scale() == Scale::MapArea ? kSeriesDigits + 1
                                             : kSeriesDigits);
     return text;
 }
