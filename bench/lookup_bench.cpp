@@ -1,21 +1,27 @@
-// Cost of the steps a batch line goes through: reading a number, the whole lookup,
-// and answering a line of text.
+// Cost of the steps a batch line goes through: reading a number, the window's whole
+// lookup, and sheetfind-cli answering a block of lines, bare and through locate.
 
-#include "batch.h"
+#include "cli.h"
 #include "lookup_command.h"
 #include "number_reader.h"
 
 #include <benchmark/benchmark.h>
 
+#include <QLocale>
+#include <QString>
+
+#include <array>
+#include <cstdio>
+#include <random>
 #include <string>
+#include <string_view>
 
 namespace {
 
 void BM_ReadNumber(benchmark::State& state) {
     const sheetfind::NumberReader reader(QLocale::c());
-    const QString text = QStringLiteral("-123.1234567");
     for (auto _ : state) {
-        benchmark::DoNotOptimize(reader.read(text));
+        benchmark::DoNotOptimize(reader.read(std::string_view("-123.1234567")));
     }
 }
 
@@ -28,18 +34,48 @@ void BM_LookupCommand(benchmark::State& state) {
     }
 }
 
-void BM_AnswerLine(benchmark::State& state) {
-    const sheetfind::LineAnswerer answerer(QLocale::c());
-    std::string out;
-    for (auto _ : state) {
-        out.clear();
-        answerer.answer("49.2512345 -123.1234567", out);
-        benchmark::DoNotOptimize(out.data());
+// Lines as the batch file of bench/report has them, spread over the band.
+std::string batchLines(std::size_t count) {
+    std::mt19937_64 random(20261208);
+    std::uniform_real_distribution<double> latitude(40.0, 80.0);
+    std::uniform_real_distribution<double> longitude(-144.0, -48.0);
+    std::string text;
+    std::array<char, 64> line{};
+    for (std::size_t i = 0; i < count; ++i) {
+        const int length = std::snprintf(line.data(), line.size(), "%.6f %.6f\n", latitude(random),
+                                         longitude(random));
+        text.append(line.data(), static_cast<std::size_t>(length));
     }
+    return text;
+}
+
+// Per line, the whole tool on a block of lines: reading, splitting, the grid and
+// the buffered output.
+void answerBlock(benchmark::State& state, std::span<const std::string_view> args) {
+    constexpr std::size_t kLines = 4096;
+    const std::string input = batchLines(kLines);
+    for (auto _ : state) {
+        sheetfind::cli::StringSource in(input);
+        sheetfind::cli::StringSink out;
+        sheetfind::cli::StringSink err;
+        benchmark::DoNotOptimize(sheetfind::cli::run(args, in, out, err));
+        benchmark::DoNotOptimize(out.text().data());
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kLines));
+}
+
+void BM_AnswerLinesBare(benchmark::State& state) {
+    answerBlock(state, {});
+}
+
+void BM_AnswerLinesLocate(benchmark::State& state) {
+    constexpr std::array<std::string_view, 1> kLocate{"locate"};
+    answerBlock(state, kLocate);
 }
 
 BENCHMARK(BM_ReadNumber);
 BENCHMARK(BM_LookupCommand);
-BENCHMARK(BM_AnswerLine);
+BENCHMARK(BM_AnswerLinesBare);
+BENCHMARK(BM_AnswerLinesLocate);
 
 } // namespace

@@ -1,21 +1,29 @@
 #include "output.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <utility>
 
 namespace sheetfind::cli {
 
-Output::Output(ByteSink& sink) : m_sink(sink) {
-    m_buffer.reserve(2 * kBlockSize);
+Output::Output(ByteSink& sink) : m_sink(sink), m_data(new char[m_capacity]) {}
+
+void Output::grow(std::size_t more) {
+    const std::size_t capacity = std::max(2 * m_capacity, m_size + more);
+    std::unique_ptr<char[]> data(new char[capacity]);
+    std::memcpy(data.get(), m_data.get(), m_size);
+    m_data = std::move(data);
+    m_capacity = capacity;
 }
 
 bool Output::flush() {
-    if (m_state == State::Open && !m_buffer.empty()) {
-        if (const int error = m_sink.write(m_buffer); error != 0) {
+    if (m_state == State::Open && m_size != 0) {
+        if (const int error = m_sink.write(std::string_view(m_data.get(), m_size)); error != 0) {
             m_state = error == EPIPE ? State::Closed : State::Failed;
             m_error = error;
         }
     }
-    m_buffer.clear();
+    m_size = 0;
     return m_state == State::Open;
 }
 

@@ -2,6 +2,8 @@
 
 #include "streams.h"
 
+#include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -20,11 +22,25 @@ public:
 
     explicit Output(ByteSink& sink);
 
-    void append(std::string_view text) { m_buffer += text; }
-    void append(char ch) { m_buffer += ch; }
+    // Inline and without std::string's bookkeeping: a batch appends twice per line.
+    void append(std::string_view text) {
+        if (text.size() > m_capacity - m_size) {
+            grow(text.size());
+        }
+        if (!text.empty()) {
+            std::memcpy(m_data.get() + m_size, text.data(), text.size());
+            m_size += text.size();
+        }
+    }
+    void append(char ch) {
+        if (m_size == m_capacity) {
+            grow(1);
+        }
+        m_data[m_size++] = ch;
+    }
     // Writes the buffer once it holds a block.
     void flushIfFull() {
-        if (m_buffer.size() >= kBlockSize) {
+        if (m_size >= kBlockSize) {
             flush();
         }
     }
@@ -38,8 +54,15 @@ public:
     static constexpr std::size_t kBlockSize = 64 * 1024;
 
 private:
+    // Makes room for `more` bytes beyond what is buffered.
+    void grow(std::size_t more);
+
     ByteSink& m_sink;
-    std::string m_buffer;
+    // Two blocks, so that the answers of one line never outgrow it before the check
+    // that flushes a full block; one long answer (GeoJSON) grows it.
+    std::size_t m_capacity = 2 * kBlockSize;
+    std::unique_ptr<char[]> m_data;
+    std::size_t m_size = 0;
     State m_state = State::Open;
     int m_error = 0;
 };

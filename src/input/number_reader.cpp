@@ -62,6 +62,9 @@ struct NumberReader::Locale {
     }
 
     std::variant<double, InputError> readGeneral(QStringView text, Path path) const;
+    // The same for UTF-8 text: kept apart from read() so that the quick path, which
+    // needs no QString, does not pay for building and destroying one.
+    std::variant<double, InputError> readGeneral(std::string_view text, Path path) const;
     // A plain ASCII number in C notation, or nullopt for anything that needs Qt.
     std::optional<double> readQuick(std::string_view text) const;
 
@@ -189,6 +192,12 @@ std::variant<double, InputError> NumberReader::Locale::readGeneral(QStringView t
     return convertByQt(QLatin1StringView(c.constData(), c.size()));
 }
 
+std::variant<double, InputError> NumberReader::Locale::readGeneral(std::string_view text,
+                                                                   Path path) const {
+    const QString wide = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    return readGeneral(QStringView(wide), path);
+}
+
 NumberReader::NumberReader() : NumberReader(QLocale()) {}
 
 NumberReader::NumberReader(const QLocale& locale) : m_locale(std::make_shared<Locale>(locale)) {}
@@ -204,8 +213,7 @@ std::variant<double, InputError> NumberReader::read(std::string_view text, Path 
             return *value;
         }
     }
-    const QString wide = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    return m_locale->readGeneral(wide, path);
+    return m_locale->readGeneral(text, path);
 }
 
 std::variant<double, InputFailure> NumberReader::read(std::string_view text, Field field) const {

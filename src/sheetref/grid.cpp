@@ -17,15 +17,51 @@ constexpr double kMaxLongitude = 180.0;
 // The centre of a cell, as a fraction of its size from its east and south edges.
 constexpr double kCentre = 0.5;
 
-// Splits a distance measured from a cell's east (or south) edge into the index of
-// the sub-cell and the distance left inside it. The distance is never negative, so
-// truncation is a floor: a point on an edge starts the next cell to the west (or
-// north), which is the edge rule. Every cell size is a power of two, so the division
-// and the subtraction are exact.
-int split(double& distance, double cellSize) {
-    const int index = static_cast<int>(distance / cellSize);
-    distance -= index * cellSize;
-    return index;
+// A cell's name as locate builds its Reference: the letter is '\0' for a series and
+// the sheet 0 above the sheet scale; the series is kNoSeries where no cell lies.
+struct CellName {
+    int series = layout::kNoSeries;
+    char letter = '\0';
+    int sheet = 0;
+};
+
+// The cell at `scale` that holds a point of the latitude band of `zone`. The zone is a
+// template argument so that every size is a constant: each is a power of two, so the
+// divisions become exact multiplications, and the series, map area and sheet all
+// come from the one column and row of the sheet that holds the point.
+template <const Zone& zone> CellName cellAt(LatLon point, Scale scale) {
+    // Inside the zone both differences are exact (Sterbenz's lemma near the zone's
+    // edge, exact multiples further away), and dividing them by powers of two is
+    // exact too. So a point typed exactly on an edge is decided on its true position,
+    // never on a rounding error. Written so that NaN fails the range test.
+    const double west = zone.east - point.longitude;
+    if (!(0.0 <= west && west < zone.width)) {
+        return {};
+    }
+    const double north = point.latitude - zone.south;
+    // Both distances are never negative and below the zone's size, so truncation is
+    // a floor and fits an int: a point on an edge starts the next sheet to the west
+    // (or north), which is the edge rule.
+    const int column = static_cast<int>(west / zone.sheetWidth);
+    const int row = static_cast<int>(north / layout::kSheetHeight);
+    constexpr int kSheetsAcrossSeries = zone.areaColumns * layout::kSheetColumns;
+    constexpr int kSheetsUpSeries = layout::kAreaRows * layout::kSheetRows;
+    const int series =
+        layout::seriesNumber(zone, column / kSheetsAcrossSeries, row / kSheetsUpSeries);
+    if (scale == Scale::Series) {
+        return {.series = series};
+    }
+    const int areaColumn = column / layout::kSheetColumns % zone.areaColumns;
+    const int areaRow = row / layout::kSheetRows % layout::kAreaRows;
+    const char letter =
+        zone.letters[static_cast<std::size_t>(areaRow * zone.areaColumns + areaColumn)];
+    if (scale == Scale::MapArea) {
+        return {.series = series, .letter = letter};
+    }
+    return {.series = series,
+            .letter = letter,
+            .sheet =
+                layout::kSheetNumbers[row % layout::kSheetRows][column % layout::kSheetColumns]};
 }
 
 // The cells of one scale in one zone, as a lattice: columns count westward from the
@@ -168,42 +204,15 @@ std::ostream& operator<<(std::ostream& out, const LatLon& point) {
 }
 
 std::optional<Reference> locate(LatLon point, Scale scale) {
-    const double latitude = point.latitude;
-    const double longitude = point.longitude;
-    const Zone* zone = layout::zoneAt(latitude);
-    if (zone == nullptr) {
+    const Zone* zone = layout::zoneAt(point.latitude);
+    const CellName cell = zone == &layout::kSouthern     ? cellAt<layout::kSouthern>(point, scale)
+                          : zone == &layout::kArctic     ? cellAt<layout::kArctic>(point, scale)
+                          : zone == &layout::kHighArctic ? cellAt<layout::kHighArctic>(point, scale)
+                                                         : CellName{};
+    if (cell.series == layout::kNoSeries) {
         return std::nullopt;
     }
-    // Inside the zone both differences are exact (Sterbenz's lemma near the zone's
-    // edge, exact multiples further away), and every later step only divides by
-    // powers of two and subtracts multiples of them. So a point typed exactly on an
-    // edge is decided on its true position, never on a rounding error. Written so
-    // that NaN fails the range test.
-    double west = zone->east - longitude;
-    if (!(0.0 <= west && west < zone->width)) {
-        return std::nullopt;
-    }
-    double north = latitude - zone->south;
-
-    const int seriesColumn = split(west, zone->seriesWidth);
-    const int seriesRow = split(north, layout::kSeriesHeight);
-    const int series = layout::seriesNumber(*zone, seriesColumn, seriesRow);
-    if (series == layout::kNoSeries) {
-        return std::nullopt;
-    }
-    if (scale == Scale::Series) {
-        return Reference(Scale::Series, series, '\0', 0);
-    }
-    const int areaColumn = split(west, zone->areaWidth);
-    const int areaRow = split(north, layout::kAreaHeight);
-    const char letter =
-        zone->letters[static_cast<std::size_t>(areaRow * zone->areaColumns + areaColumn)];
-    if (scale == Scale::MapArea) {
-        return Reference(Scale::MapArea, series, letter, 0);
-    }
-    const int sheetColumn = split(west, zone->sheetWidth);
-    const int sheetRow = split(north, layout::kSheetHeight);
-    return Reference(Scale::Sheet, series, letter, layout::kSheetNumbers[sheetRow][sheetColumn]);
+    return Reference(scale, cell.series, cell.letter, cell.sheet);
 }
 
 Bounds bounds(const Reference& reference) {

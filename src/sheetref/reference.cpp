@@ -2,12 +2,19 @@
 
 #include "nts_layout.h"
 
+#include <array>
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
 namespace sheetref {
 namespace {
 
 // Series numbers are written with three digits, sheet numbers with two.
 constexpr std::size_t kSeriesDigits = 3;
 constexpr std::size_t kSheetDigits = 2;
+// The longest text, a sheet's, rounded up to a word.
+constexpr std::size_t kTextCapacity = sizeof(std::uint64_t);
 
 constexpr int kDecimal = 10;
 
@@ -56,11 +63,11 @@ std::optional<Reference> Reference::sheet(int series, char letter, int sheet) {
 }
 
 Reference Reference::at(Scale coarser) const {
-    switch (coarser < m_scale ? coarser : m_scale) {
+    switch (coarser < scale() ? coarser : scale()) {
     case Scale::Series:
-        return Reference(Scale::Series, m_series, '\0', 0);
+        return Reference(Scale::Series, seriesNumber(), '\0', 0);
     case Scale::MapArea:
-        return Reference(Scale::MapArea, m_series, m_letter, 0);
+        return Reference(Scale::MapArea, seriesNumber(), letter(), 0);
     case Scale::Sheet:
         break;
     }
@@ -68,22 +75,26 @@ Reference Reference::at(Scale coarser) const {
 }
 
 std::string Reference::text() const {
-    // Written straight into the string: a sheet's six characters fit in the string's
-    // own buffer, so the window's lookup never allocates.
-    const std::size_t length = m_scale == Scale::Sheet     ? kSeriesDigits + 1 + kSheetDigits
-                               : m_scale == Scale::MapArea ? kSeriesDigits + 1
-                                                           : kSeriesDigits;
-    std::string text(length, '0');
-    text[0] = static_cast<char>('0' + m_series / (kDecimal * kDecimal));
-    text[1] = static_cast<char>('0' + m_series / kDecimal % kDecimal);
-    text[2] = static_cast<char>('0' + m_series % kDecimal);
-    if (m_scale != Scale::Series) {
-        text[3] = m_letter;
-    }
-    if (m_scale == Scale::Sheet) {
-        text[4] = static_cast<char>('0' + m_sheet / kDecimal);
-        text[5] = static_cast<char>('0' + m_sheet % kDecimal);
-    }
+    // The characters are gathered in one word and stored at once: written one by
+    // one, they would reach whoever copies the text (memcpy reads in words) only
+    // after the stores retire, which in a batch costs more than making them. A
+    // sheet's six characters fit in the string's own buffer: naming a cell never
+    // allocates.
+    const int series = seriesNumber();
+    const int sheet = sheetNumber();
+    const std::array<char, kTextCapacity> characters{
+        static_cast<char>('0' + series / (kDecimal * kDecimal)),
+        static_cast<char>('0' + series / kDecimal % kDecimal),
+        static_cast<char>('0' + series % kDecimal),
+        letter(),
+        static_cast<char>('0' + sheet / kDecimal),
+        static_cast<char>('0' + sheet % kDecimal)};
+    std::string text(kTextCapacity, '\0');
+    const auto word = std::bit_cast<std::uint64_t>(characters);
+    std::memcpy(text.data(), &word, sizeof word);
+    text.resize(scale() == Scale::Sheet     ? kSeriesDigits + 1 + kSheetDigits
+                : scale() == Scale::MapArea ? kSeriesDigits + 1
+                                            : kSeriesDigits);
     return text;
 }
 

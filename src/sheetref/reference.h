@@ -36,12 +36,12 @@ public:
     static std::optional<Reference> mapArea(int series, char letter);
     static std::optional<Reference> sheet(int series, char letter, int sheet);
 
-    Scale scale() const { return m_scale; }
-    int seriesNumber() const { return m_series; }
+    Scale scale() const { return static_cast<Scale>(field(kScaleShift, kScaleBits)); }
+    int seriesNumber() const { return static_cast<int>(field(kSeriesShift, kSeriesBits)); }
     // 'A' to 'P'; '\0' for a series.
-    char letter() const { return m_letter; }
+    char letter() const { return static_cast<char>(field(kLetterShift, kLetterBits)); }
     // 1 to 16; 0 for a series or a map area.
-    int sheetNumber() const { return m_sheet; }
+    int sheetNumber() const { return static_cast<int>(field(kSheetShift, kSheetBits)); }
 
     // The reference that contains this one at a scale no finer than its own: the map
     // area or series of a sheet, the series of a map area. A finer scale gives this
@@ -57,18 +57,33 @@ public:
 
 private:
     Reference(Scale scale, int series, char letter, int sheet)
-        : m_scale(scale), m_series(static_cast<std::uint16_t>(series)), m_letter(letter),
-          m_sheet(static_cast<std::uint8_t>(sheet)) {}
+        : m_code(static_cast<std::uint64_t>(scale) << kScaleShift |
+                 static_cast<std::uint64_t>(series) << kSeriesShift |
+                 static_cast<std::uint64_t>(static_cast<unsigned char>(letter)) << kLetterShift |
+                 static_cast<std::uint64_t>(sheet) << kSheetShift) {}
 
     // locate() names cells straight from the grid's tables, which only hold names
     // that exist; it skips the factories' checks because the window's lookup is hot.
     friend std::optional<Reference> locate(LatLon point, Scale scale);
 
-    // Declared in this order so that the defaulted comparison orders as documented.
-    Scale m_scale;
-    std::uint16_t m_series;
-    char m_letter;
-    std::uint8_t m_sheet;
+    // The four parts packed in one word, scale first, so that comparing words
+    // orders as documented. One word also travels in one register: an optional
+    // Reference comes back from locate without passing through memory, where its
+    // parts, stored one by one, would hold up whoever reads them as a whole.
+    static constexpr unsigned kSheetShift = 0;
+    static constexpr unsigned kSheetBits = 8;
+    static constexpr unsigned kLetterShift = kSheetShift + kSheetBits;
+    static constexpr unsigned kLetterBits = 8;
+    static constexpr unsigned kSeriesShift = kLetterShift + kLetterBits;
+    static constexpr unsigned kSeriesBits = 16;
+    static constexpr unsigned kScaleShift = kSeriesShift + kSeriesBits;
+    static constexpr unsigned kScaleBits = 8;
+
+    std::uint64_t field(unsigned shift, unsigned bits) const {
+        return m_code >> shift & ((std::uint64_t{1} << bits) - 1);
+    }
+
+    std::uint64_t m_code;
 };
 
 std::ostream& operator<<(std::ostream& out, const Reference& reference);

@@ -6,11 +6,10 @@
 namespace sheetref {
 
 std::string sheetfindGrid(double longitude, double latitude) {
-    // The window's band: the southern and Arctic zones. Written so that NaN fails.
-    if (!(layout::kOriginLatitude <= latitude && latitude < layout::kHighArcticLatitude)) {
-        return {};
-    }
-    if (!(layout::kWesternLimit < longitude && longitude <= layout::kOriginLongitude)) {
+    // locate already answers nothing outside the grid, and its southern and Arctic
+    // zones span exactly the window's meridians, 144° W to 48° W: of the rest of the
+    // grid only the high Arctic is left to leave out. Written so that NaN fails.
+    if (!(latitude < layout::kHighArcticLatitude)) {
         return {};
     }
     const std::optional<Reference> sheet =
