@@ -1,5 +1,7 @@
 #include "grid.h"
 
+#include "sheet_reference.h"
+
 #include "decimal_text.h"
 #include "nts_layout.h"
 
@@ -277,6 +279,20 @@ CoverResult cover(const Bounds& box, Scale scale) {
         return *failure;
     }
     return cellsIn(box, scale, Reach::Covering);
+}
+
+// Defined here, beside locate, so that the compiler can inline locate into it: the
+// window's operation then costs hardly more than locate itself.
+std::string sheetfindGrid(double longitude, double latitude) {
+    // locate already answers nothing outside the grid, and its southern and Arctic
+    // zones span exactly the window's meridians, 144° W to 48° W: of the rest of the
+    // grid only the high Arctic is left to leave out. Written so that NaN fails.
+    if (!(latitude < layout::kHighArcticLatitude)) {
+        return {};
+    }
+    const std::optional<Reference> sheet =
+        locate({.latitude = latitude, .longitude = longitude}, Scale::Sheet);
+    return sheet ? sheet->text() : std::string();
 }
 
 } // namespace sheetref
