@@ -22,14 +22,14 @@ namespace {
 using sheetref::Reference;
 using sheetref::Scale;
 
-// Measured by the cell output test (the widest cell of each zone, projected to
-// EPSG:3978): 1:1 000 000 series bow out by up to 11 km with corners only and need
-// 34 steps; map areas are at most half as wide and sheets an eighth, and a
-// parallel's offset shrinks with the square of the width. One step more than the
-// measured minimum at each scale leaves room for rounding.
+// Measured by the cell output test (the widest cell of each zone and row, projected
+// to EPSG:3978). With corners only, a series at 40° N bows out by 11.2 km, a
+// high-Arctic map area (8°) by 2.5 km and a high-Arctic sheet (2°) by 156 m. The
+// offset shrinks with the square of the steps, so at least 34, 16 and 4 steps keep
+// them within 10 m; a little more leaves a margin.
 constexpr int kSeriesPointsPerEdge = 36;
 constexpr int kMapAreaPointsPerEdge = 18;
-constexpr int kSheetPointsPerEdge = 4;
+constexpr int kSheetPointsPerEdge = 5;
 
 constexpr int kWgs84 = 4326;
 constexpr const char* kStdout = "/vsistdout/";

@@ -14,7 +14,7 @@ namespace sheetfind::cli {
 // (EPSG:3978). Parallels are arcs in a conic projection and the widest cells (16° for
 // a high-Arctic series, 8° in the south) bow out by kilometres between their corners;
 // meridians stay straight. In [1, sheetref::kMaxPointsPerEdge].
-// Example: defaultPointsPerEdge(Scale::Sheet) == 4.
+// Example: defaultPointsPerEdge(Scale::Sheet) == 5.
 int defaultPointsPerEdge(sheetref::Scale scale);
 
 // Where cells go as polygons.
