@@ -349,8 +349,9 @@ int locate(Context& context) {
     }
     const auto result = answer(point);
     if (const auto* failure = std::get_if<InputFailure>(&result)) {
+        // Through the answers, so that a layer already begun is ended valid and empty.
         context.session.reportFailure(*failure);
-        return context.session.finish();
+        return answers.finish();
     }
     const auto& reference = std::get<std::optional<Reference>>(result);
     answers.cell(reference, referenceText(reference));

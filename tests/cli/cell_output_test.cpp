@@ -403,4 +403,14 @@ TEST(CellOutput, GeoJsonOfTheWholeGridStreamsInFlatMemory) {
     EXPECT_LT(whole, 2 * small);
 }
 
+// A single bad point still ends the layer it began: an empty, valid collection.
+TEST(CellOutput, ABadPointLeavesAValidEmptyLayer) {
+    const CliRun run = runCli({"locate", "-f", "geojson", "x"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("expected a latitude and a longitude"), std::string::npos) << run.err;
+    const ReadLayer layer = readLayer(writtenFile(freshPath("bad_point.geojson"), run.out));
+    EXPECT_TRUE(layer.opened) << run.out;
+    EXPECT_TRUE(layer.features.empty());
+}
+
 } // namespace
