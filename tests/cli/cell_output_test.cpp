@@ -393,7 +393,7 @@ long peakKibibytes(std::vector<std::string> arguments) {
     return usage.ru_maxrss;
 }
 
-// A whole-world cover is 27 264 sheets, about 20 MB of GeoJSON: written as it comes,
+// A whole-world cover is 27 264 sheets, about 16 MB of GeoJSON: written as it comes,
 // it needs no more memory than a cover of four sheets.
 TEST(CellOutput, GeoJsonOfTheWholeGridStreamsInFlatMemory) {
     const long small = peakKibibytes({"cover", "-f", "geojson", "49", "-124", "49.5", "-123"});
