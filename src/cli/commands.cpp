@@ -1,8 +1,9 @@
 #include "commands.h"
 
+#include "cell_writer.h"
 #include "decimal_text.h"
 #include "fields.h"
-#include "geojson.h"
+#include "geometry_cover.h"
 #include "gis_commands.h"
 #include "grid.h"
 #include "line_reader.h"
@@ -12,8 +13,8 @@
 
 #include <array>
 #include <charconv>
+#include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -55,7 +56,9 @@ constexpr std::array kAnnotateOptions{
     kLonFirst, kOutput, kDriver,    kLayer,          kExplode,         kAssumeCrs,   kGeodesic};
 constexpr std::array kGridOptions{kScale, kFormat, kOutput, kDriver, kDensify, kBbox};
 
-enum class Format { Text, GeoJson };
+// Text: a line per answer. Polygons: the cells as a layer, GeoJSON on standard output
+// or any GDAL format in the file of -o.
+enum class Format { Text, Polygons };
 
 std::optional<Scale> scaleNamed(std::string_view name) {
     if (name == "1m" || name == "1:1000000") {
@@ -101,23 +104,47 @@ template <typename Handle> void eachLine(Context& context, bool answerEmpty, Han
     }
 }
 
-int answerCells(Context& context, Format format, const std::vector<Reference>& cells);
+struct Common {
+    Scale scale = Scale::Sheet;
+    Format format = Format::Text;
+    CellTarget target; // where and how finely polygons go
+};
+
+int answerCells(Context& context, const Common& common, const std::vector<Reference>& cells);
 
 // Answers in the chosen format: in text, a line for each input, bad ones in place;
-// in GeoJSON, the cells collected once each and written at the end, bad inputs on
-// standard error.
+// as polygons, each cell written once as it comes and bad inputs on standard error.
 class Answers {
 public:
-    Answers(Session& session, Format format) : m_session(session), m_format(format) {}
+    // Opens the layer at once, so that an output that cannot be written is told
+    // before any input is read; ready() is then false.
+    Answers(Context& context, const Common& common)
+        : m_session(context.session), m_format(common.format) {
+        if (text()) {
+            return;
+        }
+        auto opened = CellWriter::open(common.target, m_session.out());
+        if (auto* failure = std::get_if<CellWriter::Failure>(&opened)) {
+            if (failure->usage) {
+                m_session.usageError(failure->message, context.command);
+            } else {
+                m_session.diagnose(failure->message);
+            }
+            m_broken = true;
+        } else {
+            m_writer = std::move(std::get<std::unique_ptr<CellWriter>>(opened));
+        }
+    }
 
     bool text() const { return m_format == Format::Text; }
+    bool ready() const { return !m_broken; }
 
     void cell(const std::optional<Reference>& reference, std::string_view line) {
         if (text()) {
             m_session.out().append(line);
             m_session.out().append('\n');
-        } else if (reference && m_seen.insert(*reference).second) {
-            m_cells.push_back(*reference);
+        } else if (reference && m_writer && !m_writer->add(*reference)) {
+            broke();
         }
     }
 
@@ -132,17 +159,29 @@ public:
     }
 
     int finish() {
-        if (!text() && m_session.writing()) {
-            m_session.out().append(featureCollection(m_cells));
+        if (m_writer && !m_writer->close()) {
+            broke();
         }
-        return m_session.finish();
+        m_writer.reset();
+        const int status = m_session.finish();
+        return m_broken ? kUsageOrIo : status;
     }
 
 private:
+    // A layer that cannot be written any further. On standard output the Session
+    // tells why (or ends quietly when the reader went away); a file is told here.
+    void broke() {
+        if (m_session.writing() && m_writer) {
+            m_session.diagnose(m_writer->error());
+            m_broken = true;
+        }
+        m_writer.reset();
+    }
+
     Session& m_session;
     Format m_format;
-    std::set<Reference> m_seen;
-    std::vector<Reference> m_cells;
+    std::unique_ptr<CellWriter> m_writer;
+    bool m_broken = false;
 };
 
 // Answers each line of the input through `answer(text) -> variant<optional<Reference>,
@@ -169,32 +208,68 @@ void answerLines(Context& context, Answers& answers, Answer answer, LineOf lineO
     eachLine(context, answers.text(), Handler{answers, answer, lineOf});
 }
 
-struct Common {
-    Scale scale = Scale::Sheet;
-    Format format = Format::Text;
-};
-
 // The options every subcommand shares, or a usage error already reported.
 std::optional<Common> commonOptions(Context& context) {
     Common common;
-    if (const auto scale = context.args.value("scale")) {
-        const auto named = scaleNamed(*scale);
-        if (!named) {
-            context.session.usageError("unknown scale \"" + std::string(*scale) +
-                                           "\"; expected 1m, 250k or 50k",
-                                       context.command);
-            return std::nullopt;
-        }
-        common.scale = *named;
+    const auto scale = scaleOption(context);
+    if (!scale) {
+        return std::nullopt;
     }
-    if (const auto format = context.args.value("format")) {
+    common.scale = *scale;
+    const auto format = context.args.value("format");
+    if (format) {
         if (*format != "text" && *format != "geojson") {
             context.session.usageError("unknown format \"" + std::string(*format) +
                                            "\"; expected text or geojson",
                                        context.command);
             return std::nullopt;
         }
-        common.format = *format == "geojson" ? Format::GeoJson : Format::Text;
+        common.format = *format == "geojson" ? Format::Polygons : Format::Text;
+    }
+    if (const auto output = context.args.value("output")) {
+        // The file's format comes from its name or --of; -f is for standard output.
+        if (format) {
+            context.session.usageError("--format chooses what goes to standard output; with "
+                                       "-o FILE the format comes from the file's name, or --of",
+                                       context.command);
+            return std::nullopt;
+        }
+        if (output->empty()) {
+            context.session.usageError("-o needs a file name", context.command);
+            return std::nullopt;
+        }
+        common.format = Format::Polygons;
+        common.target.path = std::string(*output);
+    }
+    if (const auto driver = context.args.value("of")) {
+        if (common.target.path.empty()) {
+            context.session.usageError("--of " + std::string(*driver) +
+                                           " names the format of a file: give it with -o FILE",
+                                       context.command);
+            return std::nullopt;
+        }
+        common.target.driver = std::string(*driver);
+    }
+    if (const auto densify = context.args.value("densify")) {
+        int points = 0;
+        const auto [end, error] =
+            std::from_chars(densify->data(), densify->data() + densify->size(), points);
+        if (error != std::errc() || end != densify->data() + densify->size() ||
+            !(1 <= points && points <= sheetref::kMaxPointsPerEdge)) {
+            context.session.usageError(
+                "--densify \"" + std::string(*densify) +
+                    "\" is not a number of points per edge; expected a whole number from 1 to " +
+                    std::to_string(sheetref::kMaxPointsPerEdge),
+                context.command);
+            return std::nullopt;
+        }
+        if (common.format == Format::Text) {
+            context.session.usageError("--densify shapes polygons: use it with -f geojson or "
+                                       "-o FILE",
+                                       context.command);
+            return std::nullopt;
+        }
+        common.target.pointsPerEdge = points;
     }
     return common;
 }
@@ -246,7 +321,10 @@ int locate(Context& context) {
         }
         return sheetref::locate(std::get<LatLon>(point), scale);
     };
-    Answers answers(context.session, common->format);
+    Answers answers(context, *common);
+    if (!answers.ready()) {
+        return answers.finish();
+    }
     const auto& operands = context.args.operands;
     if (operands.empty()) {
         answerLines(
@@ -267,8 +345,9 @@ int locate(Context& context) {
     }
     const auto result = answer(point);
     if (const auto* failure = std::get_if<InputFailure>(&result)) {
+        // Through the answers, so that a layer already begun is ended valid and empty.
         context.session.reportFailure(*failure);
-        return context.session.finish();
+        return answers.finish();
     }
     const auto& reference = std::get<std::optional<Reference>>(result);
     answers.cell(reference, referenceText(reference));
@@ -288,7 +367,10 @@ int bounds(Context& context) {
     if (!common) {
         return kUsageOrIo;
     }
-    Answers answers(context.session, common->format);
+    Answers answers(context, *common);
+    if (!answers.ready()) {
+        return answers.finish();
+    }
     if (context.args.operands.empty()) {
         answerLines(context, answers, referenceAnswer, boundsLine);
         return answers.finish();
@@ -309,21 +391,37 @@ int bounds(Context& context) {
     return answers.finish();
 }
 
-// Writes a list of cells, one per line or as GeoJSON.
 } // namespace
+
+std::optional<Scale> scaleOption(Context& context) {
+    const auto scale = context.args.value("scale");
+    if (!scale) {
+        return Scale::Sheet;
+    }
+    const auto named = scaleNamed(*scale);
+    if (!named) {
+        context.session.usageError("unknown scale \"" + std::string(*scale) +
+                                       "\"; expected 1m, 250k or 50k",
+                                   context.command);
+    }
+    return named;
+}
 
 int writeCells(Context& context, const std::vector<Reference>& cells) {
     const auto common = commonOptions(context);
     if (!common) {
         return kUsageOrIo;
     }
-    return answerCells(context, common->format, cells);
+    return answerCells(context, *common, cells);
 }
 
 namespace {
 
-int answerCells(Context& context, Format format, const std::vector<Reference>& cells) {
-    Answers answers(context.session, format);
+int answerCells(Context& context, const Common& common, const std::vector<Reference>& cells) {
+    Answers answers(context, common);
+    if (!answers.ready()) {
+        return answers.finish();
+    }
     for (const Reference& cell : cells) {
         if (!context.session.writing()) {
             break;
@@ -351,8 +449,7 @@ int neighbours(Context& context) {
         context.session.reportFailure(*failure);
         return context.session.finish();
     }
-    return answerCells(context, common->format,
-                       sheetref::neighbours(std::get<Reference>(reference)));
+    return answerCells(context, *common, sheetref::neighbours(std::get<Reference>(reference)));
 }
 
 int cover(Context& context) {
@@ -392,7 +489,7 @@ int cover(Context& context) {
                                                    .detail = sheetref::describe(*failure)});
         return context.session.finish();
     }
-    return answerCells(context, common->format, std::get<std::vector<Reference>>(result));
+    return answerCells(context, *common, std::get<std::vector<Reference>>(result));
 }
 
 constexpr std::array kCommands{

@@ -5,6 +5,7 @@
 #include "session.h"
 #include "streams.h"
 
+#include <optional>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -31,6 +32,9 @@ struct Command {
 
 // Every subcommand, aliases included ("neighbors").
 std::span<const Command> commands();
+
+// The scale of -s, --scale (the sheet when absent), or nullopt after a usage error.
+std::optional<sheetref::Scale> scaleOption(Context& context);
 
 // Writes cells as the cell subcommands do, in the format and to the output their
 // options choose (-f, -o, --of, --densify), each cell once; returns the exit status.

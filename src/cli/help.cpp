@@ -78,10 +78,24 @@ Options:
 )";
 
 constexpr std::string_view kFormatHelp =
-    R"(  -f, --format FORMAT text (the default) or geojson: one RFC 7946
-                      FeatureCollection of the cells as polygons, with the
-                      properties "reference" and "scale"; bad inputs are then
-                      reported on standard error
+    R"(  -f, --format FORMAT text (the default) or geojson: an RFC 7946
+                      FeatureCollection of the cells as polygons on standard
+                      output, written as they come; bad inputs are then
+                      reported on standard error as "line N: ..."
+)";
+
+constexpr std::string_view kLayerHelp =
+    R"(  -o, --output FILE   write the cells as a polygon layer to FILE, its format
+                      chosen by the extension: .gpkg, .shp, .geojson or .json,
+                      .fgb, .kml, .gml, .csv; an existing FILE is refused
+      --of DRIVER     the GDAL vector driver for FILE instead ("GPKG",
+                      "ESRI Shapefile", GeoJSONSeq...)
+      --densify N     cut each edge of a polygon into N equal steps; by
+                      default 36 for a series, 18 for a map area and 5 for a
+                      sheet, so that edges stay within 10 m of the true
+                      parallels once projected (Canada Lambert, EPSG:3978)
+Every polygon has the attributes reference, scale ("1:50000"), south, west,
+north and east, in WGS 84 (EPSG:4326), longitude first, each cell once.
 )";
 
 constexpr std::string_view kBounds = R"(Usage: sheetfind-cli bounds [OPTION...] [REFERENCE...]
@@ -124,9 +138,19 @@ Options:
 
 constexpr std::string_view kGrid = R"(Usage: sheetfind-cli grid [OPTION...]
 
-Writes every cell of a scale as a polygon layer.
+Writes every cell of a scale, in reference order: one reference per line, an
+RFC 7946 FeatureCollection with -f geojson, or a polygon layer of any GIS
+format with -o FILE. The whole grid spans 40-88 N and 48-144 W: 129 series,
+1 704 map areas, 27 264 sheets.
+
+Examples:
+  sheetfind-cli grid -s 250k -o nts250k.gpkg
+  sheetfind-cli grid -s 50k --bbox 48 -124 50 -122 -o sheets.shp
+  sheetfind-cli grid -s 1m -f geojson > series.geojson
 
 Options:
+      --bbox S W N E  only the cells that the box shares some area with, read
+                      as cover reads its box (decimal degrees, west negative)
 )";
 
 constexpr std::string_view kCommonHelp = R"(  -h, --help          show this help
@@ -136,15 +160,17 @@ constexpr std::string_view kCommonHelp = R"(  -h, --help          show this help
 // Each subcommand's help, assembled once from its parts.
 struct Helps {
     std::string locate = std::string(kLocate) + std::string(kScaleHelp) + std::string(kFormatHelp) +
+                         std::string(kLayerHelp) + std::string(kCommonHelp);
+    std::string bounds = std::string(kBounds) + std::string(kFormatHelp) + std::string(kLayerHelp) +
                          std::string(kCommonHelp);
-    std::string bounds = std::string(kBounds) + std::string(kFormatHelp) + std::string(kCommonHelp);
-    std::string neighbours =
-        std::string(kNeighbours) + std::string(kFormatHelp) + std::string(kCommonHelp);
+    std::string neighbours = std::string(kNeighbours) + std::string(kFormatHelp) +
+                             std::string(kLayerHelp) + std::string(kCommonHelp);
     std::string cover = std::string(kCover) + std::string(kScaleHelp) + std::string(kFormatHelp) +
-                        std::string(kCommonHelp);
+                        std::string(kLayerHelp) + std::string(kCommonHelp);
     std::string annotate =
         std::string(kAnnotate) + std::string(kScaleHelp) + std::string(kCommonHelp);
-    std::string grid = std::string(kGrid) + std::string(kScaleHelp) + std::string(kCommonHelp);
+    std::string grid = std::string(kGrid) + std::string(kScaleHelp) + std::string(kFormatHelp) +
+                       std::string(kLayerHelp) + std::string(kCommonHelp);
 };
 
 const Helps& helps() {

@@ -1,13 +1,14 @@
 // Runs the real sheetfind-cli subcommands: arguments and lines in, lines or GeoJSON
-// out, exit status. GeoJSON is read back with a JSON parser.
+// out, exit status. GeoJSON is read back through GDAL, as a GIS tool reads it.
 
 #include "cli_run.h"
+#include "layer_read.h"
 
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
 #include <set>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -176,28 +177,27 @@ TEST(SubcommandTheBareFormIsUnchanged, HighArcticPointsStillHaveNoCaption) {
     EXPECT_EQ(runCli({"81.9147", "-75.0092"}).out, "\n");
 }
 
-// Reads a FeatureCollection and checks what RFC 7946 and QGIS need of it.
-std::set<std::string> checkedFeatures(const std::string& text, const std::string& scale) {
-    const nlohmann::json json = nlohmann::json::parse(text);
-    EXPECT_EQ(json.at("type"), "FeatureCollection");
-    std::set<std::string> references;
-    for (const nlohmann::json& feature : json.at("features")) {
-        EXPECT_EQ(feature.at("type"), "Feature");
-        EXPECT_EQ(feature.at("properties").at("scale"), scale);
-        const nlohmann::json& geometry = feature.at("geometry");
-        EXPECT_EQ(geometry.at("type"), "Polygon");
-        const nlohmann::json& ring = geometry.at("coordinates").at(0);
-        EXPECT_EQ(ring.size(), 5u);
-        EXPECT_EQ(ring.front(), ring.back());
-        double twiceArea = 0; // the shoelace formula: positive when counterclockwise
-        for (std::size_t i = 0; i + 1 < ring.size(); ++i) {
-            const double x0 = ring[i][0], y0 = ring[i][1], x1 = ring[i + 1][0], y1 = ring[i + 1][1];
-            twiceArea += x0 * y1 - x1 * y0;
-            EXPECT_TRUE(-144 <= x0 && x0 <= -48) << "longitude first: " << ring[i];
-            EXPECT_TRUE(40 <= y0 && y0 <= 88) << ring[i];
+// Reads a FeatureCollection back through GDAL and checks what RFC 7946 and QGIS need
+// of it; returns the references in the order written.
+std::vector<std::string> checkedFeatures(const std::string& text, const std::string& scale) {
+    static int file = 0;
+    const std::string path =
+        ::testing::TempDir() + "subcommand_" + std::to_string(++file) + ".geojson";
+    const ReadLayer layer = readLayer(writtenFile(path, text));
+    EXPECT_TRUE(layer.opened) << text.substr(0, 200);
+    EXPECT_TRUE(layer.wgs84);
+    std::vector<std::string> references;
+    for (const ReadFeature& feature : layer.features) {
+        EXPECT_EQ(feature.scale, scale);
+        EXPECT_EQ(feature.rings, 1) << feature.reference;
+        EXPECT_GE(feature.ring.size(), 5u);
+        EXPECT_EQ(feature.ring.front(), feature.ring.back());
+        EXPECT_GT(twiceSignedArea(feature.ring), 0) << feature.reference;
+        for (const auto& [x, y] : feature.ring) {
+            EXPECT_TRUE(-144 <= x && x <= -48) << "longitude first: " << x << " " << y;
+            EXPECT_TRUE(40 <= y && y <= 88) << x << " " << y;
         }
-        EXPECT_GT(twiceArea, 0) << feature.dump();
-        references.insert(feature.at("properties").at("reference").get<std::string>());
+        references.push_back(feature.reference);
     }
     return references;
 }
@@ -206,19 +206,14 @@ TEST(SubcommandGeoJson, CoverIsAFeatureCollectionOfPolygons) {
     const CliRun run = runCli({"cover", "--format", "geojson", "49", "-124", "49.5", "-123"});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(checkedFeatures(run.out, "1:50000"),
-              (std::set<std::string>{"092G03", "092G04", "092G05", "092G06"}));
-    const nlohmann::json json = nlohmann::json::parse(run.out);
-    EXPECT_EQ(
-        json["features"][0]["geometry"]["coordinates"],
-        nlohmann::json::parse("[[[-123.5,49],[-123,49],[-123,49.25],[-123.5,49.25],[-123.5,49]]]"));
+              (std::vector<std::string>{"092G03", "092G04", "092G05", "092G06"}));
 }
 
 TEST(SubcommandGeoJson, LocateCollectsEachSheetOnceAndReportsBadLinesOnStandardError) {
     const CliRun run = runCli({"locate", "--format=geojson", "--scale", "250k"},
                               "81.9147 -75.0092\nx y\n82.4 -76.75\n81.9 -75.5\n30 -100\n");
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(checkedFeatures(run.out, "1:250000"), (std::set<std::string>{"340D", "340E"}));
-    EXPECT_EQ(nlohmann::json::parse(run.out)["features"].size(), 2u);
+    EXPECT_EQ(checkedFeatures(run.out, "1:250000"), (std::vector<std::string>{"340D", "340E"}));
     EXPECT_EQ(run.err, "sheetfind-cli: line 2: Type mismatch: the latitude \"x\" is not a number; "
                        "expected decimal degrees such as 49.25\n");
 }
@@ -226,20 +221,24 @@ TEST(SubcommandGeoJson, LocateCollectsEachSheetOnceAndReportsBadLinesOnStandardE
 TEST(SubcommandGeoJson, BoundsAndNeighbours) {
     const CliRun bounds = runCli({"bounds", "--format", "geojson", "340", "92G6", "92"});
     EXPECT_EQ(bounds.exitCode, 0);
-    const nlohmann::json json = nlohmann::json::parse(bounds.out);
-    ASSERT_EQ(json["features"].size(), 3u);
-    EXPECT_EQ(json["features"][1]["properties"],
-              nlohmann::json::parse(R"({"reference": "092G06", "scale": "1:50000"})"));
-    EXPECT_EQ(
-        checkedFeatures(runCli({"neighbours", "--format", "geojson", "079"}).out, "1:1000000"),
-        (std::set<std::string>{"068", "069", "078", "088", "089", "560", "780"}));
+    const ReadLayer layer =
+        readLayer(writtenFile(::testing::TempDir() + "bounds.geojson", bounds.out));
+    ASSERT_EQ(layer.features.size(), 3u);
+    EXPECT_EQ(layer.features[1].reference, "092G06");
+    EXPECT_EQ(layer.features[1].scale, "1:50000");
+    const auto neighbours =
+        checkedFeatures(runCli({"neighbours", "--format", "geojson", "079"}).out, "1:1000000");
+    EXPECT_EQ(std::set<std::string>(neighbours.begin(), neighbours.end()),
+              (std::set<std::string>{"068", "069", "078", "088", "089", "560", "780"}));
 }
 
 TEST(SubcommandGeoJson, NothingFoundIsAnEmptyCollection) {
     const CliRun run = runCli({"cover", "--format", "geojson", "30", "-100", "35", "-90"});
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(nlohmann::json::parse(run.out),
-              nlohmann::json::parse(R"({"type": "FeatureCollection", "features": []})"));
+    const ReadLayer layer =
+        readLayer(writtenFile(::testing::TempDir() + "nothing.geojson", run.out));
+    EXPECT_TRUE(layer.opened) << run.out;
+    EXPECT_TRUE(layer.features.empty());
 }
 
 TEST(SubcommandLimits, TheWholeGridIsTheLargestCover) {
