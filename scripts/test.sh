@@ -7,9 +7,10 @@ source scripts/common.sh
 
 # All at once, so that whoever has to install them by hand gets one list. The
 # window's tests check the result font, the Windows resource and the desktop
-# files with the tools the platforms use.
+# files with the tools the platforms use, and draw the SVG icon with librsvg.
 need_packages "${BUILD_PACKAGES[@]}" libgtest-dev clang-format \
     "${WINDOW_PACKAGES[@]}" binutils-mingw-w64-i686 desktop-file-utils appstream python3 \
+    librsvg2-bin imagemagick \
     "${FUZZ_PACKAGES[@]}"
 cmake --preset dev
 cmake --build --preset dev

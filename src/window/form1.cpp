@@ -11,6 +11,7 @@
 #include <QPalette>
 #include <QPushButton>
 
+#include <array>
 #include <utility>
 
 namespace sheetfind {
@@ -25,6 +26,10 @@ constexpr TwipRect kTxtLon{3840, 600, 3255, 285};
 // The size of Label3 with an empty caption; with text it grows from its top left.
 constexpr TwipRect kLabel3{480, 1440, 135, 555};
 constexpr TwipRect kCmdSheetfind{4440, 2280, 2415, 495};
+
+// The icon sizes built into the program (src/window/CMakeLists.txt), each drawn
+// for its size by res/make_icon.py.
+constexpr std::array kWindowIconSizes{16, 24, 32, 48, 64};
 
 // The result is shown in the classic Windows dialog face. Where it is missing
 // (every Linux desktop), Liberation Sans stands in: it has the same metrics as
@@ -55,8 +60,9 @@ Form1::Form1(FailureReporter reportFailure, QWidget* parent)
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Sheetfind Reference"));
     QIcon icon;
-    icon.addFile(QStringLiteral(":/sheetfind/sheetfind-32.png"));
-    icon.addFile(QStringLiteral(":/sheetfind/sheetfind-16.png"));
+    for (const int size : kWindowIconSizes) {
+        icon.addFile(QStringLiteral(":/sheetfind/sheetfind-%1.png").arg(size));
+    }
     setWindowIcon(icon);
     setFixedSize(twipsToPixels(kClientArea).size());
 
