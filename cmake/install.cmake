@@ -5,6 +5,8 @@
 include(GNUInstallDirs)
 
 set(SHEETFIND_APP_ID ca.sheetfind.Sheetfind)
+# The hicolor sizes that res/make_icon.py draws a PNG for; the SVG serves the rest.
+set(SHEETFIND_ICON_SIZES 16 24 32 48 64 128 256)
 
 # The metainfo names the release, so it is configured from the project's version.
 set(SHEETFIND_METAINFO ${SHEETFIND_GENERATED_DIR}/${SHEETFIND_APP_ID}.metainfo.xml)
@@ -35,9 +37,12 @@ if(UNIX AND NOT APPLE)
     endif()
     install(FILES ${PROJECT_SOURCE_DIR}/res/completion/sheetfind-cli.bash
         DESTINATION ${SHEETFIND_COMPLETIONS_DIR} RENAME sheetfind-cli)
-    foreach(size 16 32)
+    foreach(size IN LISTS SHEETFIND_ICON_SIZES)
         install(FILES ${PROJECT_SOURCE_DIR}/res/sheetfind-${size}.png
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
             RENAME ${SHEETFIND_APP_ID}.png)
     endforeach()
+    install(FILES ${PROJECT_SOURCE_DIR}/res/sheetfind.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
+        RENAME ${SHEETFIND_APP_ID}.svg)
 endif()

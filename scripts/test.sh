@@ -7,10 +7,12 @@ source scripts/common.sh
 
 # All at once, so that whoever has to install them by hand gets one list. The
 # window's tests check the result font, the Windows resource and the desktop
-# files with the tools the platforms use; the manual page is made with help2man
-# and the completion is run by bash-completion.
+# files with the tools the platforms use, draw the SVG icon with librsvg, and
+# read the window over AT-SPI on a virtual display as a screen reader does; the
+# manual page is made with help2man and the completion run by bash-completion.
 need_packages "${BUILD_PACKAGES[@]}" libgtest-dev clang-format \
     "${WINDOW_PACKAGES[@]}" binutils-mingw-w64-i686 desktop-file-utils appstream python3 \
+    librsvg2-bin imagemagick xvfb xauth dbus at-spi2-core python3-pyatspi \
     help2man bash-completion "${FUZZ_PACKAGES[@]}"
 cmake --preset dev
 cmake --build --preset dev

@@ -11,6 +11,7 @@
 #include <QPalette>
 #include <QPushButton>
 
+#include <array>
 #include <utility>
 
 namespace sheetfind {
@@ -25,6 +26,10 @@ constexpr TwipRect kTxtLon{3840, 600, 3255, 285};
 // The size of Label3 with an empty caption; with text it grows from its top left.
 constexpr TwipRect kLabel3{480, 1440, 135, 555};
 constexpr TwipRect kCmdSheetfind{4440, 2280, 2415, 495};
+
+// The icon sizes built into the program (src/window/CMakeLists.txt), each drawn
+// for its size by res/make_icon.py.
+constexpr std::array kWindowIconSizes{16, 24, 32, 48, 64};
 
 // The result is shown in the classic Windows dialog face. Where it is missing
 // (every Linux desktop), Liberation Sans stands in: it has the same metrics as
@@ -41,6 +46,25 @@ const QColor kResultColour(0x00, 0x00, 0xFF);
 // box then pays for over its whole length; a longer paste keeps its first part.
 constexpr int kMaxBoxLength = 256;
 
+// What a screen reader says for each control. The boxes are named without the
+// "(DD.DDDDD)" of the caption, which speech would spell out letter by letter;
+// the descriptions say what the caption only hints at.
+const QString kLatitudeName = QStringLiteral("Latitude");
+const QString kLatitudeDescription =
+    QStringLiteral("Latitude in decimal degrees, north positive, for example 49.25");
+const QString kLongitudeName = QStringLiteral("Longitude");
+const QString kLongitudeDescription =
+    QStringLiteral("Longitude in decimal degrees, west negative, for example -123.1");
+const QString kButtonDescription =
+    QStringLiteral("Finds the 1:50 000 map sheet that covers the latitude and longitude");
+// The result's name is the reference itself once a lookup has shown one, so that
+// a screen reader reading the window reads the answer. Before the first lookup
+// it names what will appear there.
+const QString kResultName = QStringLiteral("Sheet reference");
+const QString kResultDescription =
+    QStringLiteral("The 1:50 000 map sheet that covers the point, shown after each lookup");
+const QString kNoSheetName = QStringLiteral("no sheet covers this point");
+
 // Labels keep their top left corner and take the size of their caption.
 void fitToCaption(QLabel* label) {
     label->resize(label->sizeHint());
@@ -55,8 +79,9 @@ Form1::Form1(FailureReporter reportFailure, QWidget* parent)
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Sheetfind Reference"));
     QIcon icon;
-    icon.addFile(QStringLiteral(":/sheetfind/sheetfind-32.png"));
-    icon.addFile(QStringLiteral(":/sheetfind/sheetfind-16.png"));
+    for (const int size : kWindowIconSizes) {
+        icon.addFile(QStringLiteral(":/sheetfind/sheetfind-%1.png").arg(size));
+    }
     setWindowIcon(icon);
     setFixedSize(twipsToPixels(kClientArea).size());
 
@@ -76,11 +101,19 @@ Form1::Form1(FailureReporter reportFailure, QWidget* parent)
     txtLat->setObjectName(QStringLiteral("txtLat"));
     txtLat->setGeometry(twipsToPixels(kTxtLat));
     txtLat->setMaxLength(kMaxBoxLength);
+    txtLat->setAccessibleName(kLatitudeName);
+    txtLat->setAccessibleDescription(kLatitudeDescription);
+    // The caption labels the box for assistive tools. It has no mnemonic, so
+    // nothing on screen changes.
+    Label1->setBuddy(txtLat);
 
     txtLon = new QLineEdit(this);
     txtLon->setObjectName(QStringLiteral("txtLon"));
     txtLon->setGeometry(twipsToPixels(kTxtLon));
     txtLon->setMaxLength(kMaxBoxLength);
+    txtLon->setAccessibleName(kLongitudeName);
+    txtLon->setAccessibleDescription(kLongitudeDescription);
+    Label2->setBuddy(txtLon);
 
     Label3 = new QLabel(this);
     Label3->setObjectName(QStringLiteral("Label3"));
@@ -93,9 +126,18 @@ Form1::Form1(FailureReporter reportFailure, QWidget* parent)
     resultPalette.setColor(QPalette::WindowText, kResultColour);
     Label3->setPalette(resultPalette);
     Label3->setGeometry(twipsToPixels(kLabel3));
+    Label3->setAccessibleName(kResultName);
+    Label3->setAccessibleDescription(kResultDescription);
+    // The reference can be selected with the mouse and copied with Ctrl+C. That
+    // gives the label click focus, which copying needs, but no Tab focus: Tab
+    // still visits the two boxes and the button only.
+    Label3->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    Label3->setFocusPolicy(Qt::ClickFocus);
 
     cmdSheetfind = new QPushButton(QStringLiteral("Sheetfind Reference"), this);
     cmdSheetfind->setObjectName(QStringLiteral("cmdSheetfind"));
+    cmdSheetfind->setAccessibleName(cmdSheetfind->text());
+    cmdSheetfind->setAccessibleDescription(kButtonDescription);
     cmdSheetfind->setGeometry(twipsToPixels(kCmdSheetfind));
     // Enter in a box must not press the button behind the user's back.
     cmdSheetfind->setAutoDefault(false);
@@ -127,6 +169,9 @@ void Form1::cmdSheetfindClicked() {
 
 void Form1::showCaption(const QString& caption) {
     Label3->setText(caption);
+    // Setting the name sends QAccessible::NameChanged, on which a screen reader
+    // reads the new answer; Qt 6.4 has no event that announces text by itself.
+    Label3->setAccessibleName(caption.isEmpty() ? kNoSheetName : caption);
     if (caption.isEmpty()) {
         Label3->setGeometry(twipsToPixels(kLabel3));
     } else {

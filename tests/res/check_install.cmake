@@ -16,9 +16,7 @@ foreach(path
         share/man/man1/sheetfind.1
         share/bash-completion/completions/sheetfind-cli
         share/applications/${APP_ID}.desktop
-        share/metainfo/${APP_ID}.metainfo.xml
-        share/icons/hicolor/16x16/apps/${APP_ID}.png
-        share/icons/hicolor/32x32/apps/${APP_ID}.png)
+        share/metainfo/${APP_ID}.metainfo.xml)
     if(NOT EXISTS ${OUT}/usr/${path})
         message(FATAL_ERROR "cmake --install did not put /usr/${path} in place")
     endif()
@@ -27,6 +25,29 @@ endforeach()
 if(EXISTS ${BUILD}/man/sheetfind-cli.1 AND NOT EXISTS ${OUT}/usr/share/man/man1/sheetfind-cli.1)
     message(FATAL_ERROR "cmake --install did not put /usr/share/man/man1/sheetfind-cli.1 in place")
 endif()
+
+# Each hicolor folder must hold the picture drawn for its size: a 16 px picture
+# in the 256x256 folder would be blown up, and the desktop never says so.
+set(installed_icon_sizes 16 24 32 48 64 128 256)
+set(icons)
+foreach(size IN LISTS installed_icon_sizes)
+    list(APPEND icons "${size}x${size}/apps/${APP_ID}.png=sheetfind-${size}.png")
+endforeach()
+list(APPEND icons "scalable/apps/${APP_ID}.svg=sheetfind.svg")
+foreach(pair IN LISTS icons)
+    string(REPLACE "=" ";" pair "${pair}")
+    list(GET pair 0 installed)
+    list(GET pair 1 source)
+    set(installed ${OUT}/usr/share/icons/hicolor/${installed})
+    if(NOT EXISTS ${installed})
+        message(FATAL_ERROR "cmake --install did not put ${installed} in place")
+    endif()
+    file(SHA256 ${installed} got)
+    file(SHA256 ${RES}/${source} expected)
+    if(NOT got STREQUAL expected)
+        message(FATAL_ERROR "${installed} is not res/${source}")
+    endif()
+endforeach()
 foreach(program sheetfind sheetfind-cli)
     execute_process(COMMAND test -x ${OUT}/usr/bin/${program} RESULT_VARIABLE status)
     if(NOT status EQUAL 0)

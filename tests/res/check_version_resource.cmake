@@ -76,8 +76,11 @@ foreach(line
         " PRODUCTVERSION ${major}, ${minor}, ${patch}, 0\n"
         " FILEOS 0x4\n"                          # VOS__WINDOWS32
         " FILETYPE 0x1\n"                        # VFT_APP
-        "\"\\040\\040\\020\\000\", 1, 4,"        # a 32 x 32 icon, 16 colours, 4 bits
-        "\"\\020\\020\\020\\000\", 1, 4,")       # a 16 x 16 icon, 16 colours, 4 bits
+        # The icon group: width, height (0 for 256), 16 colours, 1 plane, 4 bits.
+        "\"\\020\\020\\020\\000\", 1, 4,"        # 16 x 16
+        "\"\\040\\040\\020\\000\", 1, 4,"        # 32 x 32
+        "\"\\060\\060\\020\\000\", 1, 4,"        # 48 x 48
+        "\"\\000\\000\\020\\000\", 1, 4,")       # 256 x 256
     string(FIND "${rc}" "${line}" at)
     if(at EQUAL -1)
         fail("The compiled resource lacks ${line}:\n${rc}")
