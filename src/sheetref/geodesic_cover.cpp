@@ -163,12 +163,21 @@ std::vector<Event> eventsOf(const LatLon& a, const LatLon& b) {
     // tells the cell of the whole piece.
     std::vector<Event> withPieces;
     withPieces.reserve(2 * events.size());
+    // An edge along a meridian stays exactly on it, though GeographicLib's longitudes
+    // may stray by a rounding error to the cell west or east.
+    const bool meridional = a.longitude == b.longitude && std::abs(a.latitude) < kMaxLatitude &&
+                            std::abs(b.latitude) < kMaxLatitude;
     for (std::size_t i = 0; i < events.size(); ++i) {
         if (i > 0 && events[i].arc > events[i - 1].arc) {
             const double middle = events[i - 1].arc + (events[i].arc - events[i - 1].arc) / 2;
             withPieces.push_back({.arc = middle, .point = edge.at(middle)});
         }
         withPieces.push_back(events[i]);
+    }
+    if (meridional) {
+        for (Event& event : withPieces) {
+            event.point.longitude = a.longitude;
+        }
     }
     return withPieces;
 }

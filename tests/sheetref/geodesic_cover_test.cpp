@@ -190,6 +190,17 @@ TEST(GeodesicCover, PolygonEdgesBulgePoleward) {
     EXPECT_EQ(texts(sheetref::coverPolygon(rings, Scale::Sheet)), Cells{"092G06"});
 }
 
+// Edges along meridians stay on them: the polygon reaches neither west nor east of
+// them, while its parallels bulge north.
+TEST(GeodesicCover, MeridianEdgesStayOnTheirMeridian) {
+    const std::vector<std::vector<LatLon>> rings{
+        {{49.0, -124.0}, {49.0, -120.0}, {51.0, -120.0}, {51.0, -124.0}, {49.0, -124.0}}};
+    EXPECT_EQ(texts(sheetref::coverGeodesicPolygon(rings, Scale::MapArea)),
+              (Cells{"092G", "092H", "092I", "092J", "092O", "092P"}));
+    EXPECT_EQ(texts(sheetref::coverPolygon(rings, Scale::MapArea)),
+              (Cells{"092G", "092H", "092I", "092J"}));
+}
+
 TEST(GeodesicPath, CrossingsLieExactlyOnTheLattice) {
     const Line line{{49.28, -123.12}, {51.05, -114.07}};
     const auto path = sheetref::geodesicPath(line);
