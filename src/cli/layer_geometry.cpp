@@ -12,6 +12,7 @@
 #include <cmath>
 #include <optional>
 #include <set>
+#include <span>
 #include <string>
 
 namespace sheetfind::cli {
@@ -150,8 +151,8 @@ Cells cellsOf(const OGRGeometry& geometry, Tracer& tracer, sheetref::Scale scale
         if (!degrees) {
             return tracer.failure();
         }
-        const auto cell = sheetref::locate(*degrees, scale);
-        return cell ? std::vector<Reference>{*cell} : std::vector<Reference>{};
+        // A line of one vertex is its point, with the vertex checked for degrees.
+        return fromCover(sheetref::coverLine(std::span(&*degrees, 1), scale));
     }
     case wkbLineString:
     case wkbLinearRing: {

@@ -88,7 +88,8 @@ std::string layerNames(GDALDataset& dataset) {
 
 Dataset openSource(Context& context, const std::string& path) {
     CPLErrorReset();
-    Dataset dataset(GDALDataset::Open(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
+    Dataset dataset(
+        GDALDataset::Open(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR));
     if (!dataset) {
         context.session.diagnose("cannot open '" + path + "' as a GIS layer: " + lastGdalError());
     }
