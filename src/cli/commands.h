@@ -7,6 +7,7 @@
 
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -35,6 +36,9 @@ std::span<const Command> commands();
 
 // The scale of -s, --scale (the sheet when absent), or nullopt after a usage error.
 std::optional<sheetref::Scale> scaleOption(Context& context);
+
+// The name of the column that annotate adds: nts_50k, nts_250k or nts_1m.
+std::string sheetColumnName(sheetref::Scale scale);
 
 // Writes cells as the cell subcommands do, in the format and to the output their
 // options choose (-f, -o, --of, --densify), each cell once; returns the exit status.

@@ -118,15 +118,54 @@ command.
 Options:
 )";
 
-constexpr std::string_view kCover = R"(Usage: sheetfind-cli cover [OPTION...] SOUTH WEST NORTH EAST
+constexpr std::string_view kCover =
+    R"help(Usage: sheetfind-cli cover [OPTION...] SOUTH WEST NORTH EAST
+       sheetfind-cli cover [OPTION...] FILE
+       sheetfind-cli cover [OPTION...] --wkt WKT
 
-Prints every cell at the scale that the box shares some area with, one per
-line, in reference order. An edge lying on a cell's edge does not reach across
-it, so the bounds of a sheet cover that sheet alone; a box of no height or
-width covers the cells that own its points. Edges are decimal degrees, west
-negative, within -90..90 and -180..180.
+Prints every cell at the scale that the box, the geometries of FILE or the WKT
+geometry need, one per line, in reference order, each once.
+
+A box covers the cells it shares some area with. An edge lying on a cell's edge
+does not reach across it, so the bounds of a sheet cover that sheet alone; a box
+of no height or width covers the cells that own its points. Edges are decimal
+degrees, west negative, within -90..90 and -180..180.
+
+A line covers exactly the cells its points lie in (so a route covers the sheets
+it passes through, not those of its bounding box), a polygon the cells it shares
+area with, a point its cell; multi-geometries the union.
+
+FILE is anything GDAL reads: GeoPackage, shapefile, GPX, KML, GeoJSON,
+FlatGeobuf, a PostGIS connection such as "PG:dbname=field". Without -l every
+layer is read (a GPX route and its points together). Geometries are transformed
+from the layer's CRS to WGS 84 longitude and latitude; an edge that is straight
+in a projected CRS is followed as it is drawn there, not as a straight line in
+degrees. A geometry that cannot be transformed is reported with its feature
+number. WKT is in longitude and latitude: "LINESTRING(-123.95 49.3, -122.35
+49.62)".
 
 Options:
+  -l, --layer LAYER   read only this layer of FILE
+      --wkt WKT       the geometry as WKT, longitude first, WGS 84 degrees
+      --geodesic      edges are geodesics on the WGS 84 ellipsoid between the
+                      vertices, as a flight or a long survey line runs, rather
+                      than straight lines in the layer's CRS
+      --assume-crs CRS  the CRS of a layer that does not say, such as EPSG:3005;
+                      without it such a layer is an error
+)help";
+
+// What annotate does with a source that is not a CSV table, for the annotate help.
+constexpr std::string_view kAnnotateLayersHelp = R"(
+A SOURCE that is not a CSV table is a GIS layer, read with GDAL (GeoPackage,
+shapefile, GPX, KML, GeoJSON, FlatGeobuf, "PG:dbname=field"...). It is written
+to -o FILE (required; it must not exist) in the format of its extension or --of,
+with every field, the geometry and the CRS kept and the field nts_50k, nts_250k
+or nts_1m (or --column NAME) added: a point's sheet, or the sheets a line
+passes through or a polygon shares area with, comma-separated. --explode writes
+one feature for each sheet instead. A feature without geometry, or whose
+geometry cannot be transformed (reported with its number), gets an empty field.
+Layer options: -l LAYER (needed where the source has several), --of DRIVER,
+--explode, --geodesic, --assume-crs CRS (for a layer without one).
 )";
 
 constexpr std::string_view kAnnotate = R"(Usage: sheetfind-cli annotate [OPTION...] SOURCE
@@ -167,8 +206,8 @@ struct Helps {
                              std::string(kLayerHelp) + std::string(kCommonHelp);
     std::string cover = std::string(kCover) + std::string(kScaleHelp) + std::string(kFormatHelp) +
                         std::string(kLayerHelp) + std::string(kCommonHelp);
-    std::string annotate =
-        std::string(kAnnotate) + std::string(kScaleHelp) + std::string(kCommonHelp);
+    std::string annotate = std::string(kAnnotate) + std::string(kScaleHelp) +
+                           std::string(kCommonHelp) + std::string(kAnnotateLayersHelp);
     std::string grid = std::string(kGrid) + std::string(kScaleHelp) + std::string(kFormatHelp) +
                        std::string(kLayerHelp) + std::string(kCommonHelp);
 };

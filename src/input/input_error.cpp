@@ -65,6 +65,10 @@ std::string fieldName(Field field) {
         return "reference";
     case Field::Line:
         return "line";
+    case Field::Geometry:
+        return "geometry";
+    case Field::Layer:
+        return "layer";
     }
     return "field";
 }
@@ -134,6 +138,20 @@ std::string describe(const InputFailure& failure) {
         return printableText(failure.detail);
     case InputError::LineTooLong:
         return "line too long" + because;
+    case InputError::NotWkt:
+        return "the geometry " + text + " is not WKT" + because +
+               "; expected such as LINESTRING(-123.95 49.3, -122.35 49.62), longitude first";
+    case InputError::NoCrs:
+        return "the layer " + text +
+               " has no coordinate reference system; give it with --assume-crs, such as "
+               "--assume-crs EPSG:3005";
+    case InputError::NotTransformable:
+        return "the geometry cannot be transformed to longitude and latitude" + because;
+    case InputError::BadGeometry:
+        return "the geometry is not in degrees" + because;
+    case InputError::LostByFormat:
+        return "the layer " + text + " cannot be written in this format" + because +
+               "; write a GeoPackage (.gpkg) instead";
     }
     return field + " " + text + " is not valid";
 }

@@ -21,30 +21,37 @@ enum class Field {
     East,
     Reference, // an NTS reference such as 092G06
     Line,      // an input line as a whole
+    Geometry,  // a geometry of a GIS layer, or a WKT text
+    Layer,     // a GIS layer as a whole
 };
 
 // Each kind of failure is one enumerator.
 enum class InputError {
-    NotANumber,      // "Type mismatch": not a decimal number in the reader's locale
-    TooLarge,        // "Overflow": a number beyond the range of a double
-    LatitudeRange,   // a latitude outside [-90, 90]
-    LongitudeRange,  // a longitude outside [-180, 180]
-    FieldCount,      // a line without exactly two coordinates
-    NotDms,          // meant as degrees-minutes-seconds, and not readable as such
-    SameAxisTwice,   // two latitudes (N/S) or two longitudes (E/W)
-    NotUtm,          // not "ZONE BAND EASTING NORTHING"
-    UtmZone,         // a zone outside 1..60 (or 0 for UPS)
-    UtmBand,         // a letter that is neither a latitude band nor a hemisphere
-    UtmBandMismatch, // a latitude band that does not hold the point
-    UtmEasting,      // an easting outside what the zone can hold
-    UtmNorthing,     // a northing outside what the hemisphere can hold
-    NotMgrs,         // not a readable MGRS reference
-    MgrsDigits,      // an odd number of digits, or more than 5 + 5
-    MgrsZone,        // a zone outside 1..60
-    MgrsBand,        // a letter that is not a latitude band (or, without a zone, a polar one)
-    NotAReference,   // not an NTS reference; `detail` says what is wrong
-    BadBox,          // a box to cover whose edges do not make a box
-    LineTooLong,     // an input line past the length limit
+    NotANumber,       // "Type mismatch": not a decimal number in the reader's locale
+    TooLarge,         // "Overflow": a number beyond the range of a double
+    LatitudeRange,    // a latitude outside [-90, 90]
+    LongitudeRange,   // a longitude outside [-180, 180]
+    FieldCount,       // a line without exactly two coordinates
+    NotDms,           // meant as degrees-minutes-seconds, and not readable as such
+    SameAxisTwice,    // two latitudes (N/S) or two longitudes (E/W)
+    NotUtm,           // not "ZONE BAND EASTING NORTHING"
+    UtmZone,          // a zone outside 1..60 (or 0 for UPS)
+    UtmBand,          // a letter that is neither a latitude band nor a hemisphere
+    UtmBandMismatch,  // a latitude band that does not hold the point
+    UtmEasting,       // an easting outside what the zone can hold
+    UtmNorthing,      // a northing outside what the hemisphere can hold
+    NotMgrs,          // not a readable MGRS reference
+    MgrsDigits,       // an odd number of digits, or more than 5 + 5
+    MgrsZone,         // a zone outside 1..60
+    MgrsBand,         // a letter that is not a latitude band (or, without a zone, a polar one)
+    NotAReference,    // not an NTS reference; `detail` says what is wrong
+    BadBox,           // a box to cover whose edges do not make a box
+    LineTooLong,      // an input line past the length limit
+    NotWkt,           // a text that is not a WKT geometry; `detail` says what GDAL read
+    NoCrs,            // a layer that says nothing of its coordinate system; `text` names it
+    NotTransformable, // a geometry that cannot be brought to longitude and latitude
+    BadGeometry,      // a geometry whose coordinates are not degrees; `detail` says where
+    LostByFormat,     // features the chosen output format cannot hold; `detail` says which
 };
 
 // A range error on a decimal line whose values would make a point the other way

@@ -37,8 +37,9 @@ namespace {
 using sheetref::Scale;
 
 std::string freshPath(const std::string& name) {
+    // CTest runs the cases as processes side by side: each has a folder of its own.
     const std::filesystem::path directory =
-        std::filesystem::path(::testing::TempDir()) / "cell_output";
+        std::filesystem::path(::testing::TempDir()) / ("cell_output." + std::to_string(::getpid()));
     std::filesystem::create_directories(directory);
     const std::filesystem::path path = directory / name;
     std::filesystem::remove(path);

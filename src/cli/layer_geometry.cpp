@@ -1,0 +1,249 @@
+#include "layer_geometry.h"
+
+#include "geodesic_cover.h"
+#include "geometry_cover.h"
+#include "grid.h"
+
+#include <cpl_error.h>
+#include <ogr_geometry.h>
+#include <ogr_spatialref.h>
+
+#include <charconv>
+#include <cmath>
+#include <optional>
+#include <set>
+#include <span>
+#include <string>
+
+namespace sheetfind::cli {
+
+using sheetref::LatLon;
+using sheetref::Reference;
+
+struct LayerGeometry::Transform {
+    std::unique_ptr<OGRCoordinateTransformation> toDegrees;
+};
+
+namespace {
+
+// Halving an edge this often makes pieces 2^-40 of it; a transformation smooth enough
+// to be a map projection meets the tolerance long before.
+constexpr int kMaxHalvings = 40;
+
+using Cells = std::variant<std::vector<Reference>, InputFailure>;
+
+std::string number(double value) {
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, result.ptr);
+}
+
+InputFailure notTransformable(double x, double y) {
+    std::string detail = "the vertex (" + number(x) + " " + number(y) + ")";
+    const std::string reason = CPLGetLastErrorMsg();
+    detail += reason.empty() ? " has no longitude and latitude" : ": " + reason;
+    return InputFailure{
+        .error = InputError::NotTransformable, .field = Field::Geometry, .detail = detail};
+}
+
+class Tracer {
+public:
+    Tracer(OGRCoordinateTransformation& transform, bool cut) : m_transform(transform), m_cut(cut) {}
+
+    std::optional<LatLon> degrees(double x, double y) {
+        double lon = x;
+        double lat = y;
+        int success = FALSE;
+        CPLErrorReset();
+        if (!(std::isfinite(x) && std::isfinite(y)) ||
+            !m_transform.Transform(1, &lon, &lat, nullptr, &success) || !success ||
+            !(std::isfinite(lon) && std::isfinite(lat))) {
+            m_failure = notTransformable(x, y);
+            return std::nullopt;
+        }
+        return LatLon{.latitude = lat, .longitude = lon};
+    }
+
+    // The line's vertices in degrees, each edge cut as the class comment says.
+    std::optional<std::vector<LatLon>> line(const OGRSimpleCurve& curve) {
+        std::vector<LatLon> points;
+        const int count = curve.getNumPoints();
+        std::optional<LatLon> previous;
+        double previousX = 0;
+        double previousY = 0;
+        for (int i = 0; i < count; ++i) {
+            const double x = curve.getX(i);
+            const double y = curve.getY(i);
+            const auto point = degrees(x, y);
+            if (!point) {
+                return std::nullopt;
+            }
+            if (previous && m_cut &&
+                !cut(previousX, previousY, *previous, x, y, *point, 0, points)) {
+                return std::nullopt;
+            }
+            points.push_back(*point);
+            previous = point;
+            previousX = x;
+            previousY = y;
+        }
+        return points;
+    }
+
+    const InputFailure& failure() const { return *m_failure; }
+
+private:
+    // Appends the points strictly between a and b that keep every piece within the
+    // tolerance of its chord.
+    bool cut(double ax, double ay, const LatLon& a, double bx, double by, const LatLon& b,
+             int halvings, std::vector<LatLon>& points) {
+        const double mx = ax + (bx - ax) / 2;
+        const double my = ay + (by - ay) / 2;
+        const auto middle = degrees(mx, my);
+        if (!middle) {
+            return false;
+        }
+        const double chordLatitude = a.latitude + (b.latitude - a.latitude) / 2;
+        const double chordLongitude = a.longitude + (b.longitude - a.longitude) / 2;
+        if (halvings >= kMaxHalvings ||
+            (std::abs(middle->latitude - chordLatitude) <= LayerGeometry::kCurveTolerance &&
+             std::abs(middle->longitude - chordLongitude) <= LayerGeometry::kCurveTolerance)) {
+            return true;
+        }
+        if (!cut(ax, ay, a, mx, my, *middle, halvings + 1, points)) {
+            return false;
+        }
+        points.push_back(*middle);
+        return cut(mx, my, *middle, bx, by, b, halvings + 1, points);
+    }
+
+    OGRCoordinateTransformation& m_transform;
+    bool m_cut;
+    std::optional<InputFailure> m_failure;
+};
+
+Cells fromCover(const sheetref::GeometryCover& cover) {
+    if (const auto* failure = std::get_if<sheetref::GeometryFailure>(&cover)) {
+        return InputFailure{.error = InputError::BadGeometry,
+                            .field = Field::Geometry,
+                            .detail = sheetref::describe(*failure)};
+    }
+    return std::get<std::vector<Reference>>(cover);
+}
+
+Cells cellsOf(const OGRGeometry& geometry, Tracer& tracer, sheetref::Scale scale, bool geodesic) {
+    if (geometry.IsEmpty()) {
+        return std::vector<Reference>{};
+    }
+    if (geometry.hasCurveGeometry()) {
+        const std::unique_ptr<OGRGeometry> linear(geometry.getLinearGeometry());
+        if (!linear) {
+            return InputFailure{.error = InputError::BadGeometry,
+                                .field = Field::Geometry,
+                                .detail = "GDAL cannot make its curves linear"};
+        }
+        return cellsOf(*linear, tracer, scale, geodesic);
+    }
+    switch (wkbFlatten(geometry.getGeometryType())) {
+    case wkbPoint: {
+        const OGRPoint& point = *geometry.toPoint();
+        const auto degrees = tracer.degrees(point.getX(), point.getY());
+        if (!degrees) {
+            return tracer.failure();
+        }
+        // A line of one vertex is its point, with the vertex checked for degrees.
+        return fromCover(sheetref::coverLine(std::span(&*degrees, 1), scale));
+    }
+    case wkbLineString:
+    case wkbLinearRing: {
+        const auto line = tracer.line(*geometry.toSimpleCurve());
+        if (!line) {
+            return tracer.failure();
+        }
+        return fromCover(geodesic ? sheetref::coverGeodesicLine(*line, scale)
+                                  : sheetref::coverLine(*line, scale));
+    }
+    case wkbPolygon:
+    case wkbTriangle: {
+        std::vector<std::vector<LatLon>> rings;
+        for (const OGRLinearRing* ring : *geometry.toPolygon()) {
+            auto line = tracer.line(*ring);
+            if (!line) {
+                return tracer.failure();
+            }
+            rings.push_back(std::move(*line));
+        }
+        return fromCover(geodesic ? sheetref::coverGeodesicPolygon(rings, scale)
+                                  : sheetref::coverPolygon(rings, scale));
+    }
+    case wkbMultiPoint:
+    case wkbMultiLineString:
+    case wkbMultiPolygon:
+    case wkbGeometryCollection:
+    case wkbPolyhedralSurface:
+    case wkbTIN: {
+        std::vector<std::vector<Reference>> parts;
+        const auto visit = [&](const OGRGeometry& part) -> std::optional<InputFailure> {
+            auto cells = cellsOf(part, tracer, scale, geodesic);
+            if (auto* failure = std::get_if<InputFailure>(&cells)) {
+                return std::move(*failure);
+            }
+            parts.push_back(std::move(std::get<std::vector<Reference>>(cells)));
+            return std::nullopt;
+        };
+        if (const auto* surface = dynamic_cast<const OGRPolyhedralSurface*>(&geometry)) {
+            for (const OGRPolygon* part : *surface) {
+                if (auto failure = visit(*part)) {
+                    return *failure;
+                }
+            }
+        } else {
+            for (const OGRGeometry* part : *geometry.toGeometryCollection()) {
+                if (auto failure = visit(*part)) {
+                    return *failure;
+                }
+            }
+        }
+        return sheetref::mergeCovers(parts);
+    }
+    default:
+        return InputFailure{.error = InputError::BadGeometry,
+                            .field = Field::Geometry,
+                            .detail = std::string("a ") + geometry.getGeometryName() +
+                                      " is not a point, a line or a polygon"};
+    }
+}
+
+} // namespace
+
+LayerGeometry::LayerGeometry(std::unique_ptr<Transform> transform, sheetref::Scale scale,
+                             bool geodesic)
+    : m_transform(std::move(transform)), m_scale(scale), m_geodesic(geodesic) {}
+LayerGeometry::LayerGeometry(LayerGeometry&&) noexcept = default;
+LayerGeometry& LayerGeometry::operator=(LayerGeometry&&) noexcept = default;
+LayerGeometry::~LayerGeometry() = default;
+
+std::variant<LayerGeometry, std::string> LayerGeometry::from(const OGRSpatialReference& source,
+                                                             sheetref::Scale scale, bool geodesic) {
+    OGRSpatialReference from(source);
+    from.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    OGRSpatialReference wgs84;
+    wgs84.SetWellKnownGeogCS("WGS84");
+    wgs84.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    CPLErrorReset();
+    std::unique_ptr<OGRCoordinateTransformation> transform(
+        OGRCreateCoordinateTransformation(&from, &wgs84));
+    if (!transform) {
+        return std::string(CPLGetLastErrorMsg());
+    }
+    return LayerGeometry(std::make_unique<Transform>(Transform{std::move(transform)}), scale,
+                         geodesic);
+}
+
+std::variant<std::vector<Reference>, InputFailure>
+LayerGeometry::cells(const OGRGeometry& geometry) const {
+    Tracer tracer(*m_transform->toDegrees, !m_geodesic);
+    return cellsOf(geometry, tracer, m_scale, m_geodesic);
+}
+
+} // namespace sheetfind::cli
