@@ -56,19 +56,6 @@ constexpr std::array kGridOptions{kScale, kFormat, kOutput, kDriver, kDensify, k
 
 enum class Format { Text, GeoJson };
 
-std::optional<Scale> scaleNamed(std::string_view name) {
-    if (name == "1m" || name == "1:1000000") {
-        return Scale::Series;
-    }
-    if (name == "250k" || name == "1:250000") {
-        return Scale::MapArea;
-    }
-    if (name == "50k" || name == "1:50000") {
-        return Scale::Sheet;
-    }
-    return std::nullopt;
-}
-
 std::string number(double value) {
     char buffer[32];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
@@ -315,6 +302,19 @@ int bounds(Context& context) {
 
 // Writes a list of cells, one per line or as GeoJSON.
 } // namespace
+
+std::optional<Scale> scaleNamed(std::string_view name) {
+    if (name == "1m" || name == "1:1000000") {
+        return Scale::Series;
+    }
+    if (name == "250k" || name == "1:250000") {
+        return Scale::MapArea;
+    }
+    if (name == "50k" || name == "1:50000") {
+        return Scale::Sheet;
+    }
+    return std::nullopt;
+}
 
 int writeCells(Context& context, const std::vector<Reference>& cells) {
     const auto common = commonOptions(context);

@@ -5,6 +5,7 @@
 #include "session.h"
 #include "streams.h"
 
+#include <optional>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -31,6 +32,10 @@ struct Command {
 
 // Every subcommand, aliases included ("neighbors").
 std::span<const Command> commands();
+
+// The scale of the -s option: "1m" or "1:1000000", "250k" or "1:250000", "50k" or
+// "1:50000"; nullopt for anything else.
+std::optional<sheetref::Scale> scaleNamed(std::string_view name);
 
 // Writes cells as the cell subcommands do, in the format and to the output their
 // options choose (-f, -o, --of, --densify), each cell once; returns the exit status.
