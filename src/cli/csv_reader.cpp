@@ -2,7 +2,10 @@
 
 #include <csv.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdlib>
+#include <cstring>
 
 namespace sheetfind::cli {
 namespace {
@@ -12,14 +15,41 @@ int noSpace(unsigned char) {
     return 0;
 }
 
-// libcsv grows a field's buffer through this: refusing past the limit makes it stop
-// with CSV_ENOMEM instead of holding the rest of a file whose quote never closes.
-void* limitedRealloc(void* data, std::size_t size) {
-    return size > CsvReader::kMaxRecordBytes ? nullptr : std::realloc(data, size);
+// libcsv grows a field's buffer by a fixed block at a time, which would copy a long
+// field over and over; these keep the buffer's capacity in front of it and double
+// it. Refusing past the limit makes libcsv stop with CSV_ENOMEM instead of holding
+// the rest of a file whose quote never closes.
+constexpr std::size_t kCapacityHeader = alignof(std::max_align_t);
+
+void* growField(void* data, std::size_t size) {
+    if (size > CsvReader::kMaxRecordBytes) {
+        return nullptr;
+    }
+    char* block = data == nullptr ? nullptr : static_cast<char*>(data) - kCapacityHeader;
+    std::size_t capacity = 0;
+    if (block != nullptr) {
+        std::memcpy(&capacity, block, sizeof capacity);
+    }
+    if (size <= capacity) {
+        return data;
+    }
+    const std::size_t grown = std::min(std::max(size, 2 * capacity), CsvReader::kMaxRecordBytes);
+    char* bigger = static_cast<char*>(std::realloc(block, kCapacityHeader + grown));
+    if (bigger == nullptr) {
+        return nullptr;
+    }
+    std::memcpy(bigger, &grown, sizeof grown);
+    return bigger + kCapacityHeader;
 }
 
-// libcsv grows a field's buffer by this much at a time.
-constexpr std::size_t kFieldBlock = 4096;
+void freeField(void* data) {
+    if (data != nullptr) {
+        std::free(static_cast<char*>(data) - kCapacityHeader);
+    }
+}
+
+// The first buffer of a field; most fields of a table fit.
+constexpr std::size_t kFieldBlock = 256;
 
 } // namespace
 
@@ -30,7 +60,8 @@ CsvReader::CsvReader(char delimiter, Handler handler)
     csv_init(m_parser.get(), CSV_STRICT | CSV_STRICT_FINI | CSV_REPALL_NL);
     csv_set_delim(m_parser.get(), static_cast<unsigned char>(delimiter));
     csv_set_space_func(m_parser.get(), noSpace);
-    csv_set_realloc_func(m_parser.get(), limitedRealloc);
+    csv_set_realloc_func(m_parser.get(), growField);
+    csv_set_free_func(m_parser.get(), freeField);
     csv_set_blk_size(m_parser.get(), kFieldBlock);
 }
 
