@@ -36,7 +36,11 @@ CsvAnnotator::CsvAnnotator(Session& session, char delimiter, bool byteOrderMark,
       m_settings(std::move(settings)), m_pointReader(m_settings.numbers, m_settings.options),
       // Columns named lat and lon say which is which: --lon-first is for the order
       // within one text.
-      m_pairReader(m_settings.numbers, PointOptions{.notation = m_settings.options.notation}) {}
+      m_pairReader(m_settings.numbers, PointOptions{.notation = m_settings.options.notation}) {
+    for (const char ch : {m_delimiter, '"', '\r', '\n'}) {
+        m_needsQuotes[static_cast<unsigned char>(ch)] = true;
+    }
+}
 
 void CsvAnnotator::record(const CsvRecord& record) {
     if (m_stopped) {
@@ -63,8 +67,8 @@ void CsvAnnotator::finish() {
 
 void CsvAnnotator::append(std::string_view field) {
     Output& out = m_session.out();
-    const char special[] = {m_delimiter, '"', '\r', '\n'};
-    if (field.find_first_of(std::string_view(special, sizeof special)) == std::string_view::npos) {
+    if (std::none_of(field.begin(), field.end(),
+                     [this](char ch) { return m_needsQuotes[static_cast<unsigned char>(ch)]; })) {
         out.append(field);
         return;
     }

@@ -6,6 +6,7 @@
 #include "reference.h"
 #include "session.h"
 
+#include <array>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -62,6 +63,7 @@ private:
     std::size_t m_blankLines = 0;     // before the header
     std::string_view m_lineEnd;
     std::string m_quoted;
+    std::array<bool, 256> m_needsQuotes{}; // by byte: the delimiter, a quote, CR, LF
     bool m_stopped = false;
 };
 
