@@ -290,7 +290,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"TextAfterAClosingQuote",
              {},
              "name,lat,lon\n\"a\"b,1,2\n",
-             "",
+             "name,lat,lon,nts_50k\n",
              1,
              std::string(kMessage) +
                  "row 2: malformed quotes (error parsing data while strict checking enabled); "
