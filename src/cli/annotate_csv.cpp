@@ -24,6 +24,16 @@ namespace sheetfind::cli {
 namespace {
 
 constexpr std::size_t kReadSize = 64 * 1024;
+
+// Tables are bytes: no CRLF translation where the platform has it, and no
+// descriptor left open in a child process where it can be avoided.
+#ifdef O_BINARY
+constexpr int kFileFlags = O_BINARY;
+#elif defined(O_CLOEXEC)
+constexpr int kFileFlags = O_CLOEXEC;
+#else
+constexpr int kFileFlags = 0;
+#endif
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::string_view kStandardStream = "-";
 
@@ -263,7 +273,7 @@ int annotate(Context& context) {
     std::optional<FdSource> fileSource;
     ByteSource* in = &context.in;
     if (source != kStandardStream) {
-        if (!sourceFile.open(source, O_RDONLY | O_CLOEXEC)) {
+        if (!sourceFile.open(source, O_RDONLY | kFileFlags)) {
             session.ioFailed("cannot open \"" + source + "\"", errno);
             return session.finish();
         }
@@ -279,7 +289,7 @@ int annotate(Context& context) {
                                           "\" is the source; write the annotated table elsewhere",
                                       context.command);
         }
-        if (!outputFile.open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC)) {
+        if (!outputFile.open(path, O_WRONLY | O_CREAT | O_TRUNC | kFileFlags)) {
             session.ioFailed("cannot open \"" + path + "\" for writing", errno);
             return session.finish();
         }
