@@ -40,7 +40,8 @@ MESSAGE
 }
 
 # What every build needs.
-BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev pkgconf libgeographiclib-dev libgdal-dev)
+BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev pkgconf libgeographiclib-dev libgdal-dev
+    libcsv-dev)
 
 # What the window needs at run time: Liberation Sans stands in for the result
 # label's MS Sans Serif.

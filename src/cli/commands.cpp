@@ -60,19 +60,6 @@ constexpr std::array kGridOptions{kScale, kFormat, kOutput, kDriver, kDensify, k
 // or any GDAL format in the file of -o.
 enum class Format { Text, Polygons };
 
-std::optional<Scale> scaleNamed(std::string_view name) {
-    if (name == "1m" || name == "1:1000000") {
-        return Scale::Series;
-    }
-    if (name == "250k" || name == "1:250000") {
-        return Scale::MapArea;
-    }
-    if (name == "50k" || name == "1:50000") {
-        return Scale::Sheet;
-    }
-    return std::nullopt;
-}
-
 // Calls `handle` with each line of the input, and answers the lines that hold no
 // input (blank, or a # comment) with an empty line and a line past the length limit
 // with an error, so that lines in always equal lines out. Answers are flushed before
@@ -392,6 +379,19 @@ int bounds(Context& context) {
 }
 
 } // namespace
+
+std::optional<Scale> scaleNamed(std::string_view name) {
+    if (name == "1m" || name == "1:1000000") {
+        return Scale::Series;
+    }
+    if (name == "250k" || name == "1:250000") {
+        return Scale::MapArea;
+    }
+    if (name == "50k" || name == "1:50000") {
+        return Scale::Sheet;
+    }
+    return std::nullopt;
+}
 
 std::string sheetColumnName(Scale scale) {
     switch (scale) {

@@ -168,11 +168,69 @@ Layer options: -l LAYER (needed where the source has several), --of DRIVER,
 --explode, --geodesic, --assume-crs CRS (for a layer without one).
 )";
 
-constexpr std::string_view kAnnotate = R"(Usage: sheetfind-cli annotate [OPTION...] SOURCE
+constexpr std::string_view kAnnotate = R"(Usage: sheetfind-cli annotate [OPTION...] [SOURCE]
 
-Adds the sheet of every record of a CSV table or a GIS layer.
+Adds the sheet of every record of a CSV table or a GIS layer, as a new last
+column named nts_50k (nts_250k, nts_1m with -s; or --column NAME).
+
+SOURCE is a CSV table when it is "-" or absent (standard input) or its name
+ends with .csv, .tsv or .txt; any other SOURCE is read as a GIS layer.
+
+A CSV table (RFC 4180) has a header row. Its delimiter, a comma, a semicolon or
+a tab, is the one that splits the header into the most fields, or the one
+--delimiter gives. Quoted fields may hold delimiters, doubled quotes and line
+ends; lines end with LF or CRLF, and a UTF-8 byte order mark may lead.
+
+The point is found by the header's names, case aside and blanks trimmed: a
+latitude column (lat, latitude, lat_dd, y...) and a longitude column (lon, long,
+lng, longitude, lon_dd, x...), or else one column holding a whole point in any
+notation that locate reads (position, point, coordinates, coords, location,
+utm, mgrs...). --lat and --lon, or --point, name the columns instead.
+
+The output is the table with the column added, in the input's delimiter, byte
+order mark and line end (that of the header). Values are kept exactly: blanks
+too; quotes are written only where a field needs them (a delimiter, a quote, CR
+or LF inside). It has as many records as the input, read and written one by one,
+so any size of table fits in memory:
+  - a point that no sheet covers gets an empty cell;
+  - a record whose point is bad gets an empty cell, and standard error tells
+    its row ("row 17: " and the reason; the header is row 1, a record that
+    spans lines is one row, a blank line is a row and stays blank);
+  - a short record is padded with empty fields to the header's width, and is
+    an error where it lacks a point column;
+  - a long record keeps its extra fields after the sheet, and is an error.
+Malformed quotes (a quote inside an unquoted field, text after a closing quote,
+a quote never closed) end the run with "row N: " and the reason: the records
+before it are written, none after. A header without point columns, or naming
+none of the chosen ones, is an error, and nothing is written. An empty table is
+an error. Any of these makes the exit status 1.
 
 Options:
+      --lat COLUMN      the latitude column: a name of the header or a number
+                        from 1; goes with --lon
+      --lon COLUMN      the longitude column, likewise
+      --point COLUMN    one column holding the whole point
+      --column NAME     the name of the added column
+      --delimiter DELIM , ; or tab (also written \t)
+      --input NOTATION  read only this notation: decimal, dms, utm or mgrs
+      --lon-first       a point column's decimal points hold the longitude
+                        first; latitude and longitude columns are never swapped
+  -o, --output FILE     write the table to FILE (not to the source itself)
+                        instead of standard output; it is CSV whatever its name
+      --of CSV          the output format of a CSV table is CSV; other formats
+                        are for GIS layers
+  -l, --layer NAME, --explode, --assume-crs CRS, --geodesic
+                        for GIS layers only: a usage error with a CSV table
+)";
+
+constexpr std::string_view kAnnotateExamples = R"(
+Examples:
+  sheetfind-cli annotate points.csv > points-nts.csv
+  sheetfind-cli annotate -s 250k points.csv -o points-nts.csv
+  cat points.csv | sheetfind-cli annotate
+  sheetfind-cli annotate --lat Lat_N --lon 4 --column sheet stations.tsv
+  sheetfind-cli annotate --point where --input mgrs sites.csv
+  LANG=fr_CA.UTF-8 sheetfind-cli annotate points.csv    # 49,25;-123,1
 )";
 
 constexpr std::string_view kGrid = R"(Usage: sheetfind-cli grid [OPTION...]
@@ -207,7 +265,8 @@ struct Helps {
     std::string cover = std::string(kCover) + std::string(kScaleHelp) + std::string(kFormatHelp) +
                         std::string(kLayerHelp) + std::string(kCommonHelp);
     std::string annotate = std::string(kAnnotate) + std::string(kScaleHelp) +
-                           std::string(kCommonHelp) + std::string(kAnnotateLayersHelp);
+                           std::string(kCommonHelp) + std::string(kAnnotateExamples) +
+                           std::string(kAnnotateLayersHelp);
     std::string grid = std::string(kGrid) + std::string(kScaleHelp) + std::string(kFormatHelp) +
                        std::string(kLayerHelp) + std::string(kCommonHelp);
 };

@@ -11,10 +11,15 @@ constexpr std::string_view kProgram = "sheetfind-cli";
 
 Session::Session(ByteSink& out, ByteSink& err) : m_out(out), m_err(err) {}
 
+void Session::writeTo(ByteSink& sink) {
+    m_out.flush();
+    m_file.emplace(sink);
+}
+
 void Session::answerFailure(const InputFailure& failure) {
-    m_out.append("ERROR: ");
-    m_out.append(describe(failure));
-    m_out.append('\n');
+    out().append("ERROR: ");
+    out().append(describe(failure));
+    out().append('\n');
     m_failed = true;
 }
 
@@ -43,20 +48,25 @@ int Session::usageError(std::string_view message, std::string_view command) {
 }
 
 void Session::readFailed(int error) {
-    diagnose(std::string("cannot read the input: ") + std::strerror(error));
+    ioFailed("cannot read the input", error);
+}
+
+void Session::ioFailed(std::string_view what, int error) {
+    diagnose(std::string(what) + ": " + std::strerror(error));
     m_ioFailed = true;
 }
 
 int Session::finish() {
-    m_out.flush();
-    switch (m_out.state()) {
+    Output& output = out();
+    output.flush();
+    switch (output.state()) {
     case Output::State::Open:
         break;
     case Output::State::Closed:
         // The reader has all it wanted: what it did not read was never asked for.
         return m_failed ? kSomeFailed : kAllAnswered;
     case Output::State::Failed:
-        diagnose(std::string("cannot write the answers: ") + std::strerror(m_out.error()));
+        diagnose(std::string("cannot write the answers: ") + std::strerror(output.error()));
         return kUsageOrIo;
     }
     if (m_ioFailed) {

@@ -4,6 +4,7 @@
 #include "output.h"
 #include "streams.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -25,7 +26,12 @@ class Session {
 public:
     Session(ByteSink& out, ByteSink& err);
 
-    Output& out() { return m_out; }
+    Output& out() { return m_file ? *m_file : m_out; }
+
+    // Writes the answers to `sink` from now on, as `-o FILE` asks, under the same
+    // policy; what was buffered for standard output is written there first. `sink`
+    // must outlive the last write, which finish() makes.
+    void writeTo(ByteSink& sink);
 
     // A bad input answered in its place on standard output: "ERROR: " and the reason.
     void answerFailure(const InputFailure& failure);
@@ -38,16 +44,20 @@ public:
     int usageError(std::string_view message, std::string_view command = {});
     // A failed read of the input.
     void readFailed(int error);
+    // Any other failed input or output, such as a file that cannot be opened: `what`
+    // ("cannot open \"a.csv\"") and the reason; the status becomes kUsageOrIo.
+    void ioFailed(std::string_view what, int error);
 
     // Whether the output is still open: once the reader has gone or a write failed,
     // there is no point answering more.
-    bool writing() const { return m_out.open(); }
+    bool writing() const { return (m_file ? *m_file : m_out).open(); }
 
     // Writes what is left and gives the exit status.
     int finish();
 
 private:
     Output m_out;
+    std::optional<Output> m_file;
     ByteSink& m_err;
     bool m_failed = false;
     bool m_ioFailed = false;

@@ -152,6 +152,31 @@ std::string describe(const InputFailure& failure) {
     case InputError::LostByFormat:
         return "the layer " + text + " cannot be written in this format" + because +
                "; write a GeoPackage (.gpkg) instead";
+    case InputError::EmptyTable:
+        return "the table is empty; expected a header row";
+    case InputError::NoPointColumns:
+        return "the header has no point columns: its names are " + printableText(failure.detail) +
+               "; expected lat and lon (or latitude and longitude, y and x...), a point column "
+               "such as position, coordinates, utm or mgrs, or --lat and --lon, or --point";
+    case InputError::UnknownColumn:
+        return "the " + field + " column " + text +
+               " is not in the header; expected one of its names or a number from 1 to " +
+               std::to_string(failure.count) + ": " + printableText(failure.detail);
+    case InputError::MalformedQuotes:
+        return "malformed quotes" + because +
+               "; expected a quoted field to be wholly in double quotes, with each quote inside "
+               "it written twice";
+    case InputError::RecordTooLong:
+        return "the record is longer than " + std::to_string(failure.count) +
+               " bytes; expected a record of a table (is a quote above left open?)";
+    case InputError::MissingField:
+        return "the record has " + std::to_string(failure.count) +
+               (failure.count == 1 ? " field" : " fields") + " and so no " + field + " column " +
+               text + "; expected as many fields as the header";
+    case InputError::ExtraFields:
+        return "the record has " + std::to_string(failure.count) +
+               " fields, more than the header; those past the header are kept after the sheet "
+               "column";
     }
     return field + " " + text + " is not valid";
 }

@@ -52,6 +52,14 @@ enum class InputError {
     NotTransformable, // a geometry that cannot be brought to longitude and latitude
     BadGeometry,      // a geometry whose coordinates are not degrees; `detail` says where
     LostByFormat,     // features the chosen output format cannot hold; `detail` says which
+    // The faults of a table (CSV) as a whole, or of one of its records.
+    EmptyTable,      // not even a header row
+    NoPointColumns,  // a header without point columns; `detail` lists its names
+    UnknownColumn,   // a column chosen by name or number that the header lacks
+    MalformedQuotes, // quotes that RFC 4180 does not allow; `detail` is the parser's
+    RecordTooLong,   // a record past the limit `count`, most often after an open quote
+    MissingField,    // a record too short to hold the point column named by `text`
+    ExtraFields,     // a record of `count` fields, more than its header has
 };
 
 // A range error on a decimal line whose values would make a point the other way
@@ -77,7 +85,7 @@ struct InputFailure {
     std::string text;               // what was typed or read, as UTF-8 bytes, unquoted
     std::string detail;             // the reason a library gave, when it gave one
     double value = 0;               // for the range errors: the value read
-    std::size_t count = 0;          // for FieldCount: how many fields were found
+    std::size_t count = 0;          // for FieldCount and the table's errors: how many
     SwapHint hint = SwapHint::None; // for the range errors
     NumberStyle style;
 

@@ -1,0 +1,190 @@
+#include "csv_annotator.h"
+
+#include "grid.h"
+
+#include <csv.h>
+
+#include <algorithm>
+
+namespace sheetfind::cli {
+namespace {
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+std::string_view lineEndText(LineEnd end) {
+    switch (end) {
+    case LineEnd::CrLf:
+        return "\r\n";
+    case LineEnd::Cr:
+        return "\r";
+    case LineEnd::Lf:
+    case LineEnd::None: // a header that ends the file: its table gets the usual end
+        break;
+    }
+    return "\n";
+}
+
+std::string where(std::size_t row) {
+    return "row " + std::to_string(row) + ": ";
+}
+
+} // namespace
+
+CsvAnnotator::CsvAnnotator(Session& session, char delimiter, bool byteOrderMark,
+                           AnnotateSettings settings)
+    : m_session(session), m_delimiter(delimiter), m_byteOrderMark(byteOrderMark),
+      m_settings(std::move(settings)), m_pointReader(m_settings.numbers, m_settings.options),
+      // Columns named lat and lon say which is which: --lon-first is for the order
+      // within one text.
+      m_pairReader(m_settings.numbers, PointOptions{.notation = m_settings.options.notation}) {
+    for (const char ch : {m_delimiter, '"', '\r', '\n'}) {
+        m_needsQuotes[static_cast<unsigned char>(ch)] = true;
+    }
+}
+
+void CsvAnnotator::record(const CsvRecord& record) {
+    if (m_stopped) {
+        return;
+    }
+    if (!m_columns && record.fields.empty()) {
+        ++m_blankLines;
+        return;
+    }
+    if (!m_columns) {
+        header(record);
+    } else {
+        row(record);
+    }
+    m_session.out().flushIfFull();
+}
+
+void CsvAnnotator::finish() {
+    if (!m_columns && !m_stopped) {
+        m_session.reportFailure(
+            InputFailure{.error = InputError::EmptyTable, .field = Field::Line});
+    }
+}
+
+void CsvAnnotator::append(std::string_view field) {
+    Output& out = m_session.out();
+    if (std::none_of(field.begin(), field.end(),
+                     [this](char ch) { return m_needsQuotes[static_cast<unsigned char>(ch)]; })) {
+        out.append(field);
+        return;
+    }
+    // libcsv writes the quotes and doubles the quotes inside.
+    m_quoted.resize(csv_write2(nullptr, 0, field.data(), field.size(), '"'));
+    csv_write2(m_quoted.data(), m_quoted.size(), field.data(), field.size(), '"');
+    out.append(m_quoted);
+}
+
+void CsvAnnotator::header(const CsvRecord& record) {
+    auto columns = findPointColumns(record.fields, m_settings.choice);
+    if (const auto* failure = std::get_if<InputFailure>(&columns)) {
+        // Without its points a table cannot be annotated: nothing is written.
+        m_session.reportFailure(*failure);
+        m_stopped = true;
+        return;
+    }
+    m_columns = std::get<PointColumns>(columns);
+    m_width = record.fields.size();
+    m_lineEnd = lineEndText(record.end);
+    Output& out = m_session.out();
+    if (m_byteOrderMark) {
+        out.append(kByteOrderMark);
+    }
+    for (; m_blankLines > 0; --m_blankLines) {
+        out.append(m_lineEnd);
+    }
+    for (std::size_t i = 0; i < record.fields.size(); ++i) {
+        if (i > 0) {
+            out.append(m_delimiter);
+        }
+        append(record.fields[i]);
+    }
+    for (const std::string_view name : record.fields) {
+        m_names.emplace_back(name);
+    }
+    out.append(m_delimiter);
+    append(m_settings.column);
+    out.append(m_lineEnd);
+}
+
+std::optional<sheetref::Reference> CsvAnnotator::sheet(const CsvRecord& record) {
+    const auto& fields = record.fields;
+    const auto missing = [&](std::size_t column, Field field) {
+        m_session.reportFailure(InputFailure{.error = InputError::MissingField,
+                                             .field = field,
+                                             .text = m_names[column],
+                                             .count = fields.size()},
+                                where(record.row));
+    };
+    PointResult point;
+    if (const auto* pair = std::get_if<PointColumns::Pair>(&m_columns->where)) {
+        if (pair->latitude >= fields.size()) {
+            missing(pair->latitude, Field::Latitude);
+            return std::nullopt;
+        }
+        if (pair->longitude >= fields.size()) {
+            missing(pair->longitude, Field::Longitude);
+            return std::nullopt;
+        }
+        point = m_pairReader.read(fields[pair->latitude], fields[pair->longitude]);
+        if (auto* failure = std::get_if<InputFailure>(&point)) {
+            // The hint is about --lon-first, which does not swap named columns.
+            failure->hint = SwapHint::None;
+        }
+    } else {
+        const std::size_t column = std::get<std::size_t>(m_columns->where);
+        if (column >= fields.size()) {
+            missing(column, Field::Point);
+            return std::nullopt;
+        }
+        point = m_pointReader.read(fields[column]);
+    }
+    if (const auto* failure = std::get_if<InputFailure>(&point)) {
+        m_session.reportFailure(*failure, where(record.row));
+        return std::nullopt;
+    }
+    // A point that no sheet covers gets an empty cell: that is its answer.
+    return sheetref::locate(std::get<LatLon>(point), m_settings.scale);
+}
+
+void CsvAnnotator::row(const CsvRecord& record) {
+    Output& out = m_session.out();
+    const auto& fields = record.fields;
+    if (fields.empty()) {
+        out.append(m_lineEnd);
+        return;
+    }
+    const std::optional<sheetref::Reference> reference = sheet(record);
+    const std::size_t kept = std::min(fields.size(), m_width);
+    for (std::size_t i = 0; i < kept; ++i) {
+        if (i > 0) {
+            out.append(m_delimiter);
+        }
+        append(fields[i]);
+    }
+    // A short record is padded so that the sheet is in its column; extra fields
+    // follow it, so that nothing is lost.
+    for (std::size_t i = kept; i < m_width; ++i) {
+        out.append(m_delimiter);
+    }
+    out.append(m_delimiter);
+    if (reference) {
+        out.append(reference->text());
+    }
+    for (std::size_t i = m_width; i < fields.size(); ++i) {
+        out.append(m_delimiter);
+        append(fields[i]);
+    }
+    out.append(m_lineEnd);
+    if (fields.size() > m_width) {
+        m_session.reportFailure(InputFailure{.error = InputError::ExtraFields,
+                                             .field = Field::Line,
+                                             .count = fields.size()},
+                                where(record.row));
+    }
+}
+
+} // namespace sheetfind::cli

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "input_error.h"
+
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <variant>
+
+namespace sheetfind::cli {
+
+// Where a table keeps its points: a latitude and a longitude column, or one column
+// holding a whole point in any notation. Columns are numbered from 0.
+struct PointColumns {
+    struct Pair {
+        std::size_t latitude;
+        std::size_t longitude;
+    };
+    std::variant<Pair, std::size_t> where;
+
+    // The last of the columns: a record with fewer fields lacks a coordinate.
+    std::size_t last() const;
+};
+
+// The columns the user named: by header name, or by number counted from 1.
+struct ColumnChoice {
+    std::optional<std::string_view> latitude;
+    std::optional<std::string_view> longitude;
+    std::optional<std::string_view> point;
+};
+
+// Finds the point columns of a header. Names are compared without regard to case,
+// with the blanks around them trimmed. Without a choice, a latitude column (lat,
+// latitude, y...) and a longitude column (lon, long, lng, longitude, x...) are
+// preferred, each the best-ranked name found (lat before y, so that projected x and
+// y are the second choice); failing a pair, a point column (position, point,
+// coordinates, location, utm, mgrs...). A chosen name is looked up first as a name,
+// then as a column number.
+//
+// Failure: InputError::NoPointColumns, or InputError::UnknownColumn for a choice
+// that names no column; the detail lists the header's names.
+// Example: findPointColumns({"id", "Latitude ", "LON"}, {}) gives Pair{1, 2}.
+std::variant<PointColumns, InputFailure> findPointColumns(std::span<const std::string_view> header,
+                                                          const ColumnChoice& choice);
+
+// Whether two names have the same letters, ASCII case aside: "Lat" and "LAT".
+bool sameLetters(std::string_view a, std::string_view b);
+
+// The header's names, each quoted, comma-separated: for a message.
+std::string headerNames(std::span<const std::string_view> header);
+
+} // namespace sheetfind::cli
