@@ -24,6 +24,8 @@
 #include <stdexcept>
 #include <string>
 #include <tuple>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace py = pybind11;
@@ -90,40 +92,45 @@ std::uint32_t* codePoints(py::array& array) {
     return static_cast<std::uint32_t*>(array.mutable_data());
 }
 
-void checkSameLength(const DoubleArray& latitudes, const DoubleArray& longitudes) {
+// Runs `loop` over the points into a fresh '<U6' array with the interpreter's lock
+// released, and returns the array and what the loop returned.
+template <typename Loop>
+auto overPoints(const DoubleArray& latitudes, const DoubleArray& longitudes,
+                const std::string& scaleName, Loop loop) {
     if (latitudes.ndim() != 1 || longitudes.ndim() != 1 ||
         latitudes.shape(0) != longitudes.shape(0)) {
         throw std::invalid_argument("latitudes and longitudes must be 1-D arrays of one length");
     }
+    const Scale scale = scaleNamed(scaleName);
+    const auto count = static_cast<std::size_t>(latitudes.shape(0));
+    py::array out = referenceArray(count);
+    std::uint32_t* cells = codePoints(out);
+    const double* lat = latitudes.data();
+    const double* lon = longitudes.data();
+    std::invoke_result_t<Loop, const double*, const double*, std::size_t, Scale, std::uint32_t*>
+        result;
+    {
+        // Nothing in here may touch a Python object.
+        py::gil_scoped_release released;
+        result = loop(lat, lon, count, scale, cells);
+    }
+    return std::pair{std::move(out), result};
 }
 
 py::array locateArray(const DoubleArray& latitudes, const DoubleArray& longitudes,
                       const std::string& scaleName) {
-    checkSameLength(latitudes, longitudes);
-    const Scale scale = scaleNamed(scaleName);
-    const auto count = static_cast<std::size_t>(latitudes.shape(0));
-    py::array out = referenceArray(count);
-    std::uint32_t* cells = codePoints(out);
-    const double* lat = latitudes.data();
-    const double* lon = longitudes.data();
-    {
-        py::gil_scoped_release released;
-        sheetfind::python::locateInto(lat, lon, count, scale, cells);
-    }
-    return out;
+    return overPoints(latitudes, longitudes, scaleName,
+                      [](const double* lat, const double* lon, std::size_t count, Scale scale,
+                         std::uint32_t* cells) {
+                          sheetfind::python::locateInto(lat, lon, count, scale, cells);
+                          return 0;
+                      })
+        .first;
 }
 
 std::size_t locateLoopYardstick(const DoubleArray& latitudes, const DoubleArray& longitudes,
                                 const std::string& scaleName) {
-    checkSameLength(latitudes, longitudes);
-    const Scale scale = scaleNamed(scaleName);
-    const auto count = static_cast<std::size_t>(latitudes.shape(0));
-    py::array out = referenceArray(count);
-    std::uint32_t* cells = codePoints(out);
-    const double* lat = latitudes.data();
-    const double* lon = longitudes.data();
-    py::gil_scoped_release released;
-    return sheetfind::python::locateOnly(lat, lon, count, scale, cells);
+    return overPoints(latitudes, longitudes, scaleName, sheetfind::python::locateOnly).second;
 }
 
 std::optional<std::string> locateScalar(double latitude, double longitude,
