@@ -13,8 +13,7 @@ north of it.
 
 Scales are named "50k", "250k" and "1m" (or "1:50000", "1:250000", "1:1000000").
 Bad input raises sheetfind.InputError, a ValueError, with the message sheetfind-cli
-prints for it. GeoPandas helpers (annotate, grid_frame) are here when geopandas is
-installed.
+prints for it. The GeoPandas helpers annotate and grid_frame need geopandas.
 """
 from collections import namedtuple
 
@@ -27,10 +26,12 @@ __all__ = [
     "Bounds",
     "InputError",
     "Point",
+    "annotate",
     "bounds",
     "cover",
     "cover_geometry",
     "grid",
+    "grid_frame",
     "locate",
     "locate_text",
     "neighbours",
@@ -215,7 +216,7 @@ def grid(scale="50k", bbox=None):
 
     Example:
         >>> len(grid("1m"))
-        ...
+        129
         >>> grid("250k", bbox=(49.0, -124.0, 50.0, -122.0))
         ['092G']
     """
@@ -279,9 +280,32 @@ def cover_geometry(geometry, scale="50k", geodesic=False):
     return _cover_shape(geometry, scale, geodesic)
 
 
-try:
-    from ._frames import annotate, grid_frame  # noqa: F401
+def annotate(gdf, scale="50k", column=None, explode=False):
+    """The GeoDataFrame with the NTS cells of every feature in a new column (needs geopandas).
 
-    __all__ += ["annotate", "grid_frame"]
-except ImportError:  # geopandas is optional
-    pass
+    See sheetfind._frames.annotate; the column is nts_50k, nts_250k or nts_1m unless
+    `column` is given, and the frame's CRS must be set.
+
+    Example:
+        >>> annotate(frame)["nts_50k"].tolist()
+        ['092G06']
+    """
+    # geopandas is optional and slow to import: loaded when first needed.
+    from . import _frames
+
+    return _frames.annotate(gdf, scale=scale, column=column, explode=explode)
+
+
+def grid_frame(scale="50k", bbox=None):
+    """The cells of a scale as a GeoDataFrame in EPSG:4326 (needs geopandas).
+
+    Columns reference, scale, south, west, north, east and the cell polygon; see
+    sheetfind._frames.grid_frame.
+
+    Example:
+        >>> grid_frame("250k", bbox=(49.0, -124.0, 50.0, -122.0))["reference"].tolist()
+        ['092G']
+    """
+    from . import _frames
+
+    return _frames.grid_frame(scale=scale, bbox=bbox)
