@@ -37,6 +37,7 @@ __all__ = [
     "neighbours",
     "parse",
     "point",
+    "read_points",
 ]
 
 Point = namedtuple("Point", ["latitude", "longitude"])
@@ -119,6 +120,28 @@ def point(text):
         Point(latitude=49.25, longitude=-123.1)
     """
     return Point(*_sheetfind.read_point(text))
+
+
+def read_points(data):
+    """Reads points, one per line, as sheetfind-cli reads its standard input.
+
+    data: the text (str) or its UTF-8 bytes (bytes, or any buffer such as a
+    memory-mapped file). Each line holds one point in any notation point() reads;
+    plain decimal "LATITUDE LONGITUDE" lines (blanks, a tab or a comma between) are
+    read fastest. A blank line or a # comment gives NaN, NaN, which locate() answers
+    with "", so that point i is always line i + 1.
+
+    Returns (latitudes, longitudes) as float64 arrays; raises InputError naming the
+    first bad line ("line 3: ...") with sheetfind-cli's message for it.
+
+    Example:
+        >>> lat, lon = read_points(b"49.25 -123.1\n# comment\n68.5,-123.1\n")
+        >>> locate(lat, lon).tolist()
+        ['092G06', '', '097A12']
+    """
+    if isinstance(data, str):
+        data = data.encode("utf-8")
+    return _sheetfind.read_points(data)
 
 
 def locate_text(texts, scale="50k", errors="raise"):

@@ -18,6 +18,9 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <optional>
@@ -185,6 +188,98 @@ std::tuple<py::array, py::ssize_t, std::string> locateTexts(const std::vector<st
     return {out, firstBad, message};
 }
 
+bool isSeparator(char c) {
+    return c == ' ' || c == '\t' || c == ',' || c == '\r';
+}
+
+// Whether the whole field is a finite decimal number without a '+' sign, such as
+// "-123.1" or "4.925e1": the shape that needs no locale and no notation.
+bool plainNumber(std::string_view field, double& value) {
+    const char* end = field.data() + field.size();
+    const auto [ptr, error] = std::from_chars(field.data(), end, value);
+    return error == std::errc() && ptr == end && std::isfinite(value);
+}
+
+// Decimal "LATITUDE LONGITUDE" lines, as sheetfind-cli reads them by default, into two
+// arrays: blanks, a tab or a comma between the numbers; a blank line or a # comment
+// gives NaN, NaN (no cell) so that point i is always line i + 1. The first bad line
+// raises InputError naming its number, with the message sheetfind-cli gives for it.
+std::tuple<DoubleArray, DoubleArray> readPoints(const py::buffer& data) {
+    const py::buffer_info info = data.request();
+    const auto* begin = static_cast<const char*>(info.ptr);
+    const auto size = static_cast<std::size_t>(info.size * info.itemsize);
+    const std::string_view text(begin, size);
+    std::size_t lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+    if (!text.empty() && text.back() != '\n') {
+        ++lines;
+    }
+    DoubleArray latitudes(static_cast<py::ssize_t>(lines));
+    DoubleArray longitudes(static_cast<py::ssize_t>(lines));
+    double* lat = latitudes.mutable_data();
+    double* lon = longitudes.mutable_data();
+    std::optional<InputFailure> failed;
+    std::size_t failedLine = 0;
+    {
+        py::gil_scoped_release released;
+        constexpr double kNoPoint = std::numeric_limits<double>::quiet_NaN();
+        std::size_t at = 0;
+        for (std::size_t line = 0; line < lines && !failed; ++line) {
+            std::size_t end = text.find('\n', at);
+            end = end == std::string_view::npos ? text.size() : end;
+            const std::string_view whole = text.substr(at, end - at);
+            at = end + 1;
+            std::string_view fields[2];
+            std::size_t count = 0;
+            for (std::size_t i = 0; i < whole.size();) {
+                while (i < whole.size() && isSeparator(whole[i])) {
+                    ++i;
+                }
+                const std::size_t start = i;
+                while (i < whole.size() && !isSeparator(whole[i])) {
+                    ++i;
+                }
+                if (i > start) {
+                    if (count < 2) {
+                        fields[count] = whole.substr(start, i - start);
+                    }
+                    ++count;
+                }
+            }
+            lat[line] = kNoPoint;
+            lon[line] = kNoPoint;
+            if (count == 0 || fields[0].front() == '#') {
+                continue;
+            }
+            // Two plain finite numbers in range are read here, with the standard
+            // library's exact conversion (as NumberReader's quick path reads them);
+            // anything else goes through the full reader, for its notations, its
+            // range checks and its messages.
+            double latitude = 0;
+            double longitude = 0;
+            if (count == 2 && plainNumber(fields[0], latitude) &&
+                plainNumber(fields[1], longitude) && -90 <= latitude && latitude <= 90 &&
+                -180 <= longitude && longitude <= 180) {
+                lat[line] = latitude;
+                lon[line] = longitude;
+                continue;
+            }
+            auto result = pointReader().read(whole);
+            if (const auto* failure = std::get_if<InputFailure>(&result)) {
+                failed = *failure;
+                failedLine = line + 1;
+            } else {
+                lat[line] = std::get<LatLon>(result).latitude;
+                lon[line] = std::get<LatLon>(result).longitude;
+            }
+        }
+    }
+    if (failed) {
+        throw InputErrorException("line " + std::to_string(failedLine) + ": " +
+                                  sheetfind::describe(*failed));
+    }
+    return {latitudes, longitudes};
+}
+
 std::tuple<double, double, double, double> boundsOf(const std::string& text) {
     const auto box = sheetref::bounds(referenceOf(text));
     return {box.south, box.west, box.north, box.east};
@@ -293,6 +388,7 @@ PYBIND11_MODULE(_sheetfind, m) {
           "floor for locate_array, for the benchmarks.");
     m.def("read_point", &readPoint);
     m.def("locate_texts", &locateTexts);
+    m.def("read_points", &readPoints);
     m.def("bounds", &boundsOf);
     m.def("parse", [](const std::string& text) { return referenceOf(text).text(); });
     m.def("neighbours",

@@ -171,3 +171,18 @@ def test_locate_text_keeps_going_or_names_the_index():
 
 def test_point_reads_dms():
     assert sheetfind.point("49°15'N 123°06'W") == sheetfind.Point(49.25, -123.1)
+
+
+def test_read_points_reads_lines_as_the_cli_does(cli):
+    text = "49.25 -123.1\n\n# a comment\n68.5,-123.1\n49°15'N 123°06'W\n 40\t-48 \n-5e1 1e2\n30 -100"
+    lat, lon = sheetfind.read_points(text)
+    assert len(lat) == 8
+    assert sheetfind.locate(lat, lon).tolist() == run_cli(cli, "locate", stdin=text + "\n")[0]
+
+
+@pytest.mark.parametrize("line", ["abc", "95 10", "49.25", "1 2 3", "nan nan", "+49.25 1e999", "inf 0"])
+def test_read_points_names_the_bad_line(cli, line):
+    with pytest.raises(sheetfind.InputError) as raised:
+        sheetfind.read_points(b"49.25 -123.1\n" + line.encode() + b"\n")
+    lines = run_cli(cli, "locate", stdin=line + "\n")[0]
+    assert str(raised.value) == "line 2: " + lines[0].removeprefix("ERROR: ")
