@@ -71,3 +71,43 @@ def test_grid_frame_cells_are_their_bounds_counter_clockwise():
         # The centre of each cell is located back to it.
         centre = row.geometry.centroid
         assert sheetfind.locate(centre.y, centre.x) == row.reference
+
+
+def _box(south, west, north, east):
+    return [(west, south), (east, south), (east, north), (west, north), (west, south)]
+
+
+# A map area (2° x 1°, 16 sheets) with one sheet cut out as a hole, and its parts.
+GEOMETRIES = {
+    "a sheet's own outline": (Polygon(_box(49.25, -123.5, 49.5, -123.0)), ["092G06"]),
+    "a map area less one sheet": (
+        Polygon(_box(49.0, -124.0, 50.0, -122.0), [_box(49.25, -123.5, 49.5, -123.0)]),
+        sorted(set(sheetfind.grid("50k", bbox=(49.0, -124.0, 50.0, -122.0))) - {"092G06"}),
+    ),
+    "two sheets as a multipolygon": (
+        "MULTIPOLYGON (((-123.5 49.25, -123 49.25, -123 49.5, -123.5 49.5, -123.5 49.25)),"
+        " ((-122.5 49.75, -122 49.75, -122 50, -122.5 50, -122.5 49.75)))",
+        ["092G06", "092G16"],
+    ),
+    "a point on a corner": ("POINT (-123 49.25)", [sheetfind.locate(49.25, -123.0)]),
+    "a collection": (
+        "GEOMETRYCOLLECTION (POINT (-123.1 49.3), LINESTRING (-123.1 49.3, -122.9 49.3))",
+        ["092G06", "092G07"],
+    ),
+    "empty": ("LINESTRING EMPTY", []),
+}
+
+
+@pytest.mark.parametrize("geometry, expected", GEOMETRIES.values(), ids=GEOMETRIES.keys())
+def test_cover_geometry(geometry, expected):
+    assert sheetfind.cover_geometry(geometry) == expected
+
+
+def test_cover_geometry_errors():
+    with pytest.raises(sheetfind.InputError, match="not WKT"):
+        sheetfind.cover_geometry("LINESTRING (1")
+    with pytest.raises(sheetfind.InputError, match="vertex 1"):
+        sheetfind.cover_geometry(LineString([(-123.1, 49.3), (-123.1, 95.0)]))
+    if not sheetfind._sheetfind.HAVE_GEODESIC:
+        with pytest.raises(RuntimeError, match="sheetref_geodesic"):
+            sheetfind.cover_geometry("LINESTRING (-123.1 49.3, -122 49.3)", geodesic=True)
