@@ -13,9 +13,9 @@ ARCTIC_LETTERS = np.frombuffer(b"ABDCEFHG", dtype=np.uint8)
 SHEETS = np.array([1, 2, 3, 4, 8, 7, 6, 5, 9, 10, 11, 12, 16, 15, 14, 13])
 
 
-def main(path):
-    points = np.loadtxt(path, dtype=np.float64, ndmin=2)
-    lat, lon = points[:, 0], points[:, 1]
+def sheet_text(lat, lon):
+    """One row of 7 bytes per point: the reference and a newline, or 6 blanks and a
+    newline where no sheet covers the point."""
     inside = (lat >= 40) & (lat < 80) & (lon > -144) & (lon <= -48)
     arctic = lat >= 68
 
@@ -54,6 +54,12 @@ def main(path):
     text[:, 5] = ord("0") + sheet % 10
     text[:, 6] = ord("\n")
     text[~inside, :6] = ord(" ")
+    return text
+
+
+def main(path):
+    points = np.loadtxt(path, dtype=np.float64, ndmin=2)
+    text = sheet_text(points[:, 0], points[:, 1])
     flat = text.ravel()
     sys.stdout.buffer.write(flat[flat != ord(" ")].tobytes())
 

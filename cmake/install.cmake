@@ -46,3 +46,13 @@ if(UNIX AND NOT APPLE)
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
         RENAME ${SHEETFIND_APP_ID}.svg)
 endif()
+
+# The Python package where Debian's python3 looks for packages of the system under a
+# prefix: lib/python3/dist-packages (/usr/lib/python3/dist-packages for /usr).
+if(TARGET _sheetfind)
+    set(SHEETFIND_PYTHON_INSTALL_DIR lib/python3/dist-packages CACHE STRING
+        "Where cmake --install puts the sheetfind package, relative to the prefix")
+    install(TARGETS _sheetfind LIBRARY DESTINATION ${SHEETFIND_PYTHON_INSTALL_DIR}/sheetfind)
+    install(FILES ${SHEETFIND_PACKAGE_SOURCES_INSTALL}
+        DESTINATION ${SHEETFIND_PYTHON_INSTALL_DIR}/sheetfind)
+endif()

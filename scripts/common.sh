@@ -47,5 +47,10 @@ BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev pkgconf libgeographiclib-dev 
 # label's MS Sans Serif.
 WINDOW_PACKAGES=(fonts-liberation)
 
+# What the Python module needs to build, and what its tests and the Dask example use.
+PYTHON_PACKAGES=(python3-dev pybind11-dev python3-numpy python3-pandas python3-geopandas
+    python3-shapely python3-pyproj python3-pytest python3-distributed python3-dask
+    python3-pip python3-setuptools python3-venv)
+
 # What the libFuzzer targets need: clang and its sanitizer runtimes.
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)

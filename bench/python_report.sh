@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# The Python module's speed, medians of several runs on one core (taskset -c 0):
+#   - end to end, text points in and references out, against bench/numpy_sheets.py;
+#   - sheetfind.locate on arrays in memory, against the numpy formula alone;
+#   - sheetfind.locate against the C++ locate loop plus the output array alone.
+# Answers are checked to be identical to the numpy formula's before anything is timed.
+#   bench/python_report.sh [POINTS, default 10000000] [RUNS, default 5]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/common.sh
+points=${1:-10000000}
+runs=${2:-5}
+py=/usr/bin/python3
+
+need_packages "${BUILD_PACKAGES[@]}" python3-dev pybind11-dev python3-numpy
+cmake --preset release >/dev/null
+cmake --build --preset release --target _sheetfind >/dev/null
+export PYTHONPATH="$PWD/build/release/python"
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# The numpy formula covers [40, 80) x (-144, -48], the band of the 1:50 000 lookup;
+# a latitude that %.6f rounds up to 80 is kept inside it.
+awk -v n="$points" 'BEGIN {
+    srand(20261208)
+    for (i = 0; i < n; i++) {
+        lat = sprintf("%.6f", 40 + 40 * rand())
+        if (lat + 0 >= 80) lat = "79.999999"
+        printf "%s %.6f\n", lat, -48 - 96 * rand()
+    }
+}' >"$work/points.txt"
+
+median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+seconds() {
+    local start end
+    start=$(date +%s.%N)
+    taskset -c 0 "$@" >"$work/out.txt"
+    end=$(date +%s.%N)
+    awk -v a="$start" -v b="$end" 'BEGIN { print b - a }'
+}
+
+echo "Machine: $(nproc) cores, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)"
+echo "Date: $(date -u '+%Y-%m-%d %H:%M UTC'); $points points, $runs runs each, medians, taskset -c 0"
+echo
+
+taskset -c 0 "$py" bench/numpy_sheets.py "$work/points.txt" >"$work/numpy.txt"
+taskset -c 0 "$py" bench/python_sheets.py "$work/points.txt" >"$work/sheetfind.txt"
+cmp -s "$work/numpy.txt" "$work/sheetfind.txt" || {
+    echo "FAIL: bench/python_sheets.py and bench/numpy_sheets.py answer differently" >&2
+    exit 1
+}
+numpy_times=()
+sheetfind_times=()
+for _ in $(seq "$runs"); do
+    numpy_times+=("$(seconds "$py" bench/numpy_sheets.py "$work/points.txt")")
+    sheetfind_times+=("$(seconds "$py" bench/python_sheets.py "$work/points.txt")")
+done
+numpy_end=$(printf '%s\n' "${numpy_times[@]}" | median)
+sheetfind_end=$(printf '%s\n' "${sheetfind_times[@]}" | median)
+awk -v n="$numpy_end" -v s="$sheetfind_end" 'BEGIN {
+    printf "End to end, text in and out:  numpy %.3f s  sheetfind %.3f s  ratio %.1fx (target >= 10x)\n", n, s, n / s
+}'
+
+taskset -c 0 "$py" - "$work/points.txt" "$runs" <<'PY'
+import statistics
+import sys
+import time
+
+import numpy as np
+
+sys.path.insert(0, "bench")
+import numpy_sheets  # noqa: E402
+
+import sheetfind  # noqa: E402
+from sheetfind import _sheetfind  # noqa: E402
+
+path, runs = sys.argv[1], int(sys.argv[2])
+with open(path, "rb") as source:
+    lat, lon = sheetfind.read_points(source.read())
+
+
+def median_seconds(call):
+    times = []
+    for _ in range(runs):
+        start = time.perf_counter()
+        call()
+        times.append(time.perf_counter() - start)
+    return statistics.median(times)
+
+
+formula = numpy_sheets.sheet_text(lat, lon)[:, :6].view("S6").ravel()
+answers = sheetfind.locate(lat, lon)
+assert np.array_equal(np.char.strip(formula.astype("U6")), answers), "answers differ"
+
+numpy_time = median_seconds(lambda: numpy_sheets.sheet_text(lat, lon))
+locate_time = median_seconds(lambda: sheetfind.locate(lat, lon))
+floor_time = median_seconds(lambda: _sheetfind._locate_loop_yardstick(lat, lon, "50k"))
+print(
+    f"Arrays in memory:              numpy formula {numpy_time:.3f} s  sheetfind.locate "
+    f"{locate_time:.3f} s  ratio {numpy_time / locate_time:.1f}x (target >= 5x)"
+)
+print(
+    f"Against the C++ loop:          locate loop + '<U6' array {floor_time:.3f} s  "
+    f"sheetfind.locate {locate_time:.3f} s  ratio {locate_time / floor_time:.2f} (target <= 1.5)"
+)
+print(f"Per point: sheetfind.locate {locate_time / len(lat) * 1e9:.1f} ns")
+PY

@@ -1,0 +1,334 @@
+"""Which map sheet of Canada's National Topographic System (NTS) covers a point.
+
+The NTS cuts Canada into series of 8 x 4 degrees (1:1 000 000, such as 092), map areas
+(1:250 000, 092G) and sheets (1:50 000, 092G06). A cell owns its east and south edges:
+a point on a meridian belongs to the cell west of it, one on a parallel to the cell
+north of it.
+
+    >>> import sheetfind
+    >>> sheetfind.locate(49.25, -123.1)
+    '092G06'
+    >>> sheetfind.locate([49.25, 30.0], [-123.1, -123.1], scale="250k").tolist()
+    ['092G', '']
+
+Scales are named "50k", "250k" and "1m" (or "1:50000", "1:250000", "1:1000000").
+Bad input raises sheetfind.InputError, a ValueError, with the message sheetfind-cli
+prints for it. The GeoPandas helpers annotate and grid_frame need geopandas.
+"""
+from collections import namedtuple
+
+import numpy as np
+
+from . import _sheetfind
+from ._sheetfind import InputError
+
+__all__ = [
+    "Bounds",
+    "InputError",
+    "Point",
+    "annotate",
+    "bounds",
+    "cover",
+    "cover_geometry",
+    "grid",
+    "grid_frame",
+    "locate",
+    "locate_text",
+    "neighbours",
+    "parse",
+    "point",
+    "read_points",
+]
+
+Point = namedtuple("Point", ["latitude", "longitude"])
+Point.__doc__ = "A point in decimal degrees: latitude positive north, longitude negative west."
+
+Bounds = namedtuple("Bounds", ["south", "west", "north", "east"])
+Bounds.__doc__ = (
+    "The extent of a cell in decimal degrees; it holds west < longitude <= east and "
+    "south <= latitude < north."
+)
+
+# The box of the whole globe: its cover is every cell of the grid.
+_WHOLE_GLOBE = (-90.0, -180.0, 90.0, 180.0)
+
+
+def _is_series(value):
+    # pandas is optional: a Series is recognised without importing it.
+    return type(value).__name__ == "Series" and hasattr(value, "index")
+
+
+def _wrap(values, like):
+    """Gives `values` the index of the Series `like`, or returns them as they are."""
+    if like is None:
+        return values
+    import pandas as pd
+
+    return pd.Series(values, index=like.index, name=None)
+
+
+def locate(lat, lon, scale="50k"):
+    """The NTS reference of the cell that covers each point.
+
+    lat, lon: decimal degrees (west negative), as floats, numpy arrays, pandas Series
+    or anything numpy reads as an array; they are broadcast together. Any float is
+    valid: NaN, infinities and points outside the grid have no cell.
+
+    Returns a str, or None where no cell covers the point, for two scalars; a numpy
+    array of str (dtype '<U6') of the broadcast shape, with "" where no cell covers
+    the point, for arrays; a Series with the same index when a Series is given.
+    The array loop runs in C++ without the interpreter lock.
+
+    Example:
+        >>> locate(49.25, -123.1)
+        '092G06'
+        >>> locate(np.array([49.25, np.nan]), np.array([-123.1, 0.0])).tolist()
+        ['092G06', '']
+        >>> locate(85.0, -100.0, scale="250k")
+        '561C'
+    """
+    series = [value for value in (lat, lon) if _is_series(value)]
+    if not series and np.ndim(lat) == 0 and np.ndim(lon) == 0:
+        return _sheetfind.locate_scalar(float(lat), float(lon), scale)
+    if len(series) == 2 and not series[0].index.equals(series[1].index):
+        # Pairing latitudes and longitudes by position would pair the wrong rows.
+        raise ValueError("lat and lon are Series with different indexes; align them first")
+    lat_array, lon_array = np.broadcast_arrays(
+        np.asarray(lat, dtype=np.float64), np.asarray(lon, dtype=np.float64)
+    )
+    shape = lat_array.shape
+    answers = _sheetfind.locate_array(
+        np.ascontiguousarray(lat_array).reshape(-1),
+        np.ascontiguousarray(lon_array).reshape(-1),
+        scale,
+    )
+    return _wrap(answers.reshape(shape), series[0] if series else None)
+
+
+def point(text):
+    """Reads a point written in any notation sheetfind-cli reads.
+
+    Decimal degrees ("49.25 -123.1", "49.25,-123.1"), degrees-minutes-seconds
+    ("49°15'N 123°06'W"), UTM or UPS ("10U 491213 5458885") and MGRS
+    ("10UDV9121358885"). Numbers use '.' as the decimal point.
+
+    Returns Point(latitude, longitude); raises InputError for a text that is not a
+    point, or whose latitude or longitude is out of range.
+
+    Example:
+        >>> point("49°15'N 123°06'W")
+        Point(latitude=49.25, longitude=-123.1)
+    """
+    return Point(*_sheetfind.read_point(text))
+
+
+def read_points(data):
+    """Reads points, one per line, as sheetfind-cli reads its standard input.
+
+    data: the text (str) or its UTF-8 bytes (bytes, or any buffer such as a
+    memory-mapped file). Each line holds one point in any notation point() reads;
+    plain decimal "LATITUDE LONGITUDE" lines (blanks, a tab or a comma between) are
+    read fastest. A blank line or a # comment gives NaN, NaN, which locate() answers
+    with "", so that point i is always line i + 1.
+
+    Returns (latitudes, longitudes) as float64 arrays; raises InputError naming the
+    first bad line ("line 3: ...") with sheetfind-cli's message for it.
+
+    Example:
+        >>> lat, lon = read_points(b"49.25 -123.1\n# comment\n68.5,-123.1\n")
+        >>> locate(lat, lon).tolist()
+        ['092G06', '', '097A12']
+    """
+    if isinstance(data, str):
+        data = data.encode("utf-8")
+    return _sheetfind.read_points(data)
+
+
+def locate_text(texts, scale="50k", errors="raise"):
+    """The reference of the cell that covers each point written as text (see point()).
+
+    errors="raise" raises InputError at the first text that is not a point, with its
+    index in the message and as the error's `index` attribute; errors="empty" gives
+    "" for it and answers the others. Returns a numpy array of str (dtype '<U6'), or
+    a Series with the same index when a Series is given.
+
+    Example:
+        >>> locate_text(["49.25 -123.1", "10U 491213 5458885"]).tolist()
+        ['092G06', '092G06']
+        >>> locate_text(["49.25 -123.1", "nowhere"], errors="empty").tolist()
+        ['092G06', '']
+    """
+    if errors not in ("raise", "empty"):
+        raise ValueError(f'errors must be "raise" or "empty", not {errors!r}')
+    like = texts if _is_series(texts) else None
+    items = list(texts)
+    for index, text in enumerate(items):
+        if not isinstance(text, str):
+            if errors == "raise":
+                raise TypeError(f"text {index} is {type(text).__name__}, not str")
+            items[index] = ""
+    answers, bad, message = _sheetfind.locate_texts(items, scale)
+    if bad >= 0 and errors == "raise":
+        failure = InputError(f"text {bad}: {message}")
+        failure.index = bad
+        failure.reason = message
+        raise failure
+    return _wrap(answers, like)
+
+
+def bounds(ref):
+    """The extent of a cell, as Bounds(south, west, north, east) in decimal degrees.
+
+    The reference is read as people write it ("092G06", "92g6", "92 G/6", "340 D15");
+    InputError when it names no cell.
+
+    Example:
+        >>> bounds("92G6")
+        Bounds(south=49.25, west=-123.5, north=49.5, east=-123.0)
+    """
+    return Bounds(*_sheetfind.bounds(ref))
+
+
+def parse(ref):
+    """The canonical text of a reference: three-digit series, capital letter, two-digit sheet.
+
+    Example:
+        >>> parse("92 g/6")
+        '092G06'
+    """
+    return _sheetfind.parse(ref)
+
+
+def neighbours(ref):
+    """The cells of the same scale that share an edge or a corner with the reference.
+
+    In reference order; across 68° N and 80° N there can be more than eight.
+
+    Example:
+        >>> neighbours("092G06")[:3]
+        ['092G02', '092G03', '092G04']
+    """
+    return _sheetfind.neighbours(ref)
+
+
+def _edge_text(edge):
+    # Read by the same rule as sheetfind-cli's operands; repr is the shortest text
+    # that reads back as the same double.
+    return edge if isinstance(edge, str) else repr(float(edge))
+
+
+def cover(south, west, north, east, scale="50k"):
+    """Every cell at the scale that the box shares some area with, in reference order.
+
+    An edge that lies on a cell's edge does not reach across it, so the bounds of a
+    sheet cover that sheet alone; a box of no height or width covers the cells that
+    own its points. InputError for a NaN edge, an edge out of range, south > north or
+    west > east.
+
+    Example:
+        >>> cover(49.25, -123.5, 49.5, -123.0)
+        ['092G06']
+    """
+    return _sheetfind.cover_box(
+        _edge_text(south), _edge_text(west), _edge_text(north), _edge_text(east), scale
+    )
+
+
+def grid(scale="50k", bbox=None):
+    """Every cell of the scale, or those that the box bbox=(south, west, north, east) touches.
+
+    Example:
+        >>> len(grid("1m"))
+        129
+        >>> grid("250k", bbox=(49.0, -124.0, 50.0, -122.0))
+        ['092G']
+    """
+    return cover(*(bbox if bbox is not None else _WHOLE_GLOBE), scale=scale)
+
+
+def _rings(polygon):
+    return [np.asarray(polygon.exterior.coords)] + [
+        np.asarray(ring.coords) for ring in polygon.interiors
+    ]
+
+
+def _cover_shape(shape, scale, geodesic):
+    kind = shape.geom_type
+    if shape.is_empty:
+        return []
+    if kind == "Point":
+        found = _sheetfind.locate_scalar(shape.y, shape.x, scale)
+        return [found] if found else []
+    if kind in ("LineString", "LinearRing"):
+        return _sheetfind.cover_line(np.asarray(shape.coords), scale, geodesic)
+    if kind == "Polygon":
+        if geodesic:
+            raise ValueError("geodesic=True covers lines; polygons are covered as drawn")
+        return _sheetfind.cover_polygon(_rings(shape), scale)
+    if kind in ("MultiPoint", "MultiLineString", "MultiPolygon", "GeometryCollection"):
+        merged = set()
+        for part in shape.geoms:
+            merged.update(_cover_shape(part, scale, geodesic))
+        # Texts of one scale sort in reference order.
+        return sorted(merged)
+    raise ValueError(f"cannot cover a {kind}")
+
+
+def cover_geometry(geometry, scale="50k", geodesic=False):
+    """The cells a geometry needs: a shapely geometry or its WKT, in lon/lat (EPSG:4326).
+
+    Points get the cell that holds them; lines the cells that hold some point of them;
+    polygons the cells that share some area with them, holes cut out; multi-part
+    geometries and collections the union, in reference order. Edges are straight in
+    longitude and latitude, as a GIS draws them in EPSG:4326; geodesic=True follows
+    the geodesics between the vertices of lines instead, where the module was built
+    with the geodesic library (RuntimeError otherwise).
+
+    Example:
+        >>> cover_geometry("LINESTRING (-123.95 49.3, -122.35 49.62)", scale="250k")
+        ['092G']
+    """
+    if geodesic and not _sheetfind.HAVE_GEODESIC:
+        raise RuntimeError(
+            "geodesic=True is not available: this sheetfind module was built without "
+            "the sheetref_geodesic library"
+        )
+    if isinstance(geometry, str):
+        import shapely.wkt
+
+        try:
+            geometry = shapely.wkt.loads(geometry)
+        except Exception as error:  # shapely raises its own GEOS error types
+            raise InputError(f'the geometry "{geometry}" is not WKT: {error}') from None
+    return _cover_shape(geometry, scale, geodesic)
+
+
+def annotate(gdf, scale="50k", column=None, explode=False):
+    """The GeoDataFrame with the NTS cells of every feature in a new column (needs geopandas).
+
+    See sheetfind._frames.annotate; the column is nts_50k, nts_250k or nts_1m unless
+    `column` is given, and the frame's CRS must be set.
+
+    Example:
+        >>> annotate(frame)["nts_50k"].tolist()
+        ['092G06']
+    """
+    # geopandas is optional and slow to import: loaded when first needed.
+    from . import _frames
+
+    return _frames.annotate(gdf, scale=scale, column=column, explode=explode)
+
+
+def grid_frame(scale="50k", bbox=None):
+    """The cells of a scale as a GeoDataFrame in EPSG:4326 (needs geopandas).
+
+    Columns reference, scale, south, west, north, east and the cell polygon; see
+    sheetfind._frames.grid_frame.
+
+    Example:
+        >>> grid_frame("250k", bbox=(49.0, -124.0, 50.0, -122.0))["reference"].tolist()
+        ['092G']
+    """
+    from . import _frames
+
+    return _frames.grid_frame(scale=scale, bbox=bbox)

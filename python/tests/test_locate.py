@@ -1,0 +1,188 @@
+"""locate on scalars and arrays, against sheetfind-cli reading the same points as text."""
+import math
+
+import numpy as np
+import pandas as pd
+import pytest
+
+import sheetfind
+from conftest import run_cli
+
+SCALES = ["50k", "250k", "1m"]
+
+# Edges of every kind: sheet and map-area corners, series corners, the zone limits
+# (68, 80, 84 and 88 N, -48, -56, -120, -136 and -144), and points inside each zone.
+EDGE_POINTS = {
+    "Vancouver": (49.25, -123.1),
+    "sheet corner": (49.25, -123.0),
+    "map-area corner": (49.0, -124.0),
+    "series corner": (48.0, -120.0),
+    "grid south-east corner": (40.0, -48.0),
+    "grid south-west corner": (40.0, -144.0),
+    "68 N": (68.0, -123.1),
+    "Arctic sheet corner": (70.25, -101.0),
+    "80 N": (80.0, -100.0),
+    "80 N at -136": (80.0, -136.0),
+    "80 N at -56": (80.0, -56.0),
+    "84 N at -120": (84.0, -120.0),
+    "84 N at -119": (84.0, -119.0),
+    "88 N": (88.0, -100.0),
+    "just south of 88 N": (87.9, -60.0),
+    "south of the grid": (39.0, -100.0),
+    "east of the grid": (50.0, -47.0),
+    "west of the grid": (50.0, -145.0),
+    "north pole": (90.0, 0.0),
+    "south pole": (-90.0, 180.0),
+}
+
+
+def _around(value):
+    """The value and the doubles one ulp below and above it."""
+    return [np.nextafter(value, -math.inf), value, np.nextafter(value, math.inf)]
+
+
+def edge_table():
+    """Every edge point with its latitude and longitude each moved by -1, 0, +1 ulp."""
+    rows = []
+    for lat, lon in EDGE_POINTS.values():
+        for near_lat in _around(lat):
+            for near_lon in _around(lon):
+                if -90 <= near_lat <= 90 and -180 <= near_lon <= 180:
+                    rows.append((float(near_lat), float(near_lon)))
+    return np.array(rows)
+
+
+def cli_answers(cli, points, scale):
+    text = "".join(f"{lat!r} {lon!r}\n" for lat, lon in points.tolist())
+    lines, errors, status = run_cli(cli, "locate", "--scale", scale, stdin=text)
+    assert status == 0, errors
+    return lines
+
+
+@pytest.mark.parametrize("scale", SCALES)
+def test_vector_and_scalar_agree_with_the_cli_on_edges(cli, scale):
+    points = edge_table()
+    expected = cli_answers(cli, points, scale)
+    vector = sheetfind.locate(points[:, 0], points[:, 1], scale=scale)
+    assert vector.dtype == np.dtype("<U6")
+    assert vector.tolist() == expected
+    scalars = [sheetfind.locate(lat, lon, scale) or "" for lat, lon in points.tolist()]
+    assert scalars == expected
+
+
+@pytest.mark.parametrize("scale", SCALES)
+def test_random_sweep_agrees_with_the_cli(cli, scale):
+    seed = 20261209
+    print(f"seed {seed}")
+    generator = np.random.default_rng(seed)
+    # Mostly on the grid, partly around it, and a share snapped to 15' edges.
+    lat = generator.uniform(38.0, 90.0, 20000)
+    lon = generator.uniform(-150.0, -40.0, 20000)
+    snapped = generator.random(20000) < 0.3
+    lat[snapped] = np.round(lat[snapped] * 4) / 4
+    lon[snapped] = np.round(lon[snapped] * 4) / 4
+    points = np.column_stack([lat, lon])
+    assert sheetfind.locate(lat, lon, scale).tolist() == cli_answers(cli, points, scale)
+
+
+NO_CELL_INPUTS = {
+    "NaN latitude": (math.nan, -123.1),
+    "NaN longitude": (49.25, math.nan),
+    "infinite latitude": (math.inf, -123.1),
+    "minus infinite longitude": (49.25, -math.inf),
+    "latitude beyond the pole": (95.0, -123.1),
+    "longitude beyond 180": (49.25, -400.0),
+    "huge": (1e308, -1e308),
+}
+
+
+@pytest.mark.parametrize("lat, lon", NO_CELL_INPUTS.values(), ids=NO_CELL_INPUTS.keys())
+def test_non_points_have_no_cell(lat, lon):
+    assert sheetfind.locate(lat, lon) is None
+    assert sheetfind.locate(np.array([lat, 49.25]), np.array([lon, -123.1])).tolist() == [
+        "",
+        "092G06",
+    ]
+
+
+def test_series_keeps_its_index_and_pairs_with_a_scalar():
+    lat = pd.Series([49.25, 30.0, 68.5], index=["a", "b", "c"])
+    answers = sheetfind.locate(lat, -123.1, scale="250k")
+    assert isinstance(answers, pd.Series)
+    assert answers.index.tolist() == ["a", "b", "c"]
+    assert answers.tolist() == ["092G", "", "097A"]
+
+
+def test_series_with_different_indexes_are_refused():
+    # Pairing by position would give each row another row's longitude.
+    with pytest.raises(ValueError, match="different indexes"):
+        sheetfind.locate(pd.Series([49.25], index=[1]), pd.Series([-123.1], index=[2]))
+
+
+ARRAY_LIKES = {
+    "lists": ([49.25, 40.0], [-123.1, -48.0]),
+    "tuples": ((49.25, 40.0), (-123.1, -48.0)),
+    "int array": (np.array([49, 40]), np.array([-123, -48])),
+    "float32": (np.array([49.25, 40.0], np.float32), np.array([-123.1, -48.0], np.float32)),
+    "strided": (np.array([49.25, 0, 40.0, 0])[::2], np.array([-123.1, 0, -48.0, 0])[::2]),
+}
+
+
+@pytest.mark.parametrize("lat, lon", ARRAY_LIKES.values(), ids=ARRAY_LIKES.keys())
+def test_array_likes(lat, lon):
+    expected = [sheetfind.locate(float(a), float(b)) for a, b in zip(lat, lon)]
+    assert sheetfind.locate(lat, lon).tolist() == expected
+
+
+def test_shapes_are_kept():
+    assert sheetfind.locate(np.empty(0), np.empty(0)).shape == (0,)
+    assert sheetfind.locate(np.empty(0), np.empty(0)).dtype == np.dtype("<U6")
+    grid = sheetfind.locate(np.full((2, 3), 49.25), np.full((2, 3), -123.1))
+    assert grid.shape == (2, 3) and set(grid.ravel()) == {"092G06"}
+    assert sheetfind.locate([49.25, 49.75], -123.1).tolist() == ["092G06", "092G14"]
+
+
+@pytest.mark.parametrize(
+    "text, expected",
+    [
+        ("49.25 -123.1", "092G06"),
+        ("49.25,-123.1", "092G06"),
+        ("49°15'N 123°06'W", "092G06"),
+        ("10U 491213 5458885", "092G06"),
+        ("10UDV9121358885", "092G06"),
+        ("30 -123.1", ""),
+    ],
+)
+def test_locate_text_reads_every_notation(cli, text, expected):
+    assert sheetfind.locate_text([text]).tolist() == [expected]
+    assert run_cli(cli, "locate", stdin=text + "\n")[0] == [expected]
+
+
+def test_locate_text_keeps_going_or_names_the_index():
+    texts = pd.Series(["49.25 -123.1", "abc", "68.5 -123.1", "95 0"], index=[10, 11, 12, 13])
+    answers = sheetfind.locate_text(texts, errors="empty")
+    assert answers.index.tolist() == [10, 11, 12, 13]
+    assert answers.tolist() == ["092G06", "", "097A12", ""]
+    with pytest.raises(sheetfind.InputError) as raised:
+        sheetfind.locate_text(texts)
+    assert raised.value.index == 1
+    assert str(raised.value).startswith('text 1: the point "abc"')
+
+
+def test_point_reads_dms():
+    assert sheetfind.point("49°15'N 123°06'W") == sheetfind.Point(49.25, -123.1)
+
+
+def test_read_points_reads_lines_as_the_cli_does(cli):
+    text = "49.25 -123.1\n\n# a comment\n68.5,-123.1\n49°15'N 123°06'W\n 40\t-48 \n-5e1 1e2\n30 -100"
+    lat, lon = sheetfind.read_points(text)
+    assert len(lat) == 8
+    assert sheetfind.locate(lat, lon).tolist() == run_cli(cli, "locate", stdin=text + "\n")[0]
+
+
+@pytest.mark.parametrize("line", ["abc", "95 10", "49.25", "1 2 3", "nan nan", "+49.25 1e999", "inf 0"])
+def test_read_points_names_the_bad_line(cli, line):
+    with pytest.raises(sheetfind.InputError) as raised:
+        sheetfind.read_points(b"49.25 -123.1\n" + line.encode() + b"\n")
+    lines = run_cli(cli, "locate", stdin=line + "\n")[0]
+    assert str(raised.value) == "line 2: " + lines[0].removeprefix("ERROR: ")

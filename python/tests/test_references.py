@@ -1,0 +1,105 @@
+"""bounds, parse, neighbours, cover and grid against sheetfind-cli, and every error path."""
+import pytest
+
+import sheetfind
+from conftest import cli_message, run_cli
+
+REFERENCES = ["092G06", "92g6", "92 G/6", "082O", "92", "340 D15", "121A", "027H16"]
+
+
+@pytest.mark.parametrize("text", REFERENCES)
+def test_bounds_and_parse_agree_with_the_cli(cli, text):
+    lines, _, status = run_cli(cli, "bounds", text)
+    assert status == 0
+    canonical, *edges = lines[0].split("\t")
+    assert sheetfind.parse(text) == canonical
+    assert sheetfind.bounds(text) == tuple(float(edge) for edge in edges)
+
+
+@pytest.mark.parametrize("text", ["092G06", "068A01", "027H16", "340D15", "092"])
+def test_neighbours_agree_with_the_cli(cli, text):
+    assert sheetfind.neighbours(text) == run_cli(cli, "neighbours", text)[0]
+
+
+BOXES = {
+    "a sheet's bounds": ((49.25, -123.5, 49.5, -123.0), "50k"),
+    "across 68 N": ((67.5, -124.0, 68.5, -122.0), "50k"),
+    "across 80 N": ((79.0, -100.0, 81.0, -90.0), "250k"),
+    "a point": ((49.25, -123.0, 49.25, -123.0), "50k"),
+    "beyond the grid": ((-90.0, -180.0, 90.0, 180.0), "1m"),
+}
+
+
+@pytest.mark.parametrize("box, scale", BOXES.values(), ids=BOXES.keys())
+def test_cover_agrees_with_the_cli(cli, box, scale):
+    expected = run_cli(cli, "cover", "--scale", scale, *map(repr, box))[0]
+    assert sheetfind.cover(*box, scale=scale) == expected
+
+
+def test_grid_is_the_cover_of_its_box():
+    assert len(sheetfind.grid("1m")) == len(set(sheetfind.grid("1m")))
+    assert sheetfind.grid("250k", bbox=(49.0, -124.0, 50.0, -122.0)) == ["092G"]
+    assert set(sheetfind.grid("250k", bbox=(49.0, -124.0, 50.0, -122.0))) <= set(
+        sheetfind.grid("250k")
+    )
+
+
+# Each bad input, and the sheetfind-cli invocation that reads the same input.
+REFERENCE_ERRORS = ["99Z", "", "911", "092Q", "092G17", "092G06x", "abc"]
+
+
+@pytest.mark.parametrize("text", REFERENCE_ERRORS)
+def test_reference_errors_say_what_the_cli_says(cli, text):
+    expected = cli_message(cli, "bounds", stdin=text + "\n") if text else None
+    for call in (sheetfind.bounds, sheetfind.parse, sheetfind.neighbours):
+        with pytest.raises(sheetfind.InputError) as raised:
+            call(text)
+        if expected is not None:
+            assert str(raised.value) == expected
+
+
+POINT_ERRORS = ["abc", "95 10", "49.25", "49.25 -123.1 5", "nan nan", "10U 99 5458885", "49,25 1e999"]
+
+
+@pytest.mark.parametrize("text", POINT_ERRORS)
+def test_point_errors_say_what_the_cli_says(cli, text):
+    with pytest.raises(sheetfind.InputError) as raised:
+        sheetfind.point(text)
+    assert str(raised.value) == cli_message(cli, "locate", stdin=text + "\n")
+    with pytest.raises(sheetfind.InputError) as raised:
+        sheetfind.locate_text([text])
+    assert raised.value.reason == cli_message(cli, "locate", stdin=text + "\n")
+
+
+BOX_ERRORS = {
+    "south of north": (50.0, -124.0, 49.0, -123.0),
+    "west of east": (49.0, -122.0, 50.0, -123.0),
+    "NaN edge": (float("nan"), -124.0, 49.0, -123.0),
+    "latitude out of range": (-91.0, -124.0, 49.0, -123.0),
+    "longitude out of range": (49.0, -124.0, 50.0, 181.0),
+    "text edge": (49.0, "abc", 50.0, -123.0),
+}
+
+
+@pytest.mark.parametrize("box", BOX_ERRORS.values(), ids=BOX_ERRORS.keys())
+def test_box_errors_say_what_the_cli_says(cli, box):
+    texts = [edge if isinstance(edge, str) else repr(edge) for edge in box]
+    with pytest.raises(sheetfind.InputError) as raised:
+        sheetfind.cover(*box)
+    assert str(raised.value) == cli_message(cli, "cover", *texts)
+
+
+def test_unknown_scale_says_what_the_cli_says(cli):
+    expected = cli_message(cli, "locate", "--scale", "100k", "49.25", "-123.1")
+    for call in (
+        lambda: sheetfind.locate(49.25, -123.1, scale="100k"),
+        lambda: sheetfind.locate([49.25], [-123.1], scale="100k"),
+        lambda: sheetfind.cover(49, -124, 50, -123, scale="100k"),
+    ):
+        with pytest.raises(sheetfind.InputError) as raised:
+            call()
+        assert expected.startswith(str(raised.value))
+
+
+def test_input_error_is_a_value_error():
+    assert issubclass(sheetfind.InputError, ValueError)
