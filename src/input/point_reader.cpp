@@ -201,7 +201,31 @@ PointResult PointReader::read(std::string_view text) const {
     return readDecimal(text);
 }
 
+std::optional<LatLon> PointReader::readPlainPair(std::string_view first,
+                                                 std::string_view second) const {
+    const auto a = m_numbers.read(first);
+    const auto b = m_numbers.read(second);
+    if (!std::holds_alternative<double>(a) || !std::holds_alternative<double>(b)) {
+        return std::nullopt;
+    }
+    const double one = std::get<double>(a);
+    const double two = std::get<double>(b);
+    LatLon point = m_options.longitudeFirst ? LatLon{.latitude = two, .longitude = one}
+                                            : LatLon{.latitude = one, .longitude = two};
+    if (!isLatitude(point.latitude) || !isLongitude(point.longitude)) {
+        return std::nullopt;
+    }
+    return point;
+}
+
 PointResult PointReader::read(std::string_view first, std::string_view second) const {
+    // The batch path: two plain numbers in range, settled without building any of
+    // the failures the general path below is ready to report.
+    if (m_options.notation != Notation::Utm && m_options.notation != Notation::Mgrs) {
+        if (const std::optional<LatLon> point = readPlainPair(first, second)) {
+            return *point;
+        }
+    }
     if (m_options.notation == Notation::Utm || m_options.notation == Notation::Mgrs) {
         // Grid coordinates are one text; two halves of it are read together.
         return read(joined(first, second));

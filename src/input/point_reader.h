@@ -62,6 +62,7 @@ public:
     const PointOptions& options() const { return m_options; }
 
 private:
+    std::optional<LatLon> readPlainPair(std::string_view first, std::string_view second) const;
     PointResult readDecimal(std::string_view text) const;
     PointResult readDms(std::string_view text) const;
     PointResult checked(LatLon point, std::string_view first, std::string_view second,
