@@ -24,28 +24,28 @@ namespace {
 using sheetref::Reference;
 using sheetref::Scale;
 
-constexpr OptionSpec kScale{.name = "scale", .shortName = 's', .takesValue = true};
-constexpr OptionSpec kFormat{.name = "format", .shortName = 'f', .takesValue = true};
-constexpr OptionSpec kInput{.name = "input", .takesValue = true};
-constexpr OptionSpec kLonFirst{.name = "lon-first"};
+constexpr KnownOption kScale{.name = "scale", .shortName = 's', .takesValue = true};
+constexpr KnownOption kFormat{.name = "format", .shortName = 'f', .takesValue = true};
+constexpr KnownOption kInput{.name = "input", .takesValue = true};
+constexpr KnownOption kLonFirst{.name = "lon-first"};
 
 // Where cells are written as polygons, and how finely their edges are drawn.
-constexpr OptionSpec kOutput{.name = "output", .shortName = 'o', .takesValue = true};
-constexpr OptionSpec kDriver{.name = "of", .takesValue = true};
-constexpr OptionSpec kDensify{.name = "densify", .takesValue = true};
+constexpr KnownOption kOutput{.name = "output", .shortName = 'o', .takesValue = true};
+constexpr KnownOption kDriver{.name = "of", .takesValue = true};
+constexpr KnownOption kDensify{.name = "densify", .takesValue = true};
 // What is read from a GIS source.
-constexpr OptionSpec kLayer{.name = "layer", .shortName = 'l', .takesValue = true};
-constexpr OptionSpec kAssumeCrs{.name = "assume-crs", .takesValue = true};
-constexpr OptionSpec kWkt{.name = "wkt", .takesValue = true};
-constexpr OptionSpec kGeodesic{.name = "geodesic"};
-constexpr OptionSpec kExplode{.name = "explode"};
+constexpr KnownOption kLayer{.name = "layer", .shortName = 'l', .takesValue = true};
+constexpr KnownOption kAssumeCrs{.name = "assume-crs", .takesValue = true};
+constexpr KnownOption kWkt{.name = "wkt", .takesValue = true};
+constexpr KnownOption kGeodesic{.name = "geodesic"};
+constexpr KnownOption kExplode{.name = "explode"};
 // The columns of a table.
-constexpr OptionSpec kColumn{.name = "column", .takesValue = true};
-constexpr OptionSpec kDelimiter{.name = "delimiter", .takesValue = true};
-constexpr OptionSpec kLatitudeColumn{.name = "lat", .takesValue = true};
-constexpr OptionSpec kLongitudeColumn{.name = "lon", .takesValue = true};
-constexpr OptionSpec kPointColumn{.name = "point", .takesValue = true};
-constexpr OptionSpec kBbox{.name = "bbox", .takesValue = true, .valueCount = 4};
+constexpr KnownOption kColumn{.name = "column", .takesValue = true};
+constexpr KnownOption kDelimiter{.name = "delimiter", .takesValue = true};
+constexpr KnownOption kLatitudeColumn{.name = "lat", .takesValue = true};
+constexpr KnownOption kLongitudeColumn{.name = "lon", .takesValue = true};
+constexpr KnownOption kPointColumn{.name = "point", .takesValue = true};
+constexpr KnownOption kBbox{.name = "bbox", .takesValue = true, .valueCount = 4};
 
 constexpr std::array kLocateOptions{kScale, kFormat, kInput, kLonFirst, kOutput, kDriver, kDensify};
 constexpr std::array kReferenceOptions{kFormat, kOutput, kDriver, kDensify};

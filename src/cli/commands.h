@@ -26,7 +26,7 @@ struct Context {
 // status.
 struct Command {
     std::string_view name;
-    std::span<const OptionSpec> options;
+    std::span<const KnownOption> options;
     int (*run)(Context& context);
     bool alias = false; // another name for the command before it, never suggested
 };

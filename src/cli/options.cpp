@@ -81,7 +81,7 @@ std::optional<std::string_view> nearest(std::string_view word,
 }
 
 std::variant<Arguments, std::string> parseArguments(std::span<const std::string_view> args,
-                                                    std::span<const OptionSpec> options,
+                                                    std::span<const KnownOption> options,
                                                     std::string_view command) {
     const std::string forCommand = " for " + std::string(command);
     Arguments parsed;
@@ -107,12 +107,12 @@ std::variant<Arguments, std::string> parseArguments(std::span<const std::string_
         const bool longForm = arg.starts_with("--");
         const std::size_t equals = longForm ? arg.find('=') : std::string_view::npos;
         const std::string_view name = longForm ? arg.substr(2, equals - 2) : arg.substr(1, 1);
-        const auto spec = std::find_if(options.begin(), options.end(), [&](const OptionSpec& o) {
+        const auto known = std::find_if(options.begin(), options.end(), [&](const KnownOption& o) {
             return longForm ? o.name == name : o.shortName != '\0' && o.shortName == name[0];
         });
-        if (spec == options.end()) {
+        if (known == options.end()) {
             std::vector<std::string> names;
-            for (const OptionSpec& option : options) {
+            for (const KnownOption& option : options) {
                 names.push_back("--" + std::string(option.name));
             }
             names.emplace_back("--help");
@@ -126,11 +126,11 @@ std::variant<Arguments, std::string> parseArguments(std::span<const std::string_
             return message;
         }
         const std::string_view display = longForm ? arg.substr(0, equals) : arg.substr(0, 2);
-        if (!spec->takesValue) {
+        if (!known->takesValue) {
             if (equals != std::string_view::npos || (!longForm && arg.size() > 2)) {
                 return "option " + quotedName(display) + forCommand + " takes no value";
             }
-            parsed.values.emplace_back(spec->name, std::string_view());
+            parsed.values.emplace_back(known->name, std::string_view());
             continue;
         }
         std::string_view value;
@@ -143,12 +143,12 @@ std::variant<Arguments, std::string> parseArguments(std::span<const std::string_
         } else {
             return "option " + quotedName(display) + forCommand + " needs a value";
         }
-        parsed.values.emplace_back(spec->name, value);
-        if (spec->valueCount > 1) {
-            const auto rest = static_cast<std::size_t>(spec->valueCount - 1);
+        parsed.values.emplace_back(known->name, value);
+        if (known->valueCount > 1) {
+            const auto rest = static_cast<std::size_t>(known->valueCount - 1);
             if (i + rest >= args.size()) {
                 return "option " + quotedName(display) + forCommand + " needs " +
-                       std::to_string(spec->valueCount) + " values";
+                       std::to_string(known->valueCount) + " values";
             }
             parsed.moreValues.emplace_back(
                 parsed.values.size() - 1,

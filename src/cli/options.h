@@ -10,7 +10,7 @@
 namespace sheetfind::cli {
 
 // An option a subcommand takes: "--scale VALUE" or "-s VALUE", "--lon-first".
-struct OptionSpec {
+struct KnownOption {
     std::string_view name; // without the leading "--"
     char shortName = '\0'; // '\0' when there is none
     bool takesValue = false;
@@ -40,7 +40,7 @@ struct Arguments {
 // option. --help, -h and --version are taken by every subcommand. Returns a usage
 // message for an unknown option (naming the nearest known one) or a missing value.
 std::variant<Arguments, std::string> parseArguments(std::span<const std::string_view> args,
-                                                    std::span<const OptionSpec> options,
+                                                    std::span<const KnownOption> options,
                                                     std::string_view command);
 
 // The candidate nearest to `word` by edit distance, when it is near enough to be a
