@@ -175,6 +175,32 @@ struct CellWriter::State {
     }
 };
 
+std::variant<GDALDriver*, std::string> outputDriver(const std::string& path,
+                                                    std::string_view driverName) {
+    registerDrivers();
+    std::string name(driverName);
+    if (name.empty()) {
+        const std::string extension = extensionOf(path);
+        for (const ExtensionDriver& known : kExtensionDrivers) {
+            if (extension == known.extension) {
+                name = known.driver;
+            }
+        }
+        if (name.empty()) {
+            return "cannot tell the format of \"" + path + "\" from its name; expected one of " +
+                   knownExtensions() + ", or a GDAL driver with --of";
+        }
+    }
+    GDALDriver* driver = GetGDALDriverManager()->GetDriverByName(name.c_str());
+    if (driver == nullptr || driver->GetMetadataItem(GDAL_DCAP_VECTOR) == nullptr ||
+        driver->GetMetadataItem(GDAL_DCAP_CREATE) == nullptr) {
+        return "unknown output driver \"" + name +
+               "\"; expected a GDAL vector driver that creates files, such as GPKG, \"ESRI "
+               "Shapefile\", GeoJSON or FlatGeobuf";
+    }
+    return driver;
+}
+
 CellWriter::CellWriter(std::unique_ptr<State> state) : m_state(std::move(state)) {}
 
 CellWriter::~CellWriter() = default;
@@ -186,31 +212,12 @@ CellWriter::open(const CellTarget& target, Output& out) {
     state->pointsPerEdge = target.pointsPerEdge;
     const bool toStdout = target.path.empty();
 
-    std::string driverName = target.driver;
-    if (toStdout) {
-        driverName = "GeoJSON";
-    } else if (driverName.empty()) {
-        const std::string extension = extensionOf(target.path);
-        for (const ExtensionDriver& known : kExtensionDrivers) {
-            if (extension == known.extension) {
-                driverName = known.driver;
-            }
-        }
-        if (driverName.empty()) {
-            return Failure{.message = "cannot tell the format of \"" + target.path +
-                                      "\" from its name; expected one of " + knownExtensions() +
-                                      ", or a GDAL driver with --of",
-                           .usage = true};
-        }
+    auto found = outputDriver(toStdout ? std::string() : target.path,
+                              toStdout ? std::string_view("GeoJSON") : target.driver);
+    if (const auto* message = std::get_if<std::string>(&found)) {
+        return Failure{.message = *message, .usage = true};
     }
-    GDALDriver* driver = GetGDALDriverManager()->GetDriverByName(driverName.c_str());
-    if (driver == nullptr || driver->GetMetadataItem(GDAL_DCAP_VECTOR) == nullptr ||
-        driver->GetMetadataItem(GDAL_DCAP_CREATE) == nullptr) {
-        return Failure{.message = "unknown output driver \"" + driverName +
-                                  "\"; expected a GDAL vector driver that creates files, such "
-                                  "as GPKG, \"ESRI Shapefile\", GeoJSON or FlatGeobuf",
-                       .usage = true};
-    }
+    GDALDriver* driver = std::get<GDALDriver*>(found);
     const std::string_view driverShortName = driver->GetDescription();
     if (std::find(kNoPolygonDrivers.begin(), kNoPolygonDrivers.end(), driverShortName) !=
         kNoPolygonDrivers.end()) {

@@ -5,7 +5,10 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <variant>
+
+class GDALDriver;
 
 namespace sheetfind::cli {
 
@@ -16,6 +19,12 @@ namespace sheetfind::cli {
 // meridians stay straight. In [1, sheetref::kMaxPointsPerEdge].
 // Example: defaultPointsPerEdge(Scale::Sheet) == 5.
 int defaultPointsPerEdge(sheetref::Scale scale);
+
+// The GDAL driver that writes `path`: the one `driverName` names (--of), or else the
+// one its extension means (.gpkg, .shp, .geojson, .fgb, .kml, .gml, .csv, .gpx); a
+// message naming the file or the driver when there is none that creates vector data.
+std::variant<GDALDriver*, std::string> outputDriver(const std::string& path,
+                                                    std::string_view driverName);
 
 // Where cells go as polygons.
 struct CellTarget {

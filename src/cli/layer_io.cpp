@@ -1,3 +1,4 @@
+#include "cell_writer.h"
 #include "gis_commands.h"
 #include "layer_geometry.h"
 
@@ -168,44 +169,15 @@ std::vector<Reference> featureCells(Context& context, const LayerGeometry& geome
     return std::move(std::get<std::vector<Reference>>(cells));
 }
 
-// The driver -o's extension or --of names, able to create vector data.
-GDALDriver* outputDriver(Context& context, const std::string& path) {
-    GDALDriverManager& drivers = *GetGDALDriverManager();
-    const auto creates = [](GDALDriver& driver) {
-        return driver.GetMetadataItem(GDAL_DCAP_VECTOR) != nullptr &&
-               driver.GetMetadataItem(GDAL_DCAP_CREATE) != nullptr;
-    };
-    if (const auto name = context.args.value("of")) {
-        GDALDriver* driver = drivers.GetDriverByName(std::string(*name).c_str());
-        if (!driver || !creates(*driver)) {
-            context.session.usageError("--of: GDAL has no driver '" + std::string(*name) +
-                                           "' that writes vector data; expected such as GPKG, "
-                                           "\"ESRI Shapefile\", GeoJSON, FlatGeobuf, GPX, KML",
-                                       context.command);
-            return nullptr;
-        }
-        return driver;
+// The driver -o's extension or --of names, able to create vector data, or nullptr
+// after a usage error.
+GDALDriver* layerDriver(Context& context, const std::string& path) {
+    auto found = outputDriver(path, context.args.value("of").value_or(std::string_view()));
+    if (const auto* message = std::get_if<std::string>(&found)) {
+        context.session.usageError(*message, context.command);
+        return nullptr;
     }
-    std::string extension = std::filesystem::path(path).extension().string();
-    if (!extension.empty()) {
-        extension.erase(0, 1);
-        for (int i = 0; i < drivers.GetDriverCount(); ++i) {
-            GDALDriver* driver = drivers.GetDriver(i);
-            const char* extensions = driver->GetMetadataItem(GDAL_DMD_EXTENSIONS);
-            if (!creates(*driver) || !extensions) {
-                continue;
-            }
-            const CPLStringList list(CSLTokenizeString(extensions));
-            if (list.FindString(extension.c_str()) >= 0) {
-                return driver;
-            }
-        }
-    }
-    context.session.usageError("cannot tell the format of '" + path +
-                                   "' from its extension; name it with --of, or write a "
-                                   ".gpkg, .shp, .geojson, .fgb, .gpx or .kml file",
-                               context.command);
-    return nullptr;
+    return std::get<GDALDriver*>(found);
 }
 
 bool isDriver(const GDALDriver& driver, const char* name) {
@@ -264,7 +236,7 @@ int annotateLayer(Context& context) {
                                               "' exists; remove it or choose another name",
                                           context.command);
     }
-    GDALDriver* driver = outputDriver(context, outPath);
+    GDALDriver* driver = layerDriver(context, outPath);
     if (!driver) {
         return kUsageOrIo;
     }
