@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Builds the sheetfind package: CMake compiles the _sheetfind extension, setuptools
 packs it with the pure-Python part.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Measures `sheetfind-cli annotate` on a generated CSV table against the bare batch
 # path on the same points: records (lines) per second, as the median of several
 # runs on one core, and their ratio.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Measures sheetfind-cli on a generated file of points spread over the grid's band:
 # lines per second, as the median of several runs on one core.
 #   bench/cli_throughput.sh [LINES] [RUNS]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Counts the heap allocations of a program, for bench/report's check that the batch
 // path allocates nothing per line: preloaded (LD_PRELOAD) into the program, it counts
 // every call of malloc and realloc, which operator new goes through too, and writes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The floor for sheetfind-cli's batch path: the least a program can do for the same
 // job. It reads all of standard input into one buffer, reads each line's latitude and
 // longitude with std::from_chars, works out the 1:50 000 sheet with the NTS arithmetic

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Cost of the steps a batch line goes through: reading a number, the window's whole
 // lookup, and sheetfind-cli answering a block of lines, bare and through locate.
 

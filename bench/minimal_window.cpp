@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The yardsticks for start-up time and memory in bench/report: the smallest Qt
 // Widgets program with a window of Sheetfind's size, and, with --controls, the same
 // window holding the stock controls Sheetfind's window holds (two labels, two line

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: MIT
 """The 1:50 000 lookup as an analyst would write it with numpy, for comparison.
 
 Reads "LATITUDE LONGITUDE" lines from the file named on the command line and writes

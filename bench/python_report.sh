@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The Python module's speed, medians of several runs on one core (taskset -c 0):
 #   - end to end, text points in and references out, against bench/numpy_sheets.py;
 #   - sheetfind.locate on arrays in memory, against the numpy formula alone;

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: MIT
 """The 1:50 000 lookup of bench/numpy_sheets.py, done with sheetfind: reads
 "LATITUDE LONGITUDE" lines from the file named on the command line and writes one
 reference (or an empty line) per point to standard output."""

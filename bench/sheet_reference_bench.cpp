@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Cost of one sheetfindGrid call and of one locate call, on points spread over their
 // band so that branch prediction cannot learn a single answer. sheetfindGrid and
 // locate at 1:50 000 are measured on the same points, so that their ratio is the cost

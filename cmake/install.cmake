@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Where `cmake --install` puts the programs: sheetfind and sheetfind-cli in bin/,
 # and on freedesktop systems the launcher, the AppStream metainfo and the icons
 # under share/, all named by the application id so that the desktop ties them

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Writes sheetfind-cli(1): help2man reads the overview from `sheetfind-cli --help`,
 # and a section for each subcommand is made from its own --help.
 execute_process(COMMAND ${CLI} --help OUTPUT_VARIABLE overview RESULT_VARIABLE status)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The manual pages: sheetfind-cli(1) is made at build time by help2man from the
 # program's own --help and the --help of every subcommand, so the page and the
 # program cannot drift apart; sheetfind(1) is written once and configured with the

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The Debian package: `cpack -G DEB` in a release build makes
 # sheetfind_<version>_amd64.deb with everything `cmake --install` installs. The
 # libraries it needs come from dpkg-shlibdeps; the Python module's own needs are

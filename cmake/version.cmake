@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The version is set once, in project(VERSION ...), and reaches everything that
 # shows it from here: the code and the Windows version resource through a
 # configured header (the INTERFACE target sheetfind_version), and the AppStream

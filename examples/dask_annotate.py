@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: MIT
 """Adds the NTS sheet of every row to a large CSV (or Parquet) table with Dask.
 
     examples/dask_annotate.py points.csv annotated.csv

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // sheetfind-cli on any bytes: the bare form and locate, as cli::run runs them.
 // Exactly one answer line comes out for each input line, each an empty line, a
 // reference or an ERROR line, and the run ends with status 0 or 1.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One angle in degrees-minutes-seconds, through the guard that keeps GeographicLib
 // from the shapes it mishandles: any text in, no crash, and an angle that decodes is
 // finite (a latitude or longitude range check comes later, in PointReader).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // locate and bounds on any two doubles at any scale: the cell is the one the
 // independent oracle names, the point lies inside its bounds, and the cell's
 // neighbours all name it back as a neighbour.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Two typed texts in, as the window reads them, under the C, fr_CA and de_DE
 // locales. The first byte picks the locale; the rest is split at the first newline
 // into the latitude and the longitude.

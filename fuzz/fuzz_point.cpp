@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A whole point in any notation, as PointReader detects it, in an English and a
 // French locale: no crash; a point is on the globe, a failure has a clean message.
 

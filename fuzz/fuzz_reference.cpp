@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The reference parser: any text in. A text that parses prints back to canonical
 // form, which parses again to the same reference; one that does not gets an error
 // that points inside the text.

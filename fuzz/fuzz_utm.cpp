@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // UTM and UPS: any text in, no crash; a point is finite and on the globe, a failure
 // has a clean message.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Draws Sheetfind's icon: a map area cut into its 4 x 4 sheets, with the west
 coast in blue and one sheet picked out in yellow with a red point on it.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the Debian package, lists what lintian says of it, then installs it in a
 # clean Debian 12 root (debootstrap, minbase) with apt-get and runs it there:
 # sheetfind-cli 49.25 -123.1 and python3 -c "import sheetfind".

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Shared by the README's commands: installs what is missing from Debian's archive.
 # Sourced, not run.
 

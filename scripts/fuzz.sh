@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the libFuzzer targets with clang and runs each for a fixed time, starting
 # from the committed seeds. Fails on any finding.
 #   scripts/fuzz.sh [SECONDS per target, default 30]

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what is missing, builds every test under AddressSanitizer and
 # UndefinedBehaviorSanitizer, and runs them all.
 set -euo pipefail

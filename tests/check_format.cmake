@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Fails when any C++ source of the project differs from what clang-format makes of it.
 file(GLOB_RECURSE sources
     ${ROOT}/src/*.cpp ${ROOT}/src/*.h

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Which map sheet of Canada's National Topographic System (NTS) covers a point.
 
 The NTS cuts Canada into series of 8 x 4 degrees (1:1 000 000, such as 092), map areas

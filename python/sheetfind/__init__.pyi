@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 from typing import Any, Iterable, Literal, NamedTuple, Optional, Sequence, Union, overload
 
 import numpy as np

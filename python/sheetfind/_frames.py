@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """GeoPandas helpers: the sheets of every feature of a frame, and the grid as a frame."""
 import geopandas as gpd
 import numpy as np

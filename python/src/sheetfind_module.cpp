@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // _sheetfind: the NTS grid and Sheetfind's readers for Python. The package
 // `sheetfind` wraps it; this layer only converts between Python and the libraries,
 // and turns every failure into sheetfind.InputError with the message the command

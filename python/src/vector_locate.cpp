@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "vector_locate.h"
 
 #include "grid.h"

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Finds the built module and the command line tool that the tests compare it with.
 
 SHEETFIND_PYTHONPATH names the directory that holds the built `sheetfind` package

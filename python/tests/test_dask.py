@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """examples/dask_annotate.py against a scheduler and two workers in their own
 processes, compared byte for byte with the same table annotated in one process."""
 import os

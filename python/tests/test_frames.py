@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """annotate and grid_frame on GeoPandas frames, projected ones included."""
 import pytest
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """pip install of a clean copy, offline, into a venv (python/tests/test_install.sh)."""
 import os
 import subprocess

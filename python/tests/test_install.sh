@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs the package from a clean copy of the sources into a fresh venv of Debian's
 # python3, offline (no package index), and imports it. Run from anywhere.
 set -euo pipefail

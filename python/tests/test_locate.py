@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """locate on scalars and arrays, against sheetfind-cli reading the same points as text."""
 import math
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The array loop keeps no memory: 20 calls on a million points after a warm-up."""
 import resource
 import tracemalloc

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """bounds, parse, neighbours, cover and grid against sheetfind-cli, and every error path."""
 import pytest
 

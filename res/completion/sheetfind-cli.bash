@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Bash completion for sheetfind-cli.
 #
 # The subcommands and their options are read from the program's own --help, so the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "csv_annotator.h"
 #include "csv_columns.h"
 #include "csv_dialect.h"

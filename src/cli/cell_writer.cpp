@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cell_writer.h"
 
 #include "geometry_cover.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "csv_annotator.h"
 
 #include "grid.h"

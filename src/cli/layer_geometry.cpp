@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "layer_geometry.h"
 
 #include "geodesic_cover.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cell_writer.h"
 #include "gis_commands.h"
 #include "layer_geometry.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // sheetfind-cli: the window's lookup without the window, for one point or a file,
 // and the whole NTS grid for GIS work through its subcommands.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "streams.h"
 
 #include <algorithm>

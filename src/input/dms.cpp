@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "dms.h"
 
 #include "fields.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "fields.h"
 
 namespace sheetfind {

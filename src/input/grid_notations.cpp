@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "grid_notations.h"
 
 #include "fields.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "input_error.h"
 
 #include "decimal_text.h"

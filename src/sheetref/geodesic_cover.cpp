@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "geodesic_cover.h"
 
 #include "grid.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "geometry_cover.h"
 
 #include "decimal_text.h"

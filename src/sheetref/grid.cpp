@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "grid.h"
 
 #include "sheet_reference.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The layout of the NTS grid: its limits, its three zones and its lettering and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "failure_message_box.h"
 
 #include <QMessageBox>

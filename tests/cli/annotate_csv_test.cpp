@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs the real `sheetfind-cli annotate` on CSV tables: bytes in, bytes out, the
 // messages and the exit status. The random sweep reads the output back with a
 // reader of its own and judges each sheet by the independent oracle.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The cells as polygon layers: what each GDAL format holds once read back, how
 // closely the densified edges follow the true parallels in Canada Lambert, and that
 // GeoJSON on standard output streams in flat memory under the Session's rules.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The manual page and the bash completion, checked against the program itself:
 #   - every subcommand's --help, option by option, is in sheetfind-cli(1);
 #   - completion offers the subcommands, their options and the scales.

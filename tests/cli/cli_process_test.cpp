@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs the real sheetfind-cli: lines in, lines out, exit status.
 
 #include "cli_run.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Runs the real sheetfind-cli with arguments, standard input and a locale.

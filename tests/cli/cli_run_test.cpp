@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // cli::run as a library: the one output policy, driven with scripted inputs and
 // outputs that fail the way pipes and disks fail.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs the real sheetfind-cli subcommands: arguments and lines in, lines or GeoJSON
 // out, exit status. GeoJSON is read back through GDAL, as a GIS tool reads it.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Reads a layer that sheetfind-cli wrote back through GDAL, as a GIS tool would.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // annotate and cover of GIS layers made here with GDAL, read back with GDAL: every
 // field, geometry and CRS kept, and the sheets judged by the independent oracle.
 #include "cli.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "grid.h"
 #include "grid_notations.h"
 #include "point_reader.h"

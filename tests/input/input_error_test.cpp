@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "fields.h"
 #include "input_error.h"
 #include "quote.h"

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The committed icon files are what res/make_icon.py draws, and they are what the
 # platforms expect: a .ico with 16, 32, 48 and 256 px images of 16 colours at 4
 # bits per pixel, PNGs with a 4-bit palette at every hicolor size the desktop

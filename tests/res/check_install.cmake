@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Installs the build into a scratch root, as a package build does with DESTDIR,
 # and checks that each file lands where the FHS and freedesktop say, and that
 # the metainfo installed names this release first (VERSION_TEXT, such as 1.00).

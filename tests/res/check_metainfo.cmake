@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The configured metainfo (METAINFO) passes AppStream's validator with nothing
 # above a pedantic hint: --strict fails on warnings and on infos too. The
 # pedantic hint left is the upper case in the id, which is the reverse domain

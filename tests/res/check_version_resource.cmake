@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Compiles res/sheetfind.rc as a Windows build would, then checks the compiled
 # resource twice: its raw bytes, and what windres reads back out of them. The
 # version in it must be the project's (VERSION, MAJOR.MINOR.PATCH), shown as

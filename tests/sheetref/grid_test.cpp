@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "grid.h"
 #include "nts_oracle.h"
 #include "oracle_scale.h"

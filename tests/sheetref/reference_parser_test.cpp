@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "reference_parser.h"
 
 #include <gtest/gtest.h>

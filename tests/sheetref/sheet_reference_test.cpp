@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "sheet_reference.h"
 
 #include <gtest/gtest.h>

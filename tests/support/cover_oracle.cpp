@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cover_oracle.h"
 
 #include <algorithm>

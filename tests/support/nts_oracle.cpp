@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "nts_oracle.h"
 
 #include <cmath>

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: MIT
 """Checks the real Sheetfind window from outside, as a screen reader sees it on
 the AT-SPI bus: the names and roles of its controls, which caption labels which
 box, and that the result's name becomes the reference after a lookup driven

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Form1 as an assistive tool sees it inside the process: the accessible
 // interfaces Qt builds for each control, their names, roles and label
 // relations, and the events sent when the result changes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A monkey test: thousands of random keystrokes and clicks on the real window, with
 // the window's promises checked after every one of them.
 

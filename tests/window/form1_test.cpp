@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "application_identity.h"
 #include "form1.h"
 

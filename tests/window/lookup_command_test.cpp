@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "lookup_command.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs a command as a screen reader's user would run the window: on the X
 # server that xvfb-run started, with the accessibility bus of the D-Bus session
 # that dbus-run-session started, and with AT-SPI switched on, as a screen reader
