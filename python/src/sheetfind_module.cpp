@@ -52,14 +52,8 @@ using VertexArray = DoubleArray; // n x 2: longitude (x), latitude (y), as GIS o
 
 // The same names the command line tool's --scale takes, with the same message.
 Scale scaleNamed(const std::string& name) {
-    if (name == "1m" || name == "1:1000000") {
-        return Scale::Series;
-    }
-    if (name == "250k" || name == "1:250000") {
-        return Scale::MapArea;
-    }
-    if (name == "50k" || name == "1:50000") {
-        return Scale::Sheet;
+    if (const std::optional<Scale> scale = sheetref::scaleNamed(name)) {
+        return *scale;
     }
     throw InputErrorException("unknown scale \"" + name + "\"; expected 1m, 250k or 50k");
 }

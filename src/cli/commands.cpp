@@ -381,19 +381,6 @@ int bounds(Context& context) {
 
 } // namespace
 
-std::optional<Scale> scaleNamed(std::string_view name) {
-    if (name == "1m" || name == "1:1000000") {
-        return Scale::Series;
-    }
-    if (name == "250k" || name == "1:250000") {
-        return Scale::MapArea;
-    }
-    if (name == "50k" || name == "1:50000") {
-        return Scale::Sheet;
-    }
-    return std::nullopt;
-}
-
 std::string sheetColumnName(Scale scale) {
     switch (scale) {
     case Scale::Series:
@@ -411,7 +398,7 @@ std::optional<Scale> scaleOption(Context& context) {
     if (!scale) {
         return Scale::Sheet;
     }
-    const auto named = scaleNamed(*scale);
+    const auto named = sheetref::scaleNamed(*scale);
     if (!named) {
         context.session.usageError("unknown scale \"" + std::string(*scale) +
                                        "\"; expected 1m, 250k or 50k",

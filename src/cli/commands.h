@@ -35,10 +35,6 @@ struct Command {
 // Every subcommand, aliases included ("neighbors").
 std::span<const Command> commands();
 
-// The scale of the -s option: "1m" or "1:1000000", "250k" or "1:250000", "50k" or
-// "1:50000"; nullopt for anything else.
-std::optional<sheetref::Scale> scaleNamed(std::string_view name);
-
 // The scale of -s, --scale (the sheet when absent), or nullopt after a usage error.
 std::optional<sheetref::Scale> scaleOption(Context& context);
 

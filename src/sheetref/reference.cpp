@@ -37,6 +37,19 @@ std::string_view scaleName(Scale scale) {
     return {};
 }
 
+std::optional<Scale> scaleNamed(std::string_view name) {
+    if (name == "1m" || name == "1:1000000") {
+        return Scale::Series;
+    }
+    if (name == "250k" || name == "1:250000") {
+        return Scale::MapArea;
+    }
+    if (name == "50k" || name == "1:50000") {
+        return Scale::Sheet;
+    }
+    return std::nullopt;
+}
+
 std::optional<Reference> Reference::series(int number) {
     if (layout::findSeries(number).zone == nullptr) {
         return std::nullopt;

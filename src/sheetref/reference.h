@@ -22,6 +22,10 @@ enum class Scale : std::uint8_t {
 // "1:1000000", "1:250000" or "1:50000".
 std::string_view scaleName(Scale scale);
 
+// The scale a user names: "1m" or "1:1000000", "250k" or "1:250000", "50k" or
+// "1:50000"; nullopt for anything else.
+std::optional<Scale> scaleNamed(std::string_view name);
+
 // A reference to one cell of the NTS grid: a series, a map area or a sheet.
 //
 // Only names that exist in the grid can be made: series 000 to 119 (column and row,
