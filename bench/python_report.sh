@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # The Python module's speed, medians of several runs on one core (taskset -c 0):
-#   - end to end, text points in and references out, against bench/numpy_sheets.py;
+#   - end to end, text points in and references out, against bench/numpy_sheets.py,
+#     beside bench/floor (the least any program can do for the same bytes) and the
+#     start of Python with numpy, which bound what any Python script can gain here;
 #   - sheetfind.locate on arrays in memory, against the numpy formula alone;
 #   - sheetfind.locate against the C++ locate loop plus the output array alone.
 # Answers are checked to be identical to the numpy formula's before anything is timed.
@@ -13,10 +15,11 @@ points=${1:-10000000}
 runs=${2:-5}
 py=/usr/bin/python3
 
-need_packages "${BUILD_PACKAGES[@]}" python3-dev pybind11-dev python3-numpy
-cmake --preset release >/dev/null
-cmake --build --preset release --target _sheetfind >/dev/null
-export PYTHONPATH="$PWD/build/release/python"
+need_packages "${BUILD_PACKAGES[@]}" libbenchmark-dev python3-dev pybind11-dev python3-numpy
+cmake --preset bench >/dev/null
+cmake --build --preset bench --target _sheetfind floor >/dev/null
+export PYTHONPATH="$PWD/build/bench/python"
+floor=build/bench/bench/floor
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -33,10 +36,10 @@ awk -v n="$points" 'BEGIN {
 }' >"$work/points.txt"
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-seconds() {
+seconds() { # the points file on standard input too, for bench/floor
     local start end
     start=$(date +%s.%N)
-    taskset -c 0 "$@" >"$work/out.txt"
+    taskset -c 0 "$@" <"$work/points.txt" >"$work/out.txt"
     end=$(date +%s.%N)
     awk -v a="$start" -v b="$end" 'BEGIN { print b - a }'
 }
@@ -51,16 +54,28 @@ cmp -s "$work/numpy.txt" "$work/sheetfind.txt" || {
     echo "FAIL: bench/python_sheets.py and bench/numpy_sheets.py answer differently" >&2
     exit 1
 }
+taskset -c 0 "$floor" <"$work/points.txt" | cmp -s - "$work/numpy.txt" || {
+    echo "FAIL: bench/floor and bench/numpy_sheets.py answer differently" >&2
+    exit 1
+}
+# Taken in turns, so that whatever else the machine does weighs on all alike.
 numpy_times=()
 sheetfind_times=()
+floor_times=()
+start_times=()
 for _ in $(seq "$runs"); do
     numpy_times+=("$(seconds "$py" bench/numpy_sheets.py "$work/points.txt")")
     sheetfind_times+=("$(seconds "$py" bench/python_sheets.py "$work/points.txt")")
+    floor_times+=("$(seconds "$floor")")
+    start_times+=("$(seconds "$py" -c 'import numpy, sheetfind')")
 done
 numpy_end=$(printf '%s\n' "${numpy_times[@]}" | median)
 sheetfind_end=$(printf '%s\n' "${sheetfind_times[@]}" | median)
-awk -v n="$numpy_end" -v s="$sheetfind_end" 'BEGIN {
+floor_end=$(printf '%s\n' "${floor_times[@]}" | median)
+start_end=$(printf '%s\n' "${start_times[@]}" | median)
+awk -v n="$numpy_end" -v s="$sheetfind_end" -v f="$floor_end" -v p="$start_end" 'BEGIN {
     printf "End to end, text in and out:  numpy %.3f s  sheetfind %.3f s  ratio %.1fx (target >= 10x)\n", n, s, n / s
+    printf "  bounds on that ratio:       bench/floor %.3f s, numpy / floor %.1fx; python3 with numpy and sheetfind imported %.3f s\n", f, n / f, p
 }'
 
 taskset -c 0 "$py" - "$work/points.txt" "$runs" <<'PY'
@@ -106,4 +121,31 @@ print(
     f"sheetfind.locate {locate_time:.3f} s  ratio {locate_time / floor_time:.2f} (target <= 1.5)"
 )
 print(f"Per point: sheetfind.locate {locate_time / len(lat) * 1e9:.1f} ns")
+
+# Memory: 20 more calls on all the points keep it flat, by tracemalloc and by the
+# resident set, once a few calls have let the allocator settle.
+import resource  # noqa: E402
+import tracemalloc  # noqa: E402
+
+
+def resident():
+    with open("/proc/self/statm") as statm:
+        return int(statm.read().split()[1]) * resource.getpagesize()
+
+
+for _ in range(3):
+    del answers
+    answers = sheetfind.locate(lat, lon)
+del answers
+tracemalloc.start()
+traced_before, resident_before = tracemalloc.get_traced_memory()[0], resident()
+for _ in range(20):
+    answers = sheetfind.locate(lat, lon)
+    del answers
+traced_growth = tracemalloc.get_traced_memory()[0] - traced_before
+resident_growth = resident() - resident_before
+print(
+    f"Memory over 20 calls on {len(lat)} points: traced {traced_growth} B, resident "
+    f"{resident_growth / 2**20:.1f} MiB, one answer {len(lat) * 24 / 2**20:.0f} MiB"
+)
 PY
