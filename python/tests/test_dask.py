@@ -17,7 +17,7 @@ import sheetfind  # noqa: E402
 
 ROOT = Path(__file__).resolve().parents[2]
 EXAMPLE = ROOT / "examples" / "dask_annotate.py"
-ROWS = int(os.environ.get("SHEETFIND_DASK_ROWS", "500000"))
+ROWS = int(os.environ.get("SHEETFIND_DASK_ROWS", "2000000"))
 SEED = 86
 
 
