@@ -8,12 +8,14 @@ set(CPACK_PACKAGE_NAME sheetfind)
 set(CPACK_PACKAGE_VENDOR "The Sheetfind developers")
 set(CPACK_PACKAGE_CONTACT "The Sheetfind developers <sheetfind@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "which Canadian NTS map sheet covers a point")
+# dpkg shows the description line by line, each indented by one space, and
+# Debian wants every line under 80 columns.
 set(CPACK_PACKAGE_DESCRIPTION
-    "Sheetfind tells which map sheet of Canada's National Topographic System covers
-a point, at 1:50 000, 1:250 000 and 1:1 000 000, exactly on sheet edges. It has a
-desktop window, a command line tool for batches of points in decimal degrees, DMS,
-UTM and MGRS, CSV tables and GIS layers, and a Python module for numpy, pandas and
-GeoPandas.")
+    "Sheetfind tells which map sheet of Canada's National Topographic System
+covers a point, at 1:50 000, 1:250 000 and 1:1 000 000, exactly on sheet
+edges. It has a desktop window, a command line tool for batches of points
+in decimal degrees, DMS, UTM and MGRS, CSV tables and GIS layers, and a
+Python module for numpy, pandas and GeoPandas.")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
