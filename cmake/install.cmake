@@ -2,7 +2,7 @@
 # Where `cmake --install` puts the programs: sheetfind and sheetfind-cli in bin/,
 # and on freedesktop systems the launcher, the AppStream metainfo and the icons
 # under share/, all named by the application id so that the desktop ties them
-# together. This is the only file with install rules.
+# together, and the manual pages. This is the only file with install rules.
 include(GNUInstallDirs)
 
 set(SHEETFIND_APP_ID ca.sheetfind.Sheetfind)
@@ -14,16 +14,32 @@ set(SHEETFIND_METAINFO ${SHEETFIND_GENERATED_DIR}/${SHEETFIND_APP_ID}.metainfo.x
 configure_file(${PROJECT_SOURCE_DIR}/res/${SHEETFIND_APP_ID}.metainfo.xml.in ${SHEETFIND_METAINFO}
     @ONLY)
 
+# Installs SOURCE under DESTINATION as SOURCE's name with .gz added, compressed at
+# build time as Debian wants manual pages and changelogs: gzip -9, and -n so that
+# no name or time goes into the header and two builds give the same bytes.
+function(sheetfind_install_gzipped source destination)
+    find_program(GZIP gzip REQUIRED)
+    get_filename_component(name ${source} NAME)
+    set(copy ${PROJECT_BINARY_DIR}/gzipped/${name})
+    add_custom_command(OUTPUT ${copy}.gz
+        COMMAND ${CMAKE_COMMAND} -E copy ${source} ${copy}
+        COMMAND ${GZIP} -9nf ${copy}
+        DEPENDS ${source}
+        COMMENT "Compressing ${name}"
+        VERBATIM)
+    add_custom_target(gzip_${name} ALL DEPENDS ${copy}.gz)
+    install(FILES ${copy}.gz DESTINATION ${destination})
+endfunction()
+
 install(TARGETS sheetfind sheetfind-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 if(UNIX AND NOT APPLE)
     install(FILES ${PROJECT_SOURCE_DIR}/res/${SHEETFIND_APP_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
     install(FILES ${SHEETFIND_METAINFO} DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
-    install(FILES ${PROJECT_BINARY_DIR}/man/sheetfind.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    sheetfind_install_gzipped(${PROJECT_BINARY_DIR}/man/sheetfind.1 ${CMAKE_INSTALL_MANDIR}/man1)
     if(TARGET manpages)
-        install(FILES ${PROJECT_BINARY_DIR}/man/sheetfind-cli.1
-            DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+        sheetfind_install_gzipped(${SHEETFIND_CLI_MAN} ${CMAKE_INSTALL_MANDIR}/man1)
     endif()
     # Where bash-completion looks, as its own pkg-config file says; relative to the
     # prefix, so that a staged install (DESTDIR, a package) keeps its layout.

@@ -1,7 +1,9 @@
 # SPDX-License-Identifier: MIT
 # Installs the build into a scratch root, as a package build does with DESTDIR,
-# and checks that each file lands where the FHS and freedesktop say, and that
-# the metainfo installed names this release first (VERSION_TEXT, such as 1.00).
+# and checks that each file lands where the FHS, freedesktop and Debian say,
+# that the manual pages are what the build made, compressed with gzip -9n, and
+# that the metainfo installed names this release first (VERSION_TEXT, such as
+# 1.00).
 
 file(REMOVE_RECURSE ${OUT})
 execute_process(
@@ -14,7 +16,6 @@ endif()
 foreach(path
         bin/sheetfind
         bin/sheetfind-cli
-        share/man/man1/sheetfind.1
         share/bash-completion/completions/sheetfind-cli
         share/applications/${APP_ID}.desktop
         share/metainfo/${APP_ID}.metainfo.xml)
@@ -22,10 +23,38 @@ foreach(path
         message(FATAL_ERROR "cmake --install did not put /usr/${path} in place")
     endif()
 endforeach()
-# The command line tool's page is made by help2man, where the build found it.
-if(EXISTS ${BUILD}/man/sheetfind-cli.1 AND NOT EXISTS ${OUT}/usr/share/man/man1/sheetfind-cli.1)
-    message(FATAL_ERROR "cmake --install did not put /usr/share/man/man1/sheetfind-cli.1 in place")
+
+# The compressed files, each with what it must hold once uncompressed. The
+# command line tool's page is made by help2man, where the build found it.
+set(compressed
+    "share/man/man1/sheetfind.1.gz=${BUILD}/man/sheetfind.1")
+if(EXISTS ${BUILD}/man/sheetfind-cli.1)
+    list(APPEND compressed "share/man/man1/sheetfind-cli.1.gz=${BUILD}/man/sheetfind-cli.1")
 endif()
+find_program(GZIP gzip REQUIRED)
+foreach(pair IN LISTS compressed)
+    string(REPLACE "=" ";" pair "${pair}")
+    list(GET pair 0 installed)
+    list(GET pair 1 source)
+    set(installed ${OUT}/usr/${installed})
+    if(NOT EXISTS ${installed})
+        message(FATAL_ERROR "cmake --install did not put ${installed} in place")
+    endif()
+    # gzip's header: the magic number, deflate, no flags (so no file name), a
+    # zero time, and the mark of maximum compression. A name or a time there
+    # would make every build's package differ.
+    file(READ ${installed} header HEX LIMIT 9)
+    if(NOT header STREQUAL "1f8b08000000000002")
+        message(FATAL_ERROR "${installed} was not compressed with gzip -9n: header ${header}")
+    endif()
+    execute_process(COMMAND ${GZIP} -dc ${installed} OUTPUT_FILE ${OUT}/uncompressed
+        RESULT_VARIABLE status)
+    file(SHA256 ${OUT}/uncompressed got)
+    file(SHA256 ${source} expected)
+    if(NOT status EQUAL 0 OR NOT got STREQUAL expected)
+        message(FATAL_ERROR "${installed} does not uncompress to ${source}")
+    endif()
+endforeach()
 
 # Each hicolor folder must hold the picture drawn for its size: a 16 px picture
 # in the 256x256 folder would be blown up, and the desktop never says so.
