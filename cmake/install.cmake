@@ -33,6 +33,30 @@ endfunction()
 
 install(TARGETS sheetfind sheetfind-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
+# Debian's packages, and so the one `cpack -G DEB` makes, carry their licence as
+# share/doc/<package>/copyright and their Debian changelog beside it. Elsewhere
+# those names mean nothing, so by default they are installed only on a system of
+# Debian's kind, the one that has /etc/debian_version.
+# The package's version has no Debian revision, which makes it a native package,
+# whose changelog is changelog.gz (changelog.Debian.gz is for one that packages
+# another project's release).
+if(EXISTS /etc/debian_version)
+    set(debian_docs_default ON)
+else()
+    set(debian_docs_default OFF)
+endif()
+option(SHEETFIND_INSTALL_DEBIAN_DOCS
+    "Install share/doc/sheetfind/copyright and changelog.gz as a Debian package has them"
+    ${debian_docs_default})
+if(SHEETFIND_INSTALL_DEBIAN_DOCS)
+    # The folder is named by the package, sheetfind, not by the project as
+    # CMAKE_INSTALL_DOCDIR would be.
+    set(SHEETFIND_DEBIAN_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/sheetfind)
+    install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${SHEETFIND_DEBIAN_DOC_DIR}
+        RENAME copyright)
+    sheetfind_install_gzipped(${PROJECT_SOURCE_DIR}/res/debian/changelog ${SHEETFIND_DEBIAN_DOC_DIR})
+endif()
+
 if(UNIX AND NOT APPLE)
     install(FILES ${PROJECT_SOURCE_DIR}/res/${SHEETFIND_APP_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)

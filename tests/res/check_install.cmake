@@ -1,9 +1,10 @@
 # SPDX-License-Identifier: MIT
 # Installs the build into a scratch root, as a package build does with DESTDIR,
 # and checks that each file lands where the FHS, freedesktop and Debian say,
-# that the manual pages are what the build made, compressed with gzip -9n, and
-# that the metainfo installed names this release first (VERSION_TEXT, such as
-# 1.00).
+# that the manual pages are what the build made, compressed with gzip -9n, that
+# the metainfo installed names this release first (VERSION_TEXT, such as 1.00),
+# and, where DEBIAN_DOCS is on, that share/doc/sheetfind holds the licence as
+# copyright and the Debian changelog, compressed, its newest entry this VERSION.
 
 file(REMOVE_RECURSE ${OUT})
 execute_process(
@@ -31,6 +32,9 @@ set(compressed
 if(EXISTS ${BUILD}/man/sheetfind-cli.1)
     list(APPEND compressed "share/man/man1/sheetfind-cli.1.gz=${BUILD}/man/sheetfind-cli.1")
 endif()
+if(DEBIAN_DOCS)
+    list(APPEND compressed "share/doc/sheetfind/changelog.gz=${RES}/debian/changelog")
+endif()
 find_program(GZIP gzip REQUIRED)
 foreach(pair IN LISTS compressed)
     string(REPLACE "=" ";" pair "${pair}")
@@ -56,26 +60,31 @@ foreach(pair IN LISTS compressed)
     endif()
 endforeach()
 
+# The files installed as they are, each with the one it must be the same as.
 # Each hicolor folder must hold the picture drawn for its size: a 16 px picture
 # in the 256x256 folder would be blown up, and the desktop never says so.
 set(installed_icon_sizes 16 24 32 48 64 128 256)
-set(icons)
+set(copies)
 foreach(size IN LISTS installed_icon_sizes)
-    list(APPEND icons "${size}x${size}/apps/${APP_ID}.png=sheetfind-${size}.png")
+    list(APPEND copies
+        "share/icons/hicolor/${size}x${size}/apps/${APP_ID}.png=${RES}/sheetfind-${size}.png")
 endforeach()
-list(APPEND icons "scalable/apps/${APP_ID}.svg=sheetfind.svg")
-foreach(pair IN LISTS icons)
+list(APPEND copies "share/icons/hicolor/scalable/apps/${APP_ID}.svg=${RES}/sheetfind.svg")
+if(DEBIAN_DOCS)
+    list(APPEND copies "share/doc/sheetfind/copyright=${LICENSE}")
+endif()
+foreach(pair IN LISTS copies)
     string(REPLACE "=" ";" pair "${pair}")
     list(GET pair 0 installed)
     list(GET pair 1 source)
-    set(installed ${OUT}/usr/share/icons/hicolor/${installed})
+    set(installed ${OUT}/usr/${installed})
     if(NOT EXISTS ${installed})
         message(FATAL_ERROR "cmake --install did not put ${installed} in place")
     endif()
     file(SHA256 ${installed} got)
-    file(SHA256 ${RES}/${source} expected)
+    file(SHA256 ${source} expected)
     if(NOT got STREQUAL expected)
-        message(FATAL_ERROR "${installed} is not res/${source}")
+        message(FATAL_ERROR "${installed} is not ${source}")
     endif()
 endforeach()
 foreach(program sheetfind sheetfind-cli)
@@ -90,4 +99,17 @@ file(READ ${OUT}/usr/share/metainfo/${APP_ID}.metainfo.xml metainfo)
 if(NOT metainfo MATCHES "<release version=\"([^\"]*)\"" OR NOT CMAKE_MATCH_1 STREQUAL VERSION_TEXT)
     message(FATAL_ERROR "The installed metainfo's newest release is \"${CMAKE_MATCH_1}\"; "
                         "expected ${VERSION_TEXT}")
+endif()
+
+# The Debian changelog's newest entry, its first line, must be this release's: a
+# package whose changelog stops at the release before tells its users nothing of
+# what changed in it.
+if(DEBIAN_DOCS)
+    file(READ ${RES}/debian/changelog changelog)
+    if(NOT changelog MATCHES "^sheetfind \\(([^)]*)\\) " OR NOT CMAKE_MATCH_1 STREQUAL VERSION)
+        message(FATAL_ERROR "The Debian changelog's newest entry is for \"${CMAKE_MATCH_1}\"; "
+                            "expected one for sheetfind ${VERSION}")
+    endif()
+elseif(EXISTS ${OUT}/usr/share/doc/sheetfind)
+    message(FATAL_ERROR "share/doc/sheetfind was installed with SHEETFIND_INSTALL_DEBIAN_DOCS off")
 endif()
