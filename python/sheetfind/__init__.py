@@ -29,6 +29,9 @@ __all__ = [
     "Point",
     "annotate",
     "bounds",
+    "cell_ring",
+    "column_name",
+    "field_value",
     "cover",
     "cover_geometry",
     "grid",
@@ -39,6 +42,7 @@ __all__ = [
     "parse",
     "point",
     "read_points",
+    "scale_name",
 ]
 
 Point = namedtuple("Point", ["latitude", "longitude"])
@@ -52,6 +56,16 @@ Bounds.__doc__ = (
 
 # The box of the whole globe: its cover is every cell of the grid.
 _WHOLE_GLOBE = (-90.0, -180.0, 90.0, 180.0)
+
+# The short name of each scale, as sheetfind-cli names its column (nts_50k...).
+_SHORT_NAMES = {
+    "50k": "50k",
+    "1:50000": "50k",
+    "250k": "250k",
+    "1:250000": "250k",
+    "1m": "1m",
+    "1:1000000": "1m",
+}
 
 
 def _is_series(value):
@@ -245,6 +259,60 @@ def grid(scale="50k", bbox=None):
         ['092G']
     """
     return cover(*(bbox if bbox is not None else _WHOLE_GLOBE), scale=scale)
+
+
+def scale_name(scale):
+    """The scale as a ratio, as sheetfind-cli writes it in its layers' scale field.
+
+    Example:
+        >>> scale_name("250k")
+        '1:250000'
+    """
+    return _sheetfind.scale_name(scale)
+
+
+def _short_name(scale):
+    if scale not in _SHORT_NAMES:
+        # The module's own message, so that it matches sheetfind-cli's.
+        scale_name(scale)
+    return _SHORT_NAMES[scale]
+
+
+def column_name(scale="50k"):
+    """The field sheetfind-cli adds to a table or a layer for the scale.
+
+    Example:
+        >>> column_name("1:1000000")
+        'nts_1m'
+    """
+    return "nts_" + _short_name(scale)
+
+
+def field_value(cells):
+    """The cells of one feature as sheetfind-cli writes them in one field: comma-separated.
+
+    Example:
+        >>> field_value(cover_geometry("LINESTRING (-123.2 49.3, -122.8 49.3)"))
+        '092G06,092G07'
+    """
+    return _sheetfind.CELL_SEPARATOR.join(cells)
+
+
+def cell_ring(reference, points_per_edge=None):
+    """The outline of a cell as a closed ring of (longitude, latitude) in EPSG:4326.
+
+    Counter-clockwise from the south-west corner, each edge cut into points_per_edge
+    equal steps (4 * points_per_edge + 1 points). By default as many as sheetfind-cli
+    draws: enough that every edge stays within 10 m of its parallel once projected to
+    a conic CRS such as Canada Lambert, where a series drawn from its corners alone
+    strays by kilometres. InputError for a bad reference or points_per_edge outside
+    1..65536.
+
+    Example:
+        >>> cell_ring("092G06", 1)
+        [(-123.5, 49.25), (-123.0, 49.25), (-123.0, 49.5), (-123.5, 49.5), (-123.5, 49.25)]
+    """
+    return _sheetfind.cell_ring(reference, points_per_edge)
 
 
 def _rings(polygon):

@@ -4,27 +4,10 @@ import geopandas as gpd
 import numpy as np
 from shapely.geometry import Polygon
 
-from . import _sheetfind, bounds, cover_geometry, grid, locate
-
-# The short name of each scale, as sheetfind-cli names its column (nts_50k...).
-_SHORT_NAMES = {
-    "50k": "50k",
-    "1:50000": "50k",
-    "250k": "250k",
-    "1:250000": "250k",
-    "1m": "1m",
-    "1:1000000": "1m",
-}
+from . import _short_name, bounds, cell_ring, column_name, cover_geometry, field_value, grid, locate
 
 # Cells are polygons in EPSG:4326, whose x is the longitude.
 _GEOGRAPHIC = "EPSG:4326"
-
-
-def _short_name(scale):
-    if scale not in _SHORT_NAMES:
-        # The module's own message, so that it matches sheetfind-cli's.
-        _sheetfind.locate_scalar(0.0, 0.0, scale)
-    return _SHORT_NAMES[scale]
 
 
 def _sheets_of(geometry, scale):
@@ -56,7 +39,7 @@ def annotate(gdf, scale="50k", column=None, explode=False):
             "the frame has no CRS, so its coordinates cannot be placed on the grid; "
             "set one with GeoDataFrame.set_crs"
         )
-    name = column if column is not None else "nts_" + _short_name(scale)
+    name = column if column is not None else column_name(scale)
     geographic = gdf.geometry.to_crs(_GEOGRAPHIC)
     points = np.asarray(geographic.geom_type == "Point") & ~np.asarray(geographic.is_empty)
     cells = [
@@ -72,7 +55,7 @@ def annotate(gdf, scale="50k", column=None, explode=False):
 
     out = gdf.copy()
     if not explode:
-        out[name] = [",".join(found) for found in cells]
+        out[name] = [field_value(found) for found in cells]
         return out
     repeats = [max(len(found), 1) for found in cells]
     out = out.iloc[np.repeat(np.arange(len(gdf)), repeats)].copy()
@@ -94,7 +77,7 @@ def grid_frame(scale="50k", bbox=None):
     """
     references = grid(scale, bbox)
     extents = [bounds(reference) for reference in references]
-    rings = [Polygon(_sheetfind.cell_ring(reference, 1)) for reference in references]
+    rings = [Polygon(cell_ring(reference, 1)) for reference in references]
     return gpd.GeoDataFrame(
         {
             "reference": references,

@@ -356,10 +356,14 @@ std::vector<std::string> coverPolygon(const std::vector<VertexArray>& rings,
     return answer(sheetref::coverPolygon(vertices, scale));
 }
 
-std::vector<std::tuple<double, double>> cellRing(const std::string& text, int pointsPerEdge) {
-    const auto ring = sheetref::cellRing(referenceOf(text), pointsPerEdge);
+// Without pointsPerEdge, as many as sheetfind-cli draws the cell's scale with.
+std::vector<std::tuple<double, double>> cellRing(const std::string& text,
+                                                 std::optional<int> pointsPerEdge) {
+    const Reference reference = referenceOf(text);
+    const int points = pointsPerEdge.value_or(sheetref::defaultPointsPerEdge(reference.scale()));
+    const auto ring = sheetref::cellRing(reference, points);
     if (!ring) {
-        throw InputErrorException("points per edge " + std::to_string(pointsPerEdge) +
+        throw InputErrorException("points per edge " + std::to_string(points) +
                                   " is out of range; expected 1.." +
                                   std::to_string(sheetref::kMaxPointsPerEdge));
     }
@@ -381,6 +385,7 @@ PYBIND11_MODULE(_sheetfind, m) {
 #else
     m.attr("HAVE_GEODESIC") = false;
 #endif
+    m.attr("CELL_SEPARATOR") = std::string(1, sheetref::kCellSeparator);
     m.def("locate_scalar", &locateScalar);
     m.def("locate_array", &locateArray);
     m.def("_locate_loop_yardstick", &locateLoopYardstick,
@@ -396,5 +401,8 @@ PYBIND11_MODULE(_sheetfind, m) {
     m.def("cover_box", &coverBox);
     m.def("cover_line", &coverLine);
     m.def("cover_polygon", &coverPolygon);
-    m.def("cell_ring", &cellRing);
+    m.def("cell_ring", &cellRing, py::arg("reference"), py::arg("points_per_edge") = py::none());
+    m.def("scale_name", [](const std::string& name) {
+        return std::string(sheetref::scaleName(scaleNamed(name)));
+    });
 }

@@ -1,5 +1,9 @@
 # SPDX-License-Identifier: MIT
-"""bounds, parse, neighbours, cover and grid against sheetfind-cli, and every error path."""
+"""bounds, parse, neighbours, cover, grid and the cells' layer fields against sheetfind-cli,
+and every error path."""
+import json
+
+import numpy as np
 import pytest
 
 import sheetfind
@@ -43,6 +47,31 @@ def test_grid_is_the_cover_of_its_box():
     assert set(sheetfind.grid("250k", bbox=(49.0, -124.0, 50.0, -122.0))) <= set(
         sheetfind.grid("250k")
     )
+
+
+@pytest.mark.parametrize("scale", ["50k", "250k", "1:1000000"])
+def test_cells_are_drawn_and_named_as_the_cli_writes_them(cli, scale):
+    lines, _, status = run_cli(cli, "locate", "--scale", scale, "-f", "geojson", "49.25 -123.1")
+    assert status == 0
+    (feature,) = json.loads("\n".join(lines))["features"]
+    reference = feature["properties"]["reference"]
+    assert feature["properties"]["scale"] == sheetfind.scale_name(scale)
+    ring = feature["geometry"]["coordinates"][0]
+    # GeoJSON rounds the coordinates to its precision.
+    np.testing.assert_allclose(sheetfind.cell_ring(reference), ring, rtol=0, atol=1e-7)
+
+    header, _, _ = run_cli(cli, "annotate", "--scale", scale, stdin="lat,lon\n49.25,-123.1\n")
+    assert header[0].split(",")[-1] == sheetfind.column_name(scale)
+
+
+def test_cell_ring_cuts_each_edge_into_equal_steps():
+    ring = sheetfind.cell_ring("092G06", 2)
+    assert ring == [(-123.5, 49.25), (-123.25, 49.25), (-123.0, 49.25), (-123.0, 49.375),
+                    (-123.0, 49.5), (-123.25, 49.5), (-123.5, 49.5), (-123.5, 49.375),
+                    (-123.5, 49.25)]
+    for points in (0, 65537):
+        with pytest.raises(sheetfind.InputError, match="points per edge"):
+            sheetfind.cell_ring("092G06", points)
 
 
 # Each bad input, and the sheetfind-cli invocation that reads the same input.
@@ -96,6 +125,8 @@ def test_unknown_scale_says_what_the_cli_says(cli):
         lambda: sheetfind.locate(49.25, -123.1, scale="100k"),
         lambda: sheetfind.locate([49.25], [-123.1], scale="100k"),
         lambda: sheetfind.cover(49, -124, 50, -123, scale="100k"),
+        lambda: sheetfind.scale_name("100k"),
+        lambda: sheetfind.column_name("100k"),
     ):
         with pytest.raises(sheetfind.InputError) as raised:
             call()

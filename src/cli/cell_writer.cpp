@@ -23,15 +23,6 @@ namespace {
 using sheetref::Reference;
 using sheetref::Scale;
 
-// Measured by the cell output test (the widest cell of each zone and row, projected
-// to EPSG:3978). With corners only, a series at 40° N bows out by 11.2 km, a
-// high-Arctic map area (8°) by 2.5 km and a high-Arctic sheet (2°) by 156 m. The
-// offset shrinks with the square of the steps, so at least 34, 16 and 4 steps keep
-// them within 10 m; a little more leaves a margin.
-constexpr int kSeriesPointsPerEdge = 36;
-constexpr int kMapAreaPointsPerEdge = 18;
-constexpr int kSheetPointsPerEdge = 5;
-
 constexpr int kWgs84 = 4326;
 constexpr const char* kStdout = "/vsistdout/";
 constexpr const char* kStdoutLayer = "nts";
@@ -137,18 +128,6 @@ constexpr std::array kFields{
 };
 
 } // namespace
-
-int defaultPointsPerEdge(Scale scale) {
-    switch (scale) {
-    case Scale::Series:
-        return kSeriesPointsPerEdge;
-    case Scale::MapArea:
-        return kMapAreaPointsPerEdge;
-    case Scale::Sheet:
-        return kSheetPointsPerEdge;
-    }
-    return kSeriesPointsPerEdge;
-}
 
 struct CellWriter::State {
     GdalErrors errors;
@@ -289,8 +268,8 @@ bool CellWriter::add(const Reference& cell) {
     if (!state.written.insert(cell).second) {
         return true;
     }
-    const int points =
-        state.pointsPerEdge != 0 ? state.pointsPerEdge : defaultPointsPerEdge(cell.scale());
+    const int points = state.pointsPerEdge != 0 ? state.pointsPerEdge
+                                                : sheetref::defaultPointsPerEdge(cell.scale());
     const auto ring = sheetref::cellRing(cell, points);
     if (!ring) {
         state.error =

@@ -13,14 +13,6 @@ class GDALDriver;
 
 namespace sheetfind::cli {
 
-// The points per edge (sheetref::cellRing) that keep every edge of a cell of `scale`
-// within 10 m of its true parallel or meridian once projected to Canada Lambert
-// (EPSG:3978). Parallels are arcs in a conic projection and the widest cells (16° for
-// a high-Arctic series, 8° in the south) bow out by kilometres between their corners;
-// meridians stay straight. In [1, sheetref::kMaxPointsPerEdge].
-// Example: defaultPointsPerEdge(Scale::Sheet) == 5.
-int defaultPointsPerEdge(sheetref::Scale scale);
-
 // The GDAL driver that writes `path`: the one `driverName` names (--of), or else the
 // one its extension means (.gpkg, .shp, .geojson, .fgb, .kml, .gml, .csv, .gpx); a
 // message naming the file or the driver when there is none that creates vector data.
@@ -31,7 +23,7 @@ std::variant<GDALDriver*, std::string> outputDriver(const std::string& path,
 struct CellTarget {
     std::string path;      // the file to create; empty: GeoJSON on the session's output
     std::string driver;    // a GDAL vector driver; empty: chosen by the file's extension
-    int pointsPerEdge = 0; // in [1, sheetref::kMaxPointsPerEdge]; 0: defaultPointsPerEdge
+    int pointsPerEdge = 0; // in [1, sheetref::kMaxPointsPerEdge]; 0: sheetref::defaultPointsPerEdge
 };
 
 // Writes cells as a polygon layer through GDAL/OGR, each cell once, as it comes:

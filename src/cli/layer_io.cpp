@@ -202,7 +202,9 @@ std::optional<GIntBig> featureWithoutGeometry(OGRLayer& layer) {
 std::string joined(const std::vector<Reference>& cells) {
     std::string text;
     for (const Reference& cell : cells) {
-        text += text.empty() ? "" : ",";
+        if (!text.empty()) {
+            text += sheetref::kCellSeparator;
+        }
         text += cell.text();
     }
     return text;

@@ -76,6 +76,11 @@ GeometryCover coverPolygon(std::span<const std::vector<LatLon>> rings, Scale sca
 // The union of several covers, for multi-part geometries: sorted, no duplicates.
 std::vector<Reference> mergeCovers(std::span<const std::vector<Reference>> covers);
 
+// What goes between the cells of one feature when they are written in one field
+// ("092G06,092G07"): a comma, which no reference holds and which every table tool
+// splits on.
+inline constexpr char kCellSeparator = ',';
+
 inline constexpr int kMaxPointsPerEdge = 1 << 16;
 
 // The cell's outline as a closed exterior ring: counter-clockwise with longitude as x,
@@ -85,5 +90,13 @@ inline constexpr int kMaxPointsPerEdge = 1 << 16;
 // Every point lies exactly on the cell's edge. nullopt when pointsPerEdge is outside
 // [1, kMaxPointsPerEdge].
 std::optional<std::vector<LatLon>> cellRing(const Reference& reference, int pointsPerEdge);
+
+// The points per edge (cellRing) that keep every edge of a cell of `scale` within 10 m
+// of its true parallel or meridian once projected to Canada Lambert (EPSG:3978).
+// Parallels are arcs in a conic projection and the widest cells (16° for a high-Arctic
+// series, 8° in the south) bow out by kilometres between their corners; meridians stay
+// straight. In [1, kMaxPointsPerEdge].
+// Example: defaultPointsPerEdge(Scale::Sheet) == 5.
+int defaultPointsPerEdge(Scale scale);
 
 } // namespace sheetref
