@@ -55,3 +55,20 @@ PYTHON_PACKAGES=(python3-dev pybind11-dev python3-numpy python3-pandas python3-g
 
 # What the libFuzzer targets need: clang and its sanitizer runtimes.
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
+
+# What the QGIS plugin's tests need: QGIS's Python bindings, which bring QGIS itself
+# (about 900 MB).
+QGIS_PACKAGES=(python3-qgis)
+
+# Runs Debian's python3 on the Python module of the dev build. That module is
+# instrumented like the rest, so the sanitizer runtimes must be loaded before
+# python3 starts. Freed memory is quarantined only briefly, so that the memory test
+# sees what the module keeps, not what ASan keeps.
+dev_python() {
+    local runtimes
+    runtimes="$(g++ -print-file-name=libasan.so) $(g++ -print-file-name=libubsan.so)"
+    LD_PRELOAD="$runtimes" ASAN_OPTIONS=detect_leaks=0:quarantine_size_mb=16 \
+        SHEETFIND_PYTHONPATH="$PWD/build/dev/python" PYTHONPATH="$PWD/build/dev/python" \
+        SHEETFIND_CLI="$PWD/build/dev/src/cli/sheetfind-cli" \
+        /usr/bin/python3 "$@"
+}

@@ -19,14 +19,10 @@ cmake --preset dev
 cmake --build --preset dev
 ctest --preset dev --output-on-failure --no-tests=error
 
-# The Python module of this build is instrumented like the rest, so the sanitizer
-# runtimes must be loaded before Debian's python3. Freed memory is quarantined only
-# briefly, so that the memory test sees what the module keeps, not what ASan keeps.
-SANITIZER_RUNTIMES="$(g++ -print-file-name=libasan.so) $(g++ -print-file-name=libubsan.so)"
-LD_PRELOAD="$SANITIZER_RUNTIMES" ASAN_OPTIONS=detect_leaks=0:quarantine_size_mb=16 \
-    SHEETFIND_PYTHONPATH="$PWD/build/dev/python" PYTHONPATH="$PWD/build/dev/python" \
-    SHEETFIND_CLI="$PWD/build/dev/src/cli/sheetfind-cli" \
-    /usr/bin/python3 -m pytest python/tests -q
+dev_python -m pytest python/tests -q
+
+# The QGIS plugin, in QGIS run headless, on the same module.
+./scripts/test_qgis.sh
 
 # Fuzzing is part of every test run: each target for a short fixed time.
 ./scripts/fuzz.sh "${FUZZ_SECONDS:-30}"
