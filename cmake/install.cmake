@@ -88,12 +88,25 @@ if(UNIX AND NOT APPLE)
         RENAME ${SHEETFIND_APP_ID}.svg)
 endif()
 
-# The Python package where Debian's python3 looks for packages of the system under a
-# prefix: lib/python3/dist-packages (/usr/lib/python3/dist-packages for /usr).
+# The Python package goes where Debian's python3 looks under the prefix: for the
+# system's own packages, /usr, that is lib/python3/dist-packages; for a local one,
+# /usr/local, lib/python3.X/dist-packages, the only folder of /usr/local on its path.
+# The prefix is known only when installing (a package is staged with /usr, a plain
+# `cmake --install` has /usr/local), so the folder is chosen then.
 if(TARGET _sheetfind)
-    set(SHEETFIND_PYTHON_INSTALL_DIR lib/python3/dist-packages CACHE STRING
-        "Where cmake --install puts the sheetfind package, relative to the prefix")
-    install(TARGETS _sheetfind LIBRARY DESTINATION ${SHEETFIND_PYTHON_INSTALL_DIR}/sheetfind)
-    install(FILES ${SHEETFIND_PACKAGE_SOURCES_INSTALL}
-        DESTINATION ${SHEETFIND_PYTHON_INSTALL_DIR}/sheetfind)
+    set(SHEETFIND_PYTHON_INSTALL_DIR "" CACHE STRING
+        "Where cmake --install puts the sheetfind package, relative to the prefix; empty: \
+where Debian's python3 looks under that prefix")
+    set(sources "$<TARGET_FILE:_sheetfind>" ${SHEETFIND_PACKAGE_SOURCES_INSTALL})
+    list(JOIN sources "\" \"" sources)
+    install(CODE "
+        set(folder \"${SHEETFIND_PYTHON_INSTALL_DIR}\")
+        if(NOT folder AND CMAKE_INSTALL_PREFIX STREQUAL \"/usr\")
+            set(folder lib/python3/dist-packages)
+        elseif(NOT folder)
+            set(folder lib/python${Python_VERSION_MAJOR}.${Python_VERSION_MINOR}/dist-packages)
+        endif()
+        file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/\${folder}/sheetfind\"
+            TYPE FILE FILES \"${sources}\")
+    ")
 endif()

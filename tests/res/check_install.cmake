@@ -5,6 +5,8 @@
 # the metainfo installed names this release first (VERSION_TEXT, such as 1.00),
 # and, where DEBIAN_DOCS is on, that share/doc/sheetfind holds the licence as
 # copyright and the Debian changelog, compressed, its newest entry this VERSION.
+# Where the build has the Python module (PYTHON names Debian's python3), it must
+# land where that python3 looks, both under /usr and under /usr/local.
 
 file(REMOVE_RECURSE ${OUT})
 execute_process(
@@ -112,4 +114,41 @@ if(DEBIAN_DOCS)
     endif()
 elseif(EXISTS ${OUT}/usr/share/doc/sheetfind)
     message(FATAL_ERROR "share/doc/sheetfind was installed with SHEETFIND_INSTALL_DEBIAN_DOCS off")
+endif()
+
+# The Python package, under /usr as a package puts it and under /usr/local as a
+# plain `cmake --install` does: a folder that python3 does not search would leave
+# `import sheetfind` failing after a successful install.
+if(PYTHON)
+    execute_process(COMMAND ${PYTHON} -I -c "import sys; print(';'.join(sys.path))"
+        OUTPUT_VARIABLE search OUTPUT_STRIP_TRAILING_WHITESPACE)
+    foreach(prefix /usr /usr/local)
+        set(root ${OUT}-python)
+        file(REMOVE_RECURSE ${root})
+        execute_process(
+            COMMAND ${CMAKE_COMMAND} -E env DESTDIR=${root} ${CMAKE_COMMAND} --install ${BUILD}
+                    --prefix ${prefix}
+            OUTPUT_QUIET RESULT_VARIABLE status)
+        file(GLOB_RECURSE module RELATIVE ${root} ${root}/__init__.py)
+        list(FILTER module INCLUDE REGEX "/sheetfind/__init__.py$")
+        if(NOT status EQUAL 0 OR NOT module)
+            message(FATAL_ERROR "cmake --install --prefix ${prefix} put no sheetfind package")
+        endif()
+        cmake_path(GET module PARENT_PATH package)
+        cmake_path(GET package PARENT_PATH folder)
+        list(FIND search /${folder} found)
+        if(found EQUAL -1)
+            message(FATAL_ERROR "cmake --install --prefix ${prefix} put the sheetfind package in "
+                                "/${folder}, where python3 does not look (${search})")
+        endif()
+        foreach(file __init__.pyi _frames.py py.typed)
+            if(NOT EXISTS ${root}/${package}/${file})
+                message(FATAL_ERROR "/${package}/${file} was not installed")
+            endif()
+        endforeach()
+        file(GLOB compiled ${root}/${package}/_sheetfind*.so)
+        if(NOT compiled)
+            message(FATAL_ERROR "/${package} holds no compiled _sheetfind module")
+        endif()
+    endforeach()
 endif()
