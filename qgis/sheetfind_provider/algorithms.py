@@ -138,6 +138,11 @@ class _SheetfindAlgorithm(QgsProcessingAlgorithm):
     def shortHelpString(self):  # noqa: N802
         return self.HELP
 
+    def tags(self):
+        # What the toolbox's search box finds the algorithms by.
+        return ["sheetfind", "NTS", "National Topographic System", "Canada", "map sheet",
+                "topographic", "grid"]
+
     def createInstance(self):  # noqa: N802
         return type(self)()
 
