@@ -315,47 +315,58 @@ def cell_ring(reference, points_per_edge=None):
     return _sheetfind.cell_ring(reference, points_per_edge)
 
 
-def _rings(polygon):
-    return [np.asarray(polygon.exterior.coords)] + [
-        np.asarray(ring.coords) for ring in polygon.interiors
-    ]
+def _vertices(coordinates):
+    # Heights and measures, when there, play no part in which cell holds a point.
+    return np.asarray(coordinates, dtype=np.float64).reshape(len(coordinates), -1)
 
 
-def _cover_shape(shape, scale, geodesic):
-    kind = shape.geom_type
-    if shape.is_empty:
+def _merged(covers):
+    # Texts of one scale sort in reference order.
+    return sorted(set().union(*covers))
+
+
+def _cover_mapping(geometry, scale, geodesic):
+    """The cover of a GeoJSON-like mapping, as __geo_interface__ gives it."""
+    kind = geometry["type"]
+    if kind == "GeometryCollection":
+        return _merged(_cover_mapping(part, scale, geodesic) for part in geometry["geometries"])
+    coordinates = geometry["coordinates"]
+    if kind.startswith("Multi"):
+        part = kind[len("Multi"):]
+        return _merged(
+            _cover_mapping({"type": part, "coordinates": each}, scale, geodesic)
+            for each in coordinates
+        )
+    if len(coordinates) == 0:  # an empty geometry
         return []
     if kind == "Point":
-        found = _sheetfind.locate_scalar(shape.y, shape.x, scale)
+        found = _sheetfind.locate_scalar(float(coordinates[1]), float(coordinates[0]), scale)
         return [found] if found else []
     if kind in ("LineString", "LinearRing"):
-        return _sheetfind.cover_line(np.asarray(shape.coords), scale, geodesic)
+        return _sheetfind.cover_line(_vertices(coordinates), scale, geodesic)
     if kind == "Polygon":
         if geodesic:
             raise ValueError("geodesic=True covers lines; polygons are covered as drawn")
-        return _sheetfind.cover_polygon(_rings(shape), scale)
-    if kind in ("MultiPoint", "MultiLineString", "MultiPolygon", "GeometryCollection"):
-        merged = set()
-        for part in shape.geoms:
-            merged.update(_cover_shape(part, scale, geodesic))
-        # Texts of one scale sort in reference order.
-        return sorted(merged)
+        return _sheetfind.cover_polygon([_vertices(ring) for ring in coordinates], scale)
     raise ValueError(f"cannot cover a {kind}")
 
 
 def cover_geometry(geometry, scale="50k", geodesic=False):
-    """The cells a geometry needs: a shapely geometry or its WKT, in lon/lat (EPSG:4326).
+    """The cells a geometry needs, in lon/lat (EPSG:4326): its WKT, a GeoJSON-like
+    mapping, or any object with __geo_interface__ (shapely, a QGIS QgsGeometry...).
 
     Points get the cell that holds them; lines the cells that hold some point of them;
     polygons the cells that share some area with them, holes cut out; multi-part
-    geometries and collections the union, in reference order. Edges are straight in
-    longitude and latitude, as a GIS draws them in EPSG:4326; geodesic=True follows
-    the geodesics between the vertices of lines instead, where the module was built
-    with the geodesic library (RuntimeError otherwise).
+    geometries and collections the union, in reference order; empty geometries none.
+    Edges are straight in longitude and latitude, as a GIS draws them in EPSG:4326;
+    geodesic=True follows the geodesics between the vertices of lines instead, where
+    the module was built with the geodesic library (RuntimeError otherwise).
 
     Example:
         >>> cover_geometry("LINESTRING (-123.95 49.3, -122.35 49.62)", scale="250k")
         ['092G']
+        >>> cover_geometry({"type": "Point", "coordinates": [-123.1, 49.25]})
+        ['092G06']
     """
     if geodesic and not _sheetfind.HAVE_GEODESIC:
         raise RuntimeError(
@@ -369,7 +380,15 @@ def cover_geometry(geometry, scale="50k", geodesic=False):
             geometry = shapely.wkt.loads(geometry)
         except Exception as error:  # shapely raises its own GEOS error types
             raise InputError(f'the geometry "{geometry}" is not WKT: {error}') from None
-    return _cover_shape(geometry, scale, geodesic)
+    if getattr(geometry, "is_empty", False) is True:
+        return []
+    mapping = getattr(geometry, "__geo_interface__", geometry)
+    if not isinstance(mapping, dict) or "type" not in mapping:
+        raise TypeError(
+            "the geometry must be WKT, a GeoJSON-like mapping or have __geo_interface__, "
+            f"not {type(geometry).__name__}"
+        )
+    return _cover_mapping(mapping, scale, geodesic)
 
 
 def annotate(gdf, scale="50k", column=None, explode=False):

@@ -96,7 +96,27 @@ GEOMETRIES = {
         ["092G06", "092G07"],
     ),
     "empty": ("LINESTRING EMPTY", []),
+    # GeoJSON-like mappings, as __geo_interface__ gives them; heights are ignored.
+    "a mapped point with a height": ({"type": "Point", "coordinates": [-123.1, 49.3, 800.0]},
+                                     ["092G06"]),
+    "a mapped multi-line": (
+        {"type": "MultiLineString",
+         "coordinates": [[[-123.1, 49.3], [-122.9, 49.3]], [[-122.1, 49.9], [-122.1, 49.95]]]},
+        ["092G06", "092G07", "092G16"],
+    ),
+    "a mapped collection": (
+        {"type": "GeometryCollection", "geometries": [
+            {"type": "Polygon", "coordinates": [_box(49.25, -123.5, 49.5, -123.0)]},
+            {"type": "Point", "coordinates": []}]},
+        ["092G06"],
+    ),
 }
+
+
+class _Feature:
+    """Any object that shows its geometry through __geo_interface__, as GIS libraries do."""
+
+    __geo_interface__ = {"type": "LineString", "coordinates": [(-123.1, 49.3), (-122.9, 49.3)]}
 
 
 @pytest.mark.parametrize("geometry, expected", GEOMETRIES.values(), ids=GEOMETRIES.keys())
@@ -104,7 +124,15 @@ def test_cover_geometry(geometry, expected):
     assert sheetfind.cover_geometry(geometry) == expected
 
 
+def test_cover_geometry_reads_geo_interface():
+    assert sheetfind.cover_geometry(_Feature()) == ["092G06", "092G07"]
+
+
 def test_cover_geometry_errors():
+    with pytest.raises(TypeError, match="__geo_interface__"):
+        sheetfind.cover_geometry(49.25)
+    with pytest.raises(ValueError, match="cannot cover a Triangle"):
+        sheetfind.cover_geometry({"type": "Triangle", "coordinates": [[[0, 0], [1, 0], [0, 1]]]})
     with pytest.raises(sheetfind.InputError, match="not WKT"):
         sheetfind.cover_geometry("LINESTRING (1")
     with pytest.raises(sheetfind.InputError, match="vertex 1"):
