@@ -57,16 +57,6 @@ Bounds.__doc__ = (
 # The box of the whole globe: its cover is every cell of the grid.
 _WHOLE_GLOBE = (-90.0, -180.0, 90.0, 180.0)
 
-# The short name of each scale, as sheetfind-cli names its column (nts_50k...).
-_SHORT_NAMES = {
-    "50k": "50k",
-    "1:50000": "50k",
-    "250k": "250k",
-    "1:250000": "250k",
-    "1m": "1m",
-    "1:1000000": "1m",
-}
-
 
 def _is_series(value):
     # pandas is optional: a Series is recognised without importing it.
@@ -272,10 +262,7 @@ def scale_name(scale):
 
 
 def _short_name(scale):
-    if scale not in _SHORT_NAMES:
-        # The module's own message, so that it matches sheetfind-cli's.
-        scale_name(scale)
-    return _SHORT_NAMES[scale]
+    return _sheetfind.scale_short_name(scale)
 
 
 def column_name(scale="50k"):
@@ -285,7 +272,7 @@ def column_name(scale="50k"):
         >>> column_name("1:1000000")
         'nts_1m'
     """
-    return "nts_" + _short_name(scale)
+    return _sheetfind.column_name(scale)
 
 
 def field_value(cells):

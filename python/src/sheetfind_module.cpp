@@ -405,4 +405,9 @@ PYBIND11_MODULE(_sheetfind, m) {
     m.def("scale_name", [](const std::string& name) {
         return std::string(sheetref::scaleName(scaleNamed(name)));
     });
+    m.def("scale_short_name", [](const std::string& name) {
+        return std::string(sheetref::scaleShortName(scaleNamed(name)));
+    });
+    m.def("column_name",
+          [](const std::string& name) { return sheetref::sheetColumnName(scaleNamed(name)); });
 }

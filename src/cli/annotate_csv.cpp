@@ -228,7 +228,7 @@ std::optional<TableOptions> tableOptions(Context& context) {
     if (settings.choice.point && settings.choice.latitude) {
         return usage("--point names one column for the point; leave out --lat and --lon");
     }
-    settings.column = sheetColumnName(settings.scale);
+    settings.column = sheetref::sheetColumnName(settings.scale);
     if (const auto column = args.value("column")) {
         if (column->empty()) {
             return usage("--column needs a name for the new column");

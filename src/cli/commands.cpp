@@ -381,18 +381,6 @@ int bounds(Context& context) {
 
 } // namespace
 
-std::string sheetColumnName(Scale scale) {
-    switch (scale) {
-    case Scale::Series:
-        return "nts_1m";
-    case Scale::MapArea:
-        return "nts_250k";
-    case Scale::Sheet:
-        break;
-    }
-    return "nts_50k";
-}
-
 std::optional<Scale> scaleOption(Context& context) {
     const auto scale = context.args.value("scale");
     if (!scale) {

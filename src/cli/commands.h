@@ -38,9 +38,6 @@ std::span<const Command> commands();
 // The scale of -s, --scale (the sheet when absent), or nullopt after a usage error.
 std::optional<sheetref::Scale> scaleOption(Context& context);
 
-// The name of the column that annotate adds: nts_50k, nts_250k or nts_1m.
-std::string sheetColumnName(sheetref::Scale scale);
-
 // Writes cells as the cell subcommands do, in the format and to the output their
 // options choose (-f, -o, --of, --densify), each cell once; returns the exit status.
 int writeCells(Context& context, const std::vector<sheetref::Reference>& cells);

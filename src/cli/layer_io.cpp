@@ -252,7 +252,8 @@ int annotateLayer(Context& context) {
         return kUsageOrIo;
     }
     OGRLayer& layer = *layers.front();
-    const std::string column(context.args.value("column").value_or(sheetColumnName(*scale)));
+    const std::string column(
+        context.args.value("column").value_or(sheetref::sheetColumnName(*scale)));
     OGRFeatureDefn& fields = *layer.GetLayerDefn();
     if (fields.GetFieldIndex(column.c_str()) >= 0) {
         return context.session.usageError("the layer '" + std::string(layer.GetName()) +

@@ -37,17 +37,29 @@ std::string_view scaleName(Scale scale) {
     return {};
 }
 
+std::string_view scaleShortName(Scale scale) {
+    switch (scale) {
+    case Scale::Series:
+        return "1m";
+    case Scale::MapArea:
+        return "250k";
+    case Scale::Sheet:
+        return "50k";
+    }
+    return {};
+}
+
 std::optional<Scale> scaleNamed(std::string_view name) {
-    if (name == "1m" || name == "1:1000000") {
-        return Scale::Series;
-    }
-    if (name == "250k" || name == "1:250000") {
-        return Scale::MapArea;
-    }
-    if (name == "50k" || name == "1:50000") {
-        return Scale::Sheet;
+    for (const Scale scale : {Scale::Series, Scale::MapArea, Scale::Sheet}) {
+        if (name == scaleShortName(scale) || name == scaleName(scale)) {
+            return scale;
+        }
     }
     return std::nullopt;
+}
+
+std::string sheetColumnName(Scale scale) {
+    return "nts_" + std::string(scaleShortName(scale));
 }
 
 std::optional<Reference> Reference::series(int number) {

@@ -22,9 +22,16 @@ enum class Scale : std::uint8_t {
 // "1:1000000", "1:250000" or "1:50000".
 std::string_view scaleName(Scale scale);
 
-// The scale a user names: "1m" or "1:1000000", "250k" or "1:250000", "50k" or
-// "1:50000"; nullopt for anything else.
+// The short name users type: "1m", "250k" or "50k".
+std::string_view scaleShortName(Scale scale);
+
+// The scale a user names, by its ratio or its short name: "1m" or "1:1000000",
+// "250k" or "1:250000", "50k" or "1:50000"; nullopt for anything else.
 std::optional<Scale> scaleNamed(std::string_view name);
+
+// The field that holds each row's cell at `scale` when one is added to a table or a
+// layer: "nts_" and the short name, e.g. "nts_50k".
+std::string sheetColumnName(Scale scale);
 
 // A reference to one cell of the NTS grid: a series, a map area or a sheet.
 //
