@@ -271,7 +271,6 @@ class AddSheetField(_SheetfindAlgorithm):
             values = cells if explode and cells else [sheetfind.field_value(cells)]
             for value in values:
                 copy = QgsFeature(fields)
-                copy.setId(feature.id())
                 copy.setGeometry(feature.geometry())
                 copy.setAttributes(feature.attributes() + [value])
                 if not sink.addFeature(copy, QgsFeatureSink.FastInsert):
