@@ -19,7 +19,7 @@
 namespace {
 
 // A text either fails with one of the two errors or reads as a finite number, and
-// the byte-level path and Qt's general one agree to the bit.
+// the byte-level path and the general one agree to the bit.
 std::variant<double, sheetfind::InputError> readChecked(const sheetfind::NumberReader& reader,
                                                         std::string_view text) {
     const auto quick = reader.read(text);

@@ -1,26 +1,20 @@
 // SPDX-License-Identifier: MIT
 #include "number_reader.h"
 
-#include <QLocale>
-#include <QString>
-#include <QStringView>
-#include <QVarLengthArray>
+#include <langinfo.h>
+#include <locale.h>
 
+#include <algorithm>
+#include <array>
 #include <charconv>
-#include <cmath>
+#include <cstdint>
+#include <optional>
+#include <utility>
 
 namespace sheetfind {
 namespace {
 
-// Holds the number rewritten in the C locale's notation: '-', ASCII digits, '.',
-// 'e'. Typed coordinates fit on the stack; only pathological input reaches the heap.
-using CText = QVarLengthArray<char, 64>;
-
-constexpr char16_t kMinusSign = u'\u2212';
-
-bool startsWith(QStringView text, qsizetype at, const QString& symbol) {
-    return !symbol.isEmpty() && text.sliced(at).startsWith(symbol);
-}
+constexpr std::string_view kMinusSign = "\u2212";
 
 bool isAsciiSpace(char ch) {
     return ch == ' ' || ch == '\t' || ch == '\n' || ch == '\v' || ch == '\f' || ch == '\r';
@@ -30,54 +24,194 @@ bool isDigit(char ch) {
     return '0' <= ch && ch <= '9';
 }
 
-std::variant<double, InputError> convertByQt(QLatin1StringView cText) {
-    // Qt's conversion of a well-formed C number can only fail on range: infinity
-    // for an overflow, zero for an underflow.
-    static const QLocale cLocale = QLocale::c();
-    bool ok = false;
-    const double value = cLocale.toDouble(QString(cText), &ok);
-    if (std::isinf(value)) {
-        return InputError::TooLarge;
+// Blanks beside ASCII's that are trimmed around a number: NEL and Unicode's space,
+// line and paragraph separators, which word processors and web pages paste.
+constexpr std::array<std::string_view, 19> kUnicodeBlanks = {
+    "\u0085", "\u00A0", "\u1680", "\u2000", "\u2001", "\u2002", "\u2003",
+    "\u2004", "\u2005", "\u2006", "\u2007", "\u2008", "\u2009", "\u200A",
+    "\u2028", "\u2029", "\u202F", "\u205F", "\u3000"};
+
+bool isAscii(char ch) {
+    return static_cast<unsigned char>(ch) < 0x80;
+}
+
+// `text` without the blanks around it. The Unicode blanks are looked for only past
+// ASCII, so that a plain number costs a byte comparison at each end.
+std::string_view trimmed(std::string_view text) {
+    const auto trimOnce = [&text]() {
+        if (text.empty()) {
+            return false;
+        }
+        if (isAsciiSpace(text.front())) {
+            text.remove_prefix(1);
+            return true;
+        }
+        if (isAsciiSpace(text.back())) {
+            text.remove_suffix(1);
+            return true;
+        }
+        for (const std::string_view blank : kUnicodeBlanks) {
+            if (!isAscii(text.front()) && text.starts_with(blank)) {
+                text.remove_prefix(blank.size());
+                return true;
+            }
+            if (!isAscii(text.back()) && text.ends_with(blank)) {
+                text.remove_suffix(blank.size());
+                return true;
+            }
+        }
+        return false;
+    };
+    while (trimOnce()) {
     }
-    if (!ok && value == 0) {
-        return cText.startsWith('-') ? -0.0 : 0.0;
+    return text;
+}
+
+constexpr char32_t kLastCodePoint = 0x10FFFF;
+
+bool isSurrogate(char32_t code) {
+    return 0xD800 <= code && code <= 0xDFFF;
+}
+
+// Whether `text` is well-formed UTF-8: no overlong forms, no surrogates, nothing past
+// U+10FFFF.
+bool isUtf8(std::string_view text) {
+    constexpr std::array<char32_t, 4> kLeast = {0, 0x80, 0x800, 0x10000};
+    for (std::size_t at = 0; at < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[at]);
+        const std::size_t length = lead < 0x80   ? 1
+                                   : lead < 0xC0 ? 0
+                                   : lead < 0xE0 ? 2
+                                   : lead < 0xF0 ? 3
+                                   : lead < 0xF8 ? 4
+                                                 : 0;
+        if (length == 0 || text.size() - at < length) {
+            return false;
+        }
+        char32_t code = length == 1 ? lead : lead & (0x7Fu >> length);
+        for (std::size_t i = 1; i < length; ++i) {
+            const auto next = static_cast<unsigned char>(text[at + i]);
+            if ((next & 0xC0) != 0x80) {
+                return false;
+            }
+            code = code << 6 | (next & 0x3Fu);
+        }
+        if (code < kLeast[length - 1] || code > kLastCodePoint || isSurrogate(code)) {
+            return false;
+        }
+        at += length;
     }
-    return value;
+    return true;
+}
+
+std::string utf8(char32_t code) {
+    std::string text;
+    if (code < 0x80) {
+        text += static_cast<char>(code);
+    } else if (code < 0x800) {
+        text += static_cast<char>(0xC0 | code >> 6);
+        text += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        text += static_cast<char>(0xE0 | code >> 12);
+        text += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+        text += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        text += static_cast<char>(0xF0 | code >> 18);
+        text += static_cast<char>(0x80 | (code >> 12 & 0x3F));
+        text += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+        text += static_cast<char>(0x80 | (code & 0x3F));
+    }
+    return text;
+}
+
+// The symbols of a C library locale, which this takes ownership of; the C locale's
+// when there is none (newlocale found no such locale).
+NumberSymbols symbolsOf(locale_t locale) {
+    NumberSymbols symbols;
+    if (locale != nullptr) {
+        // LC_NUMERIC has no signs; the C library writes '-' and '+' in every locale.
+        symbols.decimalPoint = nl_langinfo_l(RADIXCHAR, locale);
+        symbols.groupSeparator = nl_langinfo_l(THOUSEP, locale);
+        freelocale(locale);
+    }
+    return symbols;
+}
+
+// Whether a well-formed C number that std::from_chars found out of range is too
+// large rather than too small: whether its first significant digit stands at a
+// power of ten of at least 0 once the exponent is applied, making it at least 1.
+bool isTooLarge(std::string_view c) {
+    const auto digitsAt = [&c](std::size_t at) {
+        std::size_t end = at;
+        while (end < c.size() && isDigit(c[end])) {
+            ++end;
+        }
+        return c.substr(at, end - at);
+    };
+    const std::string_view integer = digitsAt(c.starts_with('-') ? 1 : 0);
+    std::size_t at = (c.starts_with('-') ? 1 : 0) + integer.size();
+    const bool point = at < c.size() && c[at] == '.';
+    const std::string_view fraction = point ? digitsAt(at + 1) : "";
+    at += point ? 1 + fraction.size() : 0;
+
+    // Lengths are far below 2^62 and the exponent is capped, so nothing overflows; a
+    // capped exponent still outweighs any length.
+    std::int64_t power = 0; // of the first significant digit
+    if (const std::size_t lead = integer.find_first_not_of('0'); lead != integer.npos) {
+        power = static_cast<std::int64_t>(integer.size() - lead) - 1;
+    } else if (const std::size_t first = fraction.find_first_not_of('0'); first != fraction.npos) {
+        power = -static_cast<std::int64_t>(first) - 1;
+    }
+    constexpr std::int64_t kExponentCap = 100'000'000'000'000'000;
+    std::int64_t exponent = 0;
+    if (at < c.size() && c[at] == 'e') {
+        const bool negative = c.substr(at + 1).starts_with('-');
+        for (const char digit : digitsAt(at + (negative ? 2 : 1))) {
+            exponent = std::min((exponent * 10) + (digit - '0'), kExponentCap);
+        }
+        exponent = negative ? -exponent : exponent;
+    }
+    return power + exponent >= 0;
 }
 
 } // namespace
 
 struct NumberReader::Locale {
-    explicit Locale(const QLocale& locale)
-        : qt(locale), decimalPoint(locale.decimalPoint()), negativeSign(locale.negativeSign()),
-          positiveSign(locale.positiveSign()) {
-        dotIsDecimal = decimalPoint != u"." && locale.groupSeparator() != u".";
-        dotAccepted = decimalPoint == u"." || dotIsDecimal;
-        const QString zero = locale.zeroDigit();
-        if (zero.size() == 1) {
-            zeroDigit = zero.front().unicode();
+    explicit Locale(NumberSymbols from) : symbols(std::move(from)) {
+        const NumberSymbols c;
+        for (auto [symbol, fallback] : {std::pair{&symbols.decimalPoint, &c.decimalPoint},
+                                        std::pair{&symbols.groupSeparator, &c.groupSeparator},
+                                        std::pair{&symbols.negativeSign, &c.negativeSign},
+                                        std::pair{&symbols.positiveSign, &c.positiveSign}}) {
+            if (!isUtf8(*symbol)) {
+                *symbol = *fallback;
+            }
         }
-        style.decimalPoint = decimalPoint.toStdString();
-        style.minusSign = negativeSign.toStdString();
-        commaIsDecimal = decimalPoint == u",";
+        const char32_t zero = symbols.zeroDigit;
+        if (zero != U'0' && zero <= kLastCodePoint - 9 && !isSurrogate(zero) &&
+            !isSurrogate(zero + 9)) {
+            for (char32_t d = 0; d < 10; ++d) {
+                nativeDigits[d] = utf8(zero + d);
+            }
+        }
+        dotIsDecimal = symbols.decimalPoint != "." && symbols.groupSeparator != ".";
+        dotAccepted = symbols.decimalPoint == "." || dotIsDecimal;
+        commaIsDecimal = symbols.decimalPoint == ",";
+        style.decimalPoint = symbols.decimalPoint;
+        style.minusSign = symbols.negativeSign;
     }
 
-    std::variant<double, InputError> readGeneral(QStringView text, Path path) const;
-    // The same for UTF-8 text: kept apart from read() so that the quick path, which
-    // needs no QString, does not pay for building and destroying one.
-    std::variant<double, InputError> readGeneral(std::string_view text, Path path) const;
-    // A plain ASCII number in C notation, or nullopt for anything that needs Qt.
+    // A plain ASCII number in C notation, or nullopt for anything that needs the
+    // locale's symbols.
     std::optional<double> readQuick(std::string_view text) const;
+    std::variant<double, InputError> readGeneral(std::string_view text) const;
 
-    QLocale qt;
-    // The locale's symbols, fetched once: QLocale builds a new string for each.
-    QString decimalPoint;
-    QString negativeSign;
-    QString positiveSign;
+    NumberSymbols symbols;
+    // The locale's native digits as UTF-8, all empty when it writes ASCII digits.
+    std::array<std::string, 10> nativeDigits;
     bool dotIsDecimal = false; // '.' accepted beside the locale's own separator
     bool dotAccepted = false;  // '.' is a decimal separator here, one way or the other
     bool commaIsDecimal = false;
-    char16_t zeroDigit = u'0'; // the locale's native digits, if not ASCII
     NumberStyle style;
 };
 
@@ -111,101 +245,113 @@ std::optional<double> NumberReader::Locale::readQuick(std::string_view text) con
     return value;
 }
 
-std::variant<double, InputError> NumberReader::Locale::readGeneral(QStringView text,
-                                                                   Path path) const {
-    text = text.trimmed();
-    const qsizetype size = text.size();
-    qsizetype at = 0;
-    CText c;
+std::variant<double, InputError> NumberReader::Locale::readGeneral(std::string_view text) const {
+    text = trimmed(text);
+    // The number rewritten in the C locale's notation: '-', ASCII digits, '.', 'e'.
+    // Each character of the text gives at most one byte of it, so typed coordinates
+    // fit on the stack; only pathological input reaches the heap.
+    std::array<char, 64> local{};
+    std::string heap;
+    char* c = local.data();
+    if (text.size() > local.size()) {
+        heap.resize(text.size());
+        c = heap.data();
+    }
+    std::size_t size = 0;
+    std::size_t at = 0;
 
-    // The digit at `at`, as ASCII, or 0 when there is none.
+    const auto take = [&](std::string_view symbol) {
+        if (symbol.empty() || !text.substr(at).starts_with(symbol)) {
+            return false;
+        }
+        at += symbol.size();
+        return true;
+    };
+    // Takes the digit at `at` and returns it as ASCII, or returns 0 when there is none.
     const auto digit = [&]() -> char {
-        if (at >= size) {
-            return 0;
+        if (at < text.size() && isDigit(text[at])) {
+            return text[at++];
         }
-        const char16_t ch = text[at].unicode();
-        if (ch >= u'0' && ch <= u'9') {
-            return static_cast<char>(ch);
-        }
-        if (zeroDigit != u'0' && ch >= zeroDigit && ch <= zeroDigit + 9) {
-            return static_cast<char>('0' + (ch - zeroDigit));
+        for (std::size_t d = 0; d < nativeDigits.size(); ++d) {
+            if (take(nativeDigits[d])) {
+                return static_cast<char>('0' + d);
+            }
         }
         return 0;
     };
     const auto digits = [&]() {
-        qsizetype count = 0;
+        std::size_t count = 0;
         for (char d = digit(); d != 0; d = digit()) {
-            c.append(d);
-            ++at;
+            c[size++] = d;
             ++count;
         }
         return count;
     };
     const auto sign = [&]() {
-        if (at < size && (text[at] == u'-' || text[at] == kMinusSign)) {
-            c.append('-');
-            ++at;
-        } else if (at < size && text[at] == u'+') {
-            ++at;
-        } else if (startsWith(text, at, negativeSign)) {
-            c.append('-');
-            at += negativeSign.size();
-        } else if (startsWith(text, at, positiveSign)) {
-            at += positiveSign.size();
+        if (take("-") || take(kMinusSign)) {
+            c[size++] = '-';
+        } else if (!take("+")) {
+            if (take(symbols.negativeSign)) {
+                c[size++] = '-';
+            } else {
+                take(symbols.positiveSign);
+            }
         }
     };
 
     sign();
-    qsizetype mantissaDigits = digits();
-    if (startsWith(text, at, decimalPoint)) {
-        at += decimalPoint.size();
-        c.append('.');
-        mantissaDigits += digits();
-    } else if (dotIsDecimal && at < size && text[at] == u'.') {
-        ++at;
-        c.append('.');
+    std::size_t mantissaDigits = digits();
+    if (take(symbols.decimalPoint) || (dotIsDecimal && take("."))) {
+        c[size++] = '.';
         mantissaDigits += digits();
     }
     if (mantissaDigits == 0) {
         return InputError::NotANumber;
     }
-    if (at < size && (text[at] == u'e' || text[at] == u'E')) {
-        ++at;
-        c.append('e');
+    if (take("e") || take("E")) {
+        c[size++] = 'e';
         sign();
         if (digits() == 0) {
             return InputError::NotANumber;
         }
     }
-    if (at != size) {
+    if (at != text.size()) {
         return InputError::NotANumber;
     }
 
-    // The text is now a well-formed C number. Nearly every one is a plain number in
-    // range, which std::from_chars converts, correctly rounded, without allocating.
-    if (path == Path::Quick) {
-        double value = 0;
-        const auto [end, status] = std::from_chars(c.constBegin(), c.constEnd(), value);
-        if (status == std::errc() && end == c.constEnd()) {
-            return value;
+    // The text is now a well-formed C number, which std::from_chars converts,
+    // correctly rounded, or finds out of range either way.
+    double value = 0;
+    const auto [end, status] = std::from_chars(c, c + size, value);
+    if (status == std::errc::result_out_of_range) {
+        const std::string_view cText(c, size);
+        if (isTooLarge(cText)) {
+            return InputError::TooLarge;
         }
+        return cText.starts_with('-') ? -0.0 : 0.0;
     }
-    return convertByQt(QLatin1StringView(c.constData(), c.size()));
+    if (status != std::errc() || end != c + size) {
+        return InputError::NotANumber;
+    }
+    return value;
 }
 
-std::variant<double, InputError> NumberReader::Locale::readGeneral(std::string_view text,
-                                                                   Path path) const {
-    const QString wide = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    return readGeneral(QStringView(wide), path);
-}
+NumberReader::NumberReader() : NumberReader(symbolsOf(newlocale(LC_NUMERIC_MASK, "", nullptr))) {}
 
-NumberReader::NumberReader() : NumberReader(QLocale()) {}
-
-NumberReader::NumberReader(const QLocale& locale) : m_locale(std::make_shared<Locale>(locale)) {}
+NumberReader::NumberReader(NumberSymbols symbols)
+    : m_locale(std::make_shared<Locale>(std::move(symbols))) {}
 
 NumberReader NumberReader::named(std::string_view localeName) {
-    return NumberReader(
-        QLocale(QString::fromUtf8(localeName.data(), static_cast<qsizetype>(localeName.size()))));
+    // To newlocale, "" names the environment's locale; and a NUL would cut the name.
+    if (localeName.empty() || localeName.find('\0') != std::string_view::npos) {
+        return NumberReader(NumberSymbols{});
+    }
+    const std::string name(localeName);
+    locale_t locale = newlocale(LC_NUMERIC_MASK, name.c_str(), nullptr);
+    if (locale == nullptr) {
+        locale = newlocale(LC_NUMERIC_MASK, (name + ".UTF-8").c_str(), nullptr);
+    }
+    return NumberReader(symbolsOf(locale));
 }
 
 std::variant<double, InputError> NumberReader::read(std::string_view text, Path path) const {
@@ -214,7 +360,7 @@ std::variant<double, InputError> NumberReader::read(std::string_view text, Path 
             return *value;
         }
     }
-    return m_locale->readGeneral(text, path);
+    return m_locale->readGeneral(text);
 }
 
 std::variant<double, InputFailure> NumberReader::read(std::string_view text, Field field) const {
@@ -236,10 +382,6 @@ const NumberStyle& NumberReader::style() const {
 
 bool NumberReader::commaIsDecimal() const {
     return m_locale->commaIsDecimal;
-}
-
-const QLocale& NumberReader::locale() const {
-    return m_locale->qt;
 }
 
 } // namespace sheetfind

@@ -4,12 +4,20 @@
 #include "input_error.h"
 
 #include <memory>
+#include <string>
 #include <string_view>
 #include <variant>
 
-class QLocale;
-
 namespace sheetfind {
+
+// How a locale writes numbers, as UTF-8. The defaults are the C locale's.
+struct NumberSymbols {
+    std::string decimalPoint = ".";
+    std::string groupSeparator;
+    std::string negativeSign = "-";
+    std::string positiveSign = "+";
+    char32_t zeroDigit = U'0'; // the first of the locale's ten native digits
+};
 
 // Reads a decimal number as a user types it in a given locale.
 //
@@ -18,26 +26,30 @@ namespace sheetfind {
 // separator, and an optional exponent ("e" or "E", a sign, digits). The decimal
 // separator is the locale's; '.' is accepted as well when the locale uses another
 // one and does not group digits with '.', because GPS units and web maps write 49.25
-// in every country.
+// in every country. Digits are ASCII or the locale's native ones.
 //
 // Rejected as NotANumber: group separators ("49,250" must never become 49250),
 // "inf" and "nan", the empty text, degrees-minutes-seconds and anything else. A
 // number too large for a double is TooLarge; one too small to tell from zero reads
-// as zero, which is what it is to the precision of a coordinate.
+// as zero, keeping its sign, which is what it is to the precision of a coordinate.
 //
 // Text is UTF-8. Plain ASCII numbers, nearly every number of a batch file, are read
-// straight from the bytes with std::from_chars; everything else goes through Qt's
-// locale data, with the same result.
+// straight from the bytes with std::from_chars; everything else is first rewritten
+// in C notation by the locale's symbols, with the same result.
 class NumberReader {
 public:
-    // The user's locale, from LC_ALL, LC_NUMERIC or LANG.
+    // The user's locale, from LC_ALL, LC_NUMERIC or LANG, as the C library knows it.
     NumberReader();
-    explicit NumberReader(const QLocale& locale);
-    // A locale by name, such as "fr_CA" or "C".
+    // A locale whose symbols come from elsewhere, such as Qt's for the window. A
+    // symbol that is not UTF-8 is replaced by the C locale's.
+    explicit NumberReader(NumberSymbols symbols);
+    // A locale of the C library by name, such as "fr_CA" (found as "fr_CA.UTF-8" too)
+    // or "C". A name the C library lacks reads as the C locale.
     static NumberReader named(std::string_view localeName);
 
-    // `Quick` reads plain ASCII numbers from the bytes, `General` always through Qt.
-    // Both give the same result; the choice exists so that tests can compare them.
+    // `Quick` reads plain ASCII numbers from the bytes, `General` always rewrites the
+    // text by the locale's symbols. Both give the same result; the choice exists so that tests can
+    // compare them.
     enum class Path { Quick, General };
 
     // The number, or InputError::NotANumber or InputError::TooLarge.
@@ -53,7 +65,6 @@ public:
     // Whether a comma is this locale's decimal separator, so that it cannot separate
     // two numbers on a line.
     bool commaIsDecimal() const;
-    const QLocale& locale() const;
 
 private:
     struct Locale;

@@ -6,7 +6,17 @@
 
 namespace sheetfind {
 
-LookupCommand::LookupCommand(const QLocale& locale) : m_numbers(locale) {}
+NumberSymbols numberSymbols(const QLocale& locale) {
+    // A zero digit past U+FFFF takes two UTF-16 units.
+    const QList<uint> zero = locale.zeroDigit().toUcs4();
+    return NumberSymbols{.decimalPoint = locale.decimalPoint().toStdString(),
+                         .groupSeparator = locale.groupSeparator().toStdString(),
+                         .negativeSign = locale.negativeSign().toStdString(),
+                         .positiveSign = locale.positiveSign().toStdString(),
+                         .zeroDigit = zero.size() == 1 ? char32_t{zero.front()} : U'0'};
+}
+
+LookupCommand::LookupCommand(const QLocale& locale) : m_numbers(numberSymbols(locale)) {}
 
 LookupResult LookupCommand::run(const QString& latitudeText, const QString& longitudeText) const {
     auto point =

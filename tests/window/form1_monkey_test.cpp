@@ -101,7 +101,7 @@ void Form1MonkeyTest::randomActionsKeepTheWindowsPromises() {
     // What a click should show, worked out apart from the window: the typed numbers
     // read in the locale, then the sheet by the independent oracle, which the window
     // shows south of 80° N only.
-    const sheetfind::NumberReader numbers{QLocale()};
+    const sheetfind::NumberReader numbers{sheetfind::numberSymbols(QLocale())};
     const auto expectedFor = [&](const QString& latitude,
                                  const QString& longitude) -> std::variant<QString, InputFailure> {
         const auto lat = numbers.read(latitude.toStdString(), sheetfind::Field::Latitude);

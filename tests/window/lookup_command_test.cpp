@@ -54,6 +54,12 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"FrenchWithDot", "49.25", "-123.1", "fr_CA", "092G06"},
         Row{"GermanComma", "49,25", "-123,1", "de_DE", "092G06"},
         Row{"WebMinusSign", "49.25", "\u2212123.1", "C", "092G06"},
+        // Qt's own symbols: Arabic's separator, sign and digits, and Chakma's digits,
+        // which lie past U+FFFF.
+        Row{"ArabicDigits", "\u0664\u0669\u066B\u0662\u0665",
+            "\u061C-\u0661\u0662\u0663\u066B\u0661", "ar_EG", "092G06"},
+        Row{"ChakmaDigits", "\U0001113A\U0001113F.\U00011138\U0001113B",
+            "-\U00011137\U00011138\U00011139.\U00011137", "ccp", "092G06"},
         Row{"NorthOfTheGrid", "85", "-100", "C", ""},
         // A western point typed without its minus sign.
         Row{"MissingMinus", "49.25", "123.1", "C", ""},
