@@ -7,7 +7,9 @@ configure_file(${PROJECT_SOURCE_DIR}/res/man/sheetfind.1.in ${PROJECT_BINARY_DIR
     @ONLY)
 
 find_program(HELP2MAN help2man)
-if(HELP2MAN)
+if(NOT TARGET sheetfind-cli)
+    # Nothing to write a page for.
+elseif(HELP2MAN)
     set(SHEETFIND_CLI_MAN ${PROJECT_BINARY_DIR}/man/sheetfind-cli.1)
     add_custom_command(OUTPUT ${SHEETFIND_CLI_MAN}
         COMMAND ${CMAKE_COMMAND} -DCLI=$<TARGET_FILE:sheetfind-cli> -DHELP2MAN=${HELP2MAN}

@@ -1,8 +1,5 @@
 // SPDX-License-Identifier: MIT
 #include "csv_annotator.h"
-#include "csv_columns.h"
-#include "csv_dialect.h"
-#include "csv_reader.h"
 #include "gis_commands.h"
 
 #include <sys/stat.h>
@@ -35,7 +32,6 @@ constexpr int kFileFlags = O_CLOEXEC;
 #else
 constexpr int kFileFlags = 0;
 #endif
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::string_view kStandardStream = "-";
 
 // A table is read here; any other source is a GIS layer, read through GDAL.
@@ -80,104 +76,8 @@ bool sameFile(int fd, const std::string& path) {
            opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
 }
 
-// The table as it arrives in blocks: its byte order mark and delimiter found at the
-// start, then each record annotated.
-class Table {
-public:
-    Table(Session& session, std::optional<char> delimiter, AnnotateSettings settings)
-        : m_session(session), m_delimiter(delimiter), m_settings(std::move(settings)) {}
-
-    // Reads the next block; false once there is no point reading more.
-    bool feed(std::string_view bytes) {
-        if (m_reader) {
-            return m_reader->feed(bytes) ? m_annotator->going() : failed();
-        }
-        m_held += bytes;
-        if (!m_markLookedFor) {
-            if (m_held.size() < kByteOrderMark.size()) {
-                return true;
-            }
-            lookForMark();
-            bytes = m_held;
-        }
-        if (!m_delimiter && !m_detector.feed(bytes)) {
-            return true;
-        }
-        return start();
-    }
-
-    void finish() {
-        if (!m_reader) {
-            if (!m_markLookedFor) {
-                lookForMark();
-                m_detector.feed(m_held);
-            }
-            m_detector.finish();
-            if (!start()) {
-                return;
-            }
-        }
-        if (!m_reader->finish()) {
-            failed();
-            return;
-        }
-        m_annotator->finish();
-    }
-
-private:
-    void lookForMark() {
-        m_markLookedFor = true;
-        m_byteOrderMark = std::string_view(m_held).starts_with(kByteOrderMark);
-        if (m_byteOrderMark) {
-            m_held.erase(0, kByteOrderMark.size());
-        }
-    }
-
-    // The delimiter is known: what was held to find it is read as the table's start.
-    bool start() {
-        const char delimiter = m_delimiter ? *m_delimiter : m_detector.delimiter().value_or(',');
-        m_annotator = std::make_unique<CsvAnnotator>(m_session, delimiter, m_byteOrderMark,
-                                                     std::move(m_settings));
-        m_reader = std::make_unique<CsvReader>(
-            delimiter, [annotator = m_annotator.get()](const CsvRecord& record) {
-                annotator->record(record);
-            });
-        const std::string held = std::move(m_held);
-        return m_reader->feed(held) ? m_annotator->going() : failed();
-    }
-
-    // The records before the fault are written; after it, where a record ends is
-    // anybody's guess, so reading stops.
-    bool failed() {
-        const CsvError& error = *m_reader->error();
-        const bool quotes = error.kind == CsvError::Kind::Quotes;
-        m_session.reportFailure(
-            InputFailure{.error = quotes ? InputError::MalformedQuotes : InputError::RecordTooLong,
-                         .field = Field::Line,
-                         .detail = error.detail,
-                         .count = quotes ? 0 : CsvReader::kMaxRecordBytes},
-            "row " + std::to_string(error.row) + ": ");
-        return false;
-    }
-
-    Session& m_session;
-    std::optional<char> m_delimiter;
-    AnnotateSettings m_settings;
-    std::string m_held; // the start of the table, until its delimiter is known
-    bool m_markLookedFor = false;
-    bool m_byteOrderMark = false;
-    DelimiterDetector m_detector;
-    std::unique_ptr<CsvAnnotator> m_annotator;
-    std::unique_ptr<CsvReader> m_reader;
-};
-
-struct TableOptions {
-    std::optional<char> delimiter;
-    AnnotateSettings settings;
-};
-
 // The options of annotate for a table, or a usage error already reported.
-std::optional<TableOptions> tableOptions(Context& context) {
+std::optional<AnnotateSettings> tableOptions(Context& context) {
     const Arguments& args = context.args;
     const auto usage = [&](const std::string& message) {
         context.session.usageError(message, context.command);
@@ -193,8 +93,7 @@ std::optional<TableOptions> tableOptions(Context& context) {
         return usage("a CSV table is annotated as CSV; --of " + std::string(*driver) +
                      " is for GIS layers");
     }
-    TableOptions options;
-    AnnotateSettings& settings = options.settings;
+    AnnotateSettings settings;
     const auto scale = scaleOption(context);
     if (!scale) {
         return std::nullopt;
@@ -202,9 +101,9 @@ std::optional<TableOptions> tableOptions(Context& context) {
     settings.scale = *scale;
     if (const auto delimiter = args.value("delimiter")) {
         if (*delimiter == "," || *delimiter == ";") {
-            options.delimiter = delimiter->front();
+            settings.delimiter = delimiter->front();
         } else if (*delimiter == "tab" || *delimiter == "\\t" || *delimiter == "\t") {
-            options.delimiter = '\t';
+            settings.delimiter = '\t';
         } else {
             return usage("unknown delimiter \"" + std::string(*delimiter) +
                          "\"; expected , ; or tab");
@@ -228,14 +127,13 @@ std::optional<TableOptions> tableOptions(Context& context) {
     if (settings.choice.point && settings.choice.latitude) {
         return usage("--point names one column for the point; leave out --lat and --lon");
     }
-    settings.column = sheetref::sheetColumnName(settings.scale);
     if (const auto column = args.value("column")) {
         if (column->empty()) {
             return usage("--column needs a name for the new column");
         }
         settings.column = std::string(*column);
     }
-    return options;
+    return settings;
 }
 
 } // namespace
@@ -250,10 +148,15 @@ int annotate(Context& context) {
     }
     const std::string source(operands.empty() ? kStandardStream : operands[0]);
     if (!isTable(source)) {
-        return annotateLayer(context);
+        const GisModule* gis = gisModule(session);
+        if (gis == nullptr) {
+            session.finish();
+            return kUsageOrIo;
+        }
+        return gis->annotateLayer(context);
     }
-    auto options = tableOptions(context);
-    if (!options) {
+    auto settings = tableOptions(context);
+    if (!settings) {
         return kUsageOrIo;
     }
     OpenFile sourceFile;
@@ -282,7 +185,12 @@ int annotate(Context& context) {
         }
         session.writeTo(fileSink.emplace(outputFile.fd()));
     }
-    Table table(session, options->delimiter, std::move(options->settings));
+    CsvAnnotator table(session.out(), std::move(*settings),
+                       [&session](std::size_t row, const RecordFailure& failure) {
+                           session.reportFailure(failure,
+                                                 row == 0 ? std::string()
+                                                          : "row " + std::to_string(row) + ": ");
+                       });
     std::vector<char> block(kReadSize);
     for (;;) {
         // A program that writes a record and waits gets its answer before the wait.

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "gis_commands.h"
+#include "commands.h"
 
 #include "grid.h"
 #include "number_reader.h"

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "commands.h"
 
-#include "cell_writer.h"
 #include "decimal_text.h"
 #include "fields.h"
 #include "geometry_cover.h"
@@ -73,11 +72,8 @@ template <typename Handle> void eachLine(Context& context, bool answerEmpty, Han
     while (session.writing() && lines.next(line)) {
         ++number;
         if (line.tooLong) {
-            handle.failure(
-                InputFailure{.error = InputError::LineTooLong,
-                             .field = Field::Line,
-                             .detail = "the limit is " + std::to_string(kMaxLineLength) + " bytes"},
-                number);
+            handle.failure(TableFailure{.error = TableError::LineTooLong, .count = kMaxLineLength},
+                           number);
         } else if (isBlankOrComment(line.text)) {
             if (answerEmpty) {
                 session.out().append('\n');
@@ -95,7 +91,7 @@ template <typename Handle> void eachLine(Context& context, bool answerEmpty, Han
 struct Common {
     Scale scale = Scale::Sheet;
     Format format = Format::Text;
-    CellTarget target; // where and how finely polygons go
+    gis::CellTarget target; // where and how finely polygons go
 };
 
 int answerCells(Context& context, const Common& common, const std::vector<Reference>& cells);
@@ -111,17 +107,9 @@ public:
         if (text()) {
             return;
         }
-        auto opened = CellWriter::open(common.target, m_session.out());
-        if (auto* failure = std::get_if<CellWriter::Failure>(&opened)) {
-            if (failure->usage) {
-                m_session.usageError(failure->message, context.command);
-            } else {
-                m_session.diagnose(failure->message);
-            }
-            m_broken = true;
-        } else {
-            m_writer = std::move(std::get<std::unique_ptr<CellWriter>>(opened));
-        }
+        const GisModule* gis = gisModule(m_session);
+        m_writer = gis != nullptr ? gis->openCells(context, common.target) : nullptr;
+        m_broken = m_writer == nullptr;
     }
 
     bool text() const { return m_format == Format::Text; }
@@ -137,7 +125,7 @@ public:
     }
 
     // `line` is the input line's number when the input came on standard input.
-    void failure(const InputFailure& failure, std::size_t line = 0) {
+    void failure(const RecordFailure& failure, std::size_t line = 0) {
         if (text()) {
             m_session.answerFailure(failure);
         } else {
@@ -168,7 +156,7 @@ private:
 
     Session& m_session;
     Format m_format;
-    std::unique_ptr<CellWriter> m_writer;
+    std::unique_ptr<gis::CellSink> m_writer;
     bool m_broken = false;
 };
 
@@ -189,7 +177,7 @@ void answerLines(Context& context, Answers& answers, Answer answer, LineOf lineO
                 answers.cell(reference, lineOf(reference));
             }
         }
-        void failure(const InputFailure& failed, std::size_t number) {
+        void failure(const RecordFailure& failed, std::size_t number) {
             answers.failure(failed, number);
         }
     };
@@ -388,9 +376,7 @@ std::optional<Scale> scaleOption(Context& context) {
     }
     const auto named = sheetref::scaleNamed(*scale);
     if (!named) {
-        context.session.usageError("unknown scale \"" + std::string(*scale) +
-                                       "\"; expected 1m, 250k or 50k",
-                                   context.command);
+        context.session.usageError(sheetref::describeUnknownScale(*scale), context.command);
     }
     return named;
 }
@@ -449,7 +435,12 @@ int cover(Context& context) {
     // A file or a WKT text is a geometry: the cells its lines pass through and its
     // areas share.
     if (context.args.has("wkt") || operands.size() == 1) {
-        return coverGeometry(context);
+        const GisModule* gis = gisModule(context.session);
+        if (gis == nullptr) {
+            context.session.finish();
+            return kUsageOrIo;
+        }
+        return gis->coverGeometry(context);
     }
     if (operands.size() != 4) {
         return context.session.usageError("cover expects SOUTH WEST NORTH EAST; got " +
@@ -538,7 +529,7 @@ int answerBare(std::span<const std::string_view> operands, ByteSource& in, Sessi
         void operator()(std::string_view text, std::size_t) {
             answerBareLine(text, numbers, session);
         }
-        void failure(const InputFailure& failed, std::size_t) { session.answerFailure(failed); }
+        void failure(const RecordFailure& failed, std::size_t) { session.answerFailure(failed); }
     };
     eachLine(context, true, Handler{numbers, session});
     return session.finish();

@@ -42,6 +42,12 @@ std::optional<sheetref::Scale> scaleOption(Context& context);
 // options choose (-f, -o, --of, --densify), each cell once; returns the exit status.
 int writeCells(Context& context, const std::vector<sheetref::Reference>& cells);
 
+// annotate SOURCE: every record of a CSV table or a GIS layer with its sheet added.
+int annotate(Context& context);
+
+// grid: every cell of a scale, optionally inside --bbox, as text or a layer.
+int grid(Context& context);
+
 // The bare form: what the window answers, for two arguments or for each line of
 // standard input. Decimal degrees in the locale only, the window's messages, and no
 // range check: a number is a point, even one that no sheet covers.

@@ -1,23 +1,36 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "cell_writer.h"
 #include "commands.h"
 
-// The subcommands for points and geometries where GIS users keep them: tables,
-// GIS layers of any format, and the grid itself as a layer.
+#include <memory>
+
+// The subcommands for geometries where GIS users keep them: GIS layers of any format,
+// and cells written as polygons. They live in a module of their own that the tool
+// loads, with GDAL, only when a command needs it: a point looked up never loads GDAL.
 namespace sheetfind::cli {
 
-// annotate SOURCE: every record of a CSV table or a GIS layer with its sheet added.
-int annotate(Context& context);
+struct GisModule {
+    // annotate SOURCE of a GIS layer: a copy of it with its sheets added.
+    int (*annotateLayer)(Context& context);
+    // cover FILE or cover --wkt WKT: the cells the geometries' lines pass through and
+    // their areas share.
+    int (*coverGeometry)(Context& context);
+    // A layer of cells to write to (-f geojson, -o FILE), or nullptr after the reason
+    // was reported.
+    std::unique_ptr<gis::CellSink> (*openCells)(Context& context, const gis::CellTarget& target);
+};
 
-// annotate of a source that is not a CSV table, through GDAL/OGR.
-int annotateLayer(Context& context);
+// The module, loaded on first use from beside the executable or from the library
+// folder it is installed in; nullptr after telling the user why it could not be.
+const GisModule* gisModule(Session& session);
 
-// cover FILE or cover --wkt WKT: the cells the geometries' lines pass through and
-// their areas share.
-int coverGeometry(Context& context);
-
-// grid: every cell of a scale, optionally inside --bbox, as a layer.
-int grid(Context& context);
+// Makes a program that links the GIS commands in (a test) use them without loading the
+// module.
+void useGisModule(const GisModule* module);
 
 } // namespace sheetfind::cli
+
+// What the module exports, under a name that dlsym finds.
+extern "C" const sheetfind::cli::GisModule* sheetfind_cli_gis_module();

@@ -13,8 +13,8 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
 #endif
     const std::vector<std::string_view> args(argv + 1, argv + argc);
-    sheetfind::cli::FdSource in(0);
-    sheetfind::cli::FdSink out(1);
-    sheetfind::cli::FdSink err(2);
+    sheetfind::FdSource in(0);
+    sheetfind::FdSink out(1);
+    sheetfind::FdSink err(2);
     return sheetfind::cli::run(args, in, out, err);
 }

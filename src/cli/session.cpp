@@ -7,6 +7,8 @@ namespace sheetfind::cli {
 namespace {
 
 constexpr std::string_view kProgram = "sheetfind-cli";
+constexpr HintWords kHintWords{.readLongitudeFirst = "try --lon-first",
+                               .readLatitudeFirst = "leave out --lon-first"};
 
 } // namespace
 
@@ -17,15 +19,31 @@ void Session::writeTo(ByteSink& sink) {
     m_file.emplace(sink);
 }
 
-void Session::answerFailure(const InputFailure& failure) {
+std::string Session::describe(const RecordFailure& failure) {
+    if (const auto* input = std::get_if<InputFailure>(&failure)) {
+        return sheetfind::describe(*input, kHintWords);
+    }
+    const auto& table = std::get<TableFailure>(failure);
+    std::string message = sheetfind::describe(table);
+    if (table.error == TableError::NoPointColumns) {
+        message += ", or --lat and --lon, or --point";
+    }
+    return message;
+}
+
+void Session::answerFailure(const RecordFailure& failure) {
     out().append("ERROR: ");
     out().append(describe(failure));
     out().append('\n');
     m_failed = true;
 }
 
-void Session::reportFailure(const InputFailure& failure, std::string_view where) {
-    diagnose(std::string(where) + describe(failure));
+void Session::reportFailure(const RecordFailure& failure, std::string_view where) {
+    reportFailure(std::string(where) + describe(failure));
+}
+
+void Session::reportFailure(std::string_view message) {
+    diagnose(message);
     m_failed = true;
 }
 

@@ -1,15 +1,19 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "input_error.h"
 #include "output.h"
 #include "streams.h"
+#include "table_error.h"
 
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace sheetfind::cli {
+
+using sheetfind::ByteSink;
+using sheetfind::ByteSource;
+using sheetfind::Output;
 
 // The exit statuses of sheetfind-cli.
 enum ExitStatus : int {
@@ -35,9 +39,11 @@ public:
     void writeTo(ByteSink& sink);
 
     // A bad input answered in its place on standard output: "ERROR: " and the reason.
-    void answerFailure(const InputFailure& failure);
+    void answerFailure(const RecordFailure& failure);
     // A bad input reported on standard error, after `where` ("line 3: ") if given.
-    void reportFailure(const InputFailure& failure, std::string_view where = {});
+    void reportFailure(const RecordFailure& failure, std::string_view where = {});
+    // The same for a bad input already described: the exit status becomes kSomeFailed.
+    void reportFailure(std::string_view message);
     // Any other message on standard error, prefixed with the program's name.
     void diagnose(std::string_view message);
 
@@ -55,6 +61,9 @@ public:
 
     // Writes what is left and gives the exit status.
     int finish();
+
+    // The reason, with what to do about it in this tool's terms: its options.
+    static std::string describe(const RecordFailure& failure);
 
 private:
     Output m_out;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "input_error.h"
 
+#include "coordinates.h"
 #include "decimal_text.h"
 #include "quote.h"
 
@@ -21,14 +22,18 @@ std::string example(const InputFailure& failure) {
     return failure.style.minusSign + "123" + failure.style.decimalPoint + "1";
 }
 
-std::string hintFor(SwapHint hint) {
+std::string hintFor(SwapHint hint, const HintWords& words) {
+    const auto question = [](std::string_view asked, std::string_view action) {
+        return " (" + std::string(asked) + "?" +
+               (action.empty() ? std::string() : " " + std::string(action)) + ")";
+    };
     switch (hint) {
     case SwapHint::None:
         return "";
     case SwapHint::TryLongitudeFirst:
-        return " (longitude first? try --lon-first)";
+        return question("longitude first", words.readLongitudeFirst);
     case SwapHint::TryLatitudeFirst:
-        return " (latitude first? leave out --lon-first)";
+        return question("latitude first", words.readLatitudeFirst);
     }
     return "";
 }
@@ -66,15 +71,11 @@ std::string fieldName(Field field) {
         return "reference";
     case Field::Line:
         return "line";
-    case Field::Geometry:
-        return "geometry";
-    case Field::Layer:
-        return "layer";
     }
     return "field";
 }
 
-std::string describe(const InputFailure& failure) {
+std::string describe(const InputFailure& failure, const HintWords& words) {
     const std::string field = fieldName(failure.field);
     const std::string text = quoteText(failure.text);
     const std::string because =
@@ -87,11 +88,13 @@ std::string describe(const InputFailure& failure) {
         return "Overflow: the " + field + " " + text +
                " is too large for a number; expected decimal degrees such as " + example(failure);
     case InputError::LatitudeRange:
-        return field + " " + sheetref::decimalText(failure.value) + " is out of range -90..90" +
-               hintFor(failure.hint);
     case InputError::LongitudeRange:
-        return field + " " + sheetref::decimalText(failure.value) + " is out of range -180..180" +
-               hintFor(failure.hint);
+        return sheetref::describeRange(field,
+                                       failure.error == InputError::LatitudeRange
+                                           ? sheetref::Coordinate::Latitude
+                                           : sheetref::Coordinate::Longitude,
+                                       failure.value) +
+               hintFor(failure.hint, words);
     case InputError::FieldCount:
         return "expected a latitude and a longitude separated by blanks or a comma, found " +
                std::to_string(failure.count) + (failure.count == 1 ? " field" : " fields");
@@ -137,47 +140,6 @@ std::string describe(const InputFailure& failure) {
                                       : printableText(failure.detail);
     case InputError::BadBox:
         return printableText(failure.detail);
-    case InputError::LineTooLong:
-        return "line too long" + because;
-    case InputError::NotWkt:
-        return "the geometry " + text + " is not WKT" + because +
-               "; expected such as LINESTRING(-123.95 49.3, -122.35 49.62), longitude first";
-    case InputError::NoCrs:
-        return "the layer " + text +
-               " has no coordinate reference system; give it with --assume-crs, such as "
-               "--assume-crs EPSG:3005";
-    case InputError::NotTransformable:
-        return "the geometry cannot be transformed to longitude and latitude" + because;
-    case InputError::BadGeometry:
-        return "the geometry is not in degrees" + because;
-    case InputError::LostByFormat:
-        return "the layer " + text + " cannot be written in this format" + because +
-               "; write a GeoPackage (.gpkg) instead";
-    case InputError::EmptyTable:
-        return "the table is empty; expected a header row";
-    case InputError::NoPointColumns:
-        return "the header has no point columns: its names are " + printableText(failure.detail) +
-               "; expected lat and lon (or latitude and longitude, y and x...), a point column "
-               "such as position, coordinates, utm or mgrs, or --lat and --lon, or --point";
-    case InputError::UnknownColumn:
-        return "the " + field + " column " + text +
-               " is not in the header; expected one of its names or a number from 1 to " +
-               std::to_string(failure.count) + ": " + printableText(failure.detail);
-    case InputError::MalformedQuotes:
-        return "malformed quotes" + because +
-               "; expected a quoted field to be wholly in double quotes, with each quote inside "
-               "it written twice";
-    case InputError::RecordTooLong:
-        return "the record is longer than " + std::to_string(failure.count) +
-               " bytes; expected a record of a table (is a quote above left open?)";
-    case InputError::MissingField:
-        return "the record has " + std::to_string(failure.count) +
-               (failure.count == 1 ? " field" : " fields") + " and so no " + field + " column " +
-               text + "; expected as many fields as the header";
-    case InputError::ExtraFields:
-        return "the record has " + std::to_string(failure.count) +
-               " fields, more than the header; those past the header are kept after the sheet "
-               "column";
     }
     return field + " " + text + " is not valid";
 }

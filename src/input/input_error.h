@@ -1,15 +1,22 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "quote.h"
+
 #include <cstddef>
 #include <ostream>
 #include <string>
+#include <string_view>
 
 // The one vocabulary of what can be wrong with typed or read input: every reader of
 // the input layer reports a failure as an InputFailure, and describe() is the only
 // place that spells its message. The window, the command line tool, the CSV and GIS
 // readers and the Python module all show these same sentences.
 namespace sheetfind {
+
+// Typed text goes into every message through the grid library's one quoting routine.
+using sheetref::printableText;
+using sheetref::quoteText;
 
 // What a failed text was meant to be.
 enum class Field {
@@ -22,45 +29,29 @@ enum class Field {
     East,
     Reference, // an NTS reference such as 092G06
     Line,      // an input line as a whole
-    Geometry,  // a geometry of a GIS layer, or a WKT text
-    Layer,     // a GIS layer as a whole
 };
 
 // Each kind of failure is one enumerator.
 enum class InputError {
-    NotANumber,       // "Type mismatch": not a decimal number in the reader's locale
-    TooLarge,         // "Overflow": a number beyond the range of a double
-    LatitudeRange,    // a latitude outside [-90, 90]
-    LongitudeRange,   // a longitude outside [-180, 180]
-    FieldCount,       // a line without exactly two coordinates
-    NotDms,           // meant as degrees-minutes-seconds, and not readable as such
-    SameAxisTwice,    // two latitudes (N/S) or two longitudes (E/W)
-    NotUtm,           // not "ZONE BAND EASTING NORTHING"
-    UtmZone,          // a zone outside 1..60 (or 0 for UPS)
-    UtmBand,          // a letter that is neither a latitude band nor a hemisphere
-    UtmBandMismatch,  // a latitude band that does not hold the point
-    UtmEasting,       // an easting outside what the zone can hold
-    UtmNorthing,      // a northing outside what the hemisphere can hold
-    NotMgrs,          // not a readable MGRS reference
-    MgrsDigits,       // an odd number of digits, or more than 5 + 5
-    MgrsZone,         // a zone outside 1..60
-    MgrsBand,         // a letter that is not a latitude band (or, without a zone, a polar one)
-    NotAReference,    // not an NTS reference; `detail` says what is wrong
-    BadBox,           // a box to cover whose edges do not make a box
-    LineTooLong,      // an input line past the length limit
-    NotWkt,           // a text that is not a WKT geometry; `detail` says what GDAL read
-    NoCrs,            // a layer that says nothing of its coordinate system; `text` names it
-    NotTransformable, // a geometry that cannot be brought to longitude and latitude
-    BadGeometry,      // a geometry whose coordinates are not degrees; `detail` says where
-    LostByFormat,     // features the chosen output format cannot hold; `detail` says which
-    // The faults of a table (CSV) as a whole, or of one of its records.
-    EmptyTable,      // not even a header row
-    NoPointColumns,  // a header without point columns; `detail` lists its names
-    UnknownColumn,   // a column chosen by name or number that the header lacks
-    MalformedQuotes, // quotes that RFC 4180 does not allow; `detail` is the parser's
-    RecordTooLong,   // a record past the limit `count`, most often after an open quote
-    MissingField,    // a record too short to hold the point column named by `text`
-    ExtraFields,     // a record of `count` fields, more than its header has
+    NotANumber,      // "Type mismatch": not a decimal number in the reader's locale
+    TooLarge,        // "Overflow": a number beyond the range of a double
+    LatitudeRange,   // a latitude outside [-90, 90]
+    LongitudeRange,  // a longitude outside [-180, 180]
+    FieldCount,      // a line without exactly two coordinates
+    NotDms,          // meant as degrees-minutes-seconds, and not readable as such
+    SameAxisTwice,   // two latitudes (N/S) or two longitudes (E/W)
+    NotUtm,          // not "ZONE BAND EASTING NORTHING"
+    UtmZone,         // a zone outside 1..60 (or 0 for UPS)
+    UtmBand,         // a letter that is neither a latitude band nor a hemisphere
+    UtmBandMismatch, // a latitude band that does not hold the point
+    UtmEasting,      // an easting outside what the zone can hold
+    UtmNorthing,     // a northing outside what the hemisphere can hold
+    NotMgrs,         // not a readable MGRS reference
+    MgrsDigits,      // an odd number of digits, or more than 5 + 5
+    MgrsZone,        // a zone outside 1..60
+    MgrsBand,        // a letter that is not a latitude band (or, without a zone, a polar one)
+    NotAReference,   // not an NTS reference; `detail` says what is wrong
+    BadBox,          // a box to cover whose edges do not make a box
 };
 
 // A range error on a decimal line whose values would make a point the other way
@@ -68,7 +59,14 @@ enum class InputError {
 enum class SwapHint {
     None,
     TryLongitudeFirst, // read latitude first; longitude first would be valid
-    TryLatitudeFirst,  // read longitude first (--lon-first); latitude first would be valid
+    TryLatitudeFirst,  // read longitude first; latitude first would be valid
+};
+
+// How a face tells the user to read the other order, in its own terms: an option of a
+// program ("try --lon-first"), a parameter in Python ("try lon_first=True").
+struct HintWords {
+    std::string_view readLongitudeFirst;
+    std::string_view readLatitudeFirst;
 };
 
 // How the reader that failed writes numbers, for the example in the message: a
@@ -97,10 +95,11 @@ struct InputFailure {
 std::string fieldName(Field field);
 
 // One English sentence naming the field, the text (quoted) and what was expected,
-// with no "ERROR: " prefix and no final newline. For example:
+// with no "ERROR: " prefix and no final newline; a swap hint in the face's words, or
+// as a bare question without them. For example:
 //   Type mismatch: the latitude "abc" is not a number; expected decimal degrees such as 49.25
 //   latitude -123.1 is out of range -90..90 (longitude first? try --lon-first)
-std::string describe(const InputFailure& failure);
+std::string describe(const InputFailure& failure, const HintWords& words = {});
 
 std::ostream& operator<<(std::ostream& out, const InputFailure& failure);
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "point_reader.h"
 
+#include "coordinates.h"
 #include "dms.h"
 #include "fields.h"
 #include "grid_notations.h"
@@ -11,15 +12,12 @@
 namespace sheetfind {
 namespace {
 
-constexpr double kMaxLatitude = 90;
-constexpr double kMaxLongitude = 180;
-
 bool isLatitude(double value) {
-    return -kMaxLatitude <= value && value <= kMaxLatitude;
+    return sheetref::inRange(sheetref::Coordinate::Latitude, value);
 }
 
 bool isLongitude(double value) {
-    return -kMaxLongitude <= value && value <= kMaxLongitude;
+    return sheetref::inRange(sheetref::Coordinate::Longitude, value);
 }
 
 // A DMS line with more than two blank-separated parts, split into its two angles by

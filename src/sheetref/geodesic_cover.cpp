@@ -24,8 +24,6 @@ using GeographicLib::GeodesicLine;
 constexpr double kLatticeMeridianStep = layout::kSouthernSheetWidth; // 30'
 constexpr double kLatticeParallelStep = layout::kSheetHeight;        // 15'
 
-constexpr double kMaxLatitude = 90.0;
-constexpr double kMaxLongitude = 180.0;
 constexpr double kFullTurn = 360.0;
 // Arc lengths on the auxiliary sphere, in degrees: latitude has a turning point (a
 // vertex of the geodesic) where the arc from the northward equator crossing is 90°
@@ -183,33 +181,6 @@ std::vector<Event> eventsOf(const LatLon& a, const LatLon& b) {
     return withPieces;
 }
 
-std::optional<GeometryFailure> badVertex(std::span<const LatLon> vertices,
-                                         std::optional<std::size_t> ring) {
-    for (std::size_t i = 0; i < vertices.size(); ++i) {
-        const LatLon& v = vertices[i];
-        const auto failure = [&](GeometryError error, Coordinate coordinate, double value) {
-            return GeometryFailure{.error = error,
-                                   .vertex = i,
-                                   .ring = ring,
-                                   .coordinate = coordinate,
-                                   .value = value};
-        };
-        if (!std::isfinite(v.latitude)) {
-            return failure(GeometryError::NotANumber, Coordinate::Latitude, v.latitude);
-        }
-        if (!std::isfinite(v.longitude)) {
-            return failure(GeometryError::NotANumber, Coordinate::Longitude, v.longitude);
-        }
-        if (!(-kMaxLatitude <= v.latitude && v.latitude <= kMaxLatitude)) {
-            return failure(GeometryError::LatitudeRange, Coordinate::Latitude, v.latitude);
-        }
-        if (!(-kMaxLongitude <= v.longitude && v.longitude <= kMaxLongitude)) {
-            return failure(GeometryError::LongitudeRange, Coordinate::Longitude, v.longitude);
-        }
-    }
-    return std::nullopt;
-}
-
 } // namespace
 
 std::vector<LatLon> geodesicPath(std::span<const LatLon> vertices) {
@@ -235,7 +206,7 @@ std::vector<LatLon> geodesicPath(std::span<const LatLon> vertices) {
 }
 
 GeometryCover coverGeodesicLine(std::span<const LatLon> vertices, Scale scale) {
-    if (const auto failure = badVertex(vertices, std::nullopt)) {
+    if (const auto failure = checkVertices(vertices, std::nullopt)) {
         return *failure;
     }
     std::set<Reference> cells;
@@ -251,7 +222,7 @@ GeometryCover coverGeodesicPolygon(std::span<const std::vector<LatLon>> rings, S
     std::vector<std::vector<LatLon>> paths;
     paths.reserve(rings.size());
     for (std::size_t r = 0; r < rings.size(); ++r) {
-        if (const auto failure = badVertex(rings[r], r)) {
+        if (const auto failure = checkVertices(rings[r], r)) {
             return *failure;
         }
         std::vector<LatLon> ring = rings[r];

@@ -31,8 +31,6 @@ constexpr int kLastRow = static_cast<int>(layout::kNorthernLimit * kRowsPerDegre
 // Half a fine cell, in lattice units: its centre is this far from each of its edges.
 constexpr double kHalf = 0.5;
 
-constexpr double kMaxLatitude = 90.0;
-constexpr double kMaxLongitude = 180.0;
 // Below this a coordinate is read as zero, so that every product of two coordinates
 // is a normal double and the orientation test below stays exact.
 constexpr double kTiny = 0x1p-480;
@@ -227,28 +225,6 @@ std::vector<Reference> referencesOf(std::vector<FineCell> cells, Scale scale) {
     return found;
 }
 
-std::optional<GeometryFailure> checkVertices(std::span<const LatLon> vertices,
-                                             std::optional<std::size_t> ring) {
-    for (std::size_t i = 0; i < vertices.size(); ++i) {
-        const std::pair<Coordinate, double> coordinates[] = {
-            {Coordinate::Latitude, vertices[i].latitude},
-            {Coordinate::Longitude, vertices[i].longitude}};
-        for (const auto& [coordinate, value] : coordinates) {
-            const double limit = coordinate == Coordinate::Latitude ? kMaxLatitude : kMaxLongitude;
-            if (!std::isfinite(value)) {
-                return GeometryFailure{GeometryError::NotANumber, i, ring, coordinate, value};
-            }
-            if (!(-limit <= value && value <= limit)) {
-                return GeometryFailure{coordinate == Coordinate::Latitude
-                                           ? GeometryError::LatitudeRange
-                                           : GeometryError::LongitudeRange,
-                                       i, ring, coordinate, value};
-            }
-        }
-    }
-    return std::nullopt;
-}
-
 // A ring's vertices in lattice units, without its closing vertex or repeated ones, or
 // nothing when the ring has no area: fewer than three distinct vertices, or all of
 // them on one line.
@@ -280,15 +256,6 @@ struct Edge {
     Point to;
 };
 
-// Measured by the cell output test (the widest cell of each zone and row, projected
-// to EPSG:3978). With corners only, a series at 40° N bows out by 11.2 km, a
-// high-Arctic map area (8°) by 2.5 km and a high-Arctic sheet (2°) by 156 m. The
-// offset shrinks with the square of the steps, so at least 34, 16 and 4 steps keep
-// them within 10 m; a little more leaves a margin.
-constexpr int kSeriesPointsPerEdge = 36;
-constexpr int kMapAreaPointsPerEdge = 18;
-constexpr int kSheetPointsPerEdge = 5;
-
 } // namespace
 
 std::string describe(const GeometryFailure& failure) {
@@ -299,18 +266,34 @@ std::string describe(const GeometryFailure& failure) {
         where += " of ring " + std::to_string(*failure.ring) +
                  (*failure.ring == 0 ? " (the outer ring)" : " (a hole)");
     }
-    const bool latitude = failure.coordinate == Coordinate::Latitude;
-    where +=
-        std::string(latitude ? ": the latitude " : ": the longitude ") + decimalText(failure.value);
-    switch (failure.error) {
-    case GeometryError::NotANumber:
-        return where + " is not a number; expected decimal degrees";
-    case GeometryError::LatitudeRange:
-        return where + " is not a latitude; expected -90 to 90 (latitude before longitude)";
-    case GeometryError::LongitudeRange:
-        return where + " is not a longitude; expected -180 to 180, negative west of Greenwich";
+    const std::string_view coordinate =
+        failure.coordinate == Coordinate::Latitude ? "latitude" : "longitude";
+    if (failure.error == GeometryError::NotANumber) {
+        return where + ": the " + std::string(coordinate) + " " + decimalText(failure.value) +
+               " is not a number; expected decimal degrees";
     }
-    return where;
+    return where + ": " + describeRange(coordinate, failure.coordinate, failure.value);
+}
+
+std::optional<GeometryFailure> checkVertices(std::span<const LatLon> vertices,
+                                             std::optional<std::size_t> ring) {
+    for (std::size_t i = 0; i < vertices.size(); ++i) {
+        const std::pair<Coordinate, double> coordinates[] = {
+            {Coordinate::Latitude, vertices[i].latitude},
+            {Coordinate::Longitude, vertices[i].longitude}};
+        for (const auto& [coordinate, value] : coordinates) {
+            if (!std::isfinite(value)) {
+                return GeometryFailure{GeometryError::NotANumber, i, ring, coordinate, value};
+            }
+            if (!inRange(coordinate, value)) {
+                return GeometryFailure{coordinate == Coordinate::Latitude
+                                           ? GeometryError::LatitudeRange
+                                           : GeometryError::LongitudeRange,
+                                       i, ring, coordinate, value};
+            }
+        }
+    }
+    return std::nullopt;
 }
 
 GeometryCover coverLine(std::span<const LatLon> vertices, Scale scale) {
@@ -439,18 +422,6 @@ std::vector<Reference> mergeCovers(std::span<const std::vector<Reference>> cover
     std::sort(merged.begin(), merged.end());
     merged.erase(std::unique(merged.begin(), merged.end()), merged.end());
     return merged;
-}
-
-int defaultPointsPerEdge(Scale scale) {
-    switch (scale) {
-    case Scale::Series:
-        return kSeriesPointsPerEdge;
-    case Scale::MapArea:
-        return kMapAreaPointsPerEdge;
-    case Scale::Sheet:
-        return kSheetPointsPerEdge;
-    }
-    return kSeriesPointsPerEdge;
 }
 
 std::optional<std::vector<LatLon>> cellRing(const Reference& reference, int pointsPerEdge) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "coordinates.h"
 #include "lat_lon.h"
 #include "reference.h"
 
@@ -30,8 +31,6 @@ enum class GeometryError {
     LongitudeRange, // a longitude outside [-180, 180]
 };
 
-enum class Coordinate { Latitude, Longitude };
-
 struct GeometryFailure {
     GeometryError error;
     std::size_t vertex;              // its index in the line or the ring, from 0
@@ -44,8 +43,12 @@ struct GeometryFailure {
 
 // One English sentence naming the vertex, the coordinate, its value and what was
 // expected, e.g. "vertex 2 of the line: the latitude nan is not a number; expected
-// decimal degrees".
+// decimal degrees", "vertex 0 of ring 1 (a hole): latitude 95 is out of range -90..90".
 std::string describe(const GeometryFailure& failure);
+
+// The first vertex that is not finite or out of range; `ring` as in GeometryFailure.
+std::optional<GeometryFailure> checkVertices(std::span<const LatLon> vertices,
+                                             std::optional<std::size_t> ring);
 
 // The cells, in reference order and without duplicates, or the first bad vertex.
 using GeometryCover = std::variant<std::vector<Reference>, GeometryFailure>;
@@ -76,11 +79,6 @@ GeometryCover coverPolygon(std::span<const std::vector<LatLon>> rings, Scale sca
 // The union of several covers, for multi-part geometries: sorted, no duplicates.
 std::vector<Reference> mergeCovers(std::span<const std::vector<Reference>> covers);
 
-// What goes between the cells of one feature when they are written in one field
-// ("092G06,092G07"): a comma, which no reference holds and which every table tool
-// splits on.
-inline constexpr char kCellSeparator = ',';
-
 inline constexpr int kMaxPointsPerEdge = 1 << 16;
 
 // The cell's outline as a closed exterior ring: counter-clockwise with longitude as x,
@@ -90,13 +88,5 @@ inline constexpr int kMaxPointsPerEdge = 1 << 16;
 // Every point lies exactly on the cell's edge. nullopt when pointsPerEdge is outside
 // [1, kMaxPointsPerEdge].
 std::optional<std::vector<LatLon>> cellRing(const Reference& reference, int pointsPerEdge);
-
-// The points per edge (cellRing) that keep every edge of a cell of `scale` within 10 m
-// of its true parallel or meridian once projected to Canada Lambert (EPSG:3978).
-// Parallels are arcs in a conic projection and the widest cells (16° for a high-Arctic
-// series, 8° in the south) bow out by kilometres between their corners; meridians stay
-// straight. In [1, kMaxPointsPerEdge].
-// Example: defaultPointsPerEdge(Scale::Sheet) == 5.
-int defaultPointsPerEdge(Scale scale);
 
 } // namespace sheetref

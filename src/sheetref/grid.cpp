@@ -3,6 +3,7 @@
 
 #include "sheet_reference.h"
 
+#include "coordinates.h"
 #include "decimal_text.h"
 #include "nts_layout.h"
 
@@ -15,8 +16,6 @@ namespace {
 
 using layout::Zone;
 
-constexpr double kMaxLatitude = 90.0;
-constexpr double kMaxLongitude = 180.0;
 // The centre of a cell, as a fraction of its size from its east and south edges.
 constexpr double kCentre = 0.5;
 
@@ -178,8 +177,7 @@ std::optional<BoxFailure> checkBox(const Bounds& box) {
             return BoxFailure{BoxError::NotANumber, edge, value};
         }
         const bool latitude = edge == BoxEdge::South || edge == BoxEdge::North;
-        const double limit = latitude ? kMaxLatitude : kMaxLongitude;
-        if (!(-limit <= value && value <= limit)) {
+        if (!inRange(latitude ? Coordinate::Latitude : Coordinate::Longitude, value)) {
             return BoxFailure{latitude ? BoxError::LatitudeRange : BoxError::LongitudeRange, edge,
                               value};
         }
@@ -262,9 +260,11 @@ std::string describe(const BoxFailure& failure) {
     case BoxError::NotANumber:
         return edge + " is not a number; expected decimal degrees";
     case BoxError::LatitudeRange:
-        return edge + " is not a latitude; expected -90 to 90 (the box is SOUTH WEST NORTH EAST)";
     case BoxError::LongitudeRange:
-        return edge + " is not a longitude; expected -180 to 180, negative west of Greenwich";
+        return describeRange(std::string(edgeName(failure.edge)) + " edge",
+                             failure.error == BoxError::LatitudeRange ? Coordinate::Latitude
+                                                                      : Coordinate::Longitude,
+                             failure.value);
     case BoxError::SouthOfNorth:
         return edge + " is north of the north edge " + decimalText(failure.other) +
                "; expected SOUTH <= NORTH";

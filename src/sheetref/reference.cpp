@@ -58,8 +58,8 @@ std::optional<Scale> scaleNamed(std::string_view name) {
     return std::nullopt;
 }
 
-std::string sheetColumnName(Scale scale) {
-    return "nts_" + std::string(scaleShortName(scale));
+std::string describeUnknownScale(std::string_view name) {
+    return "unknown scale \"" + std::string(name) + "\"; expected 1m, 250k or 50k";
 }
 
 std::optional<Reference> Reference::series(int number) {

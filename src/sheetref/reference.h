@@ -29,9 +29,9 @@ std::string_view scaleShortName(Scale scale);
 // "250k" or "1:250000", "50k" or "1:50000"; nullopt for anything else.
 std::optional<Scale> scaleNamed(std::string_view name);
 
-// The field that holds each row's cell at `scale` when one is added to a table or a
-// layer: "nts_" and the short name, e.g. "nts_50k".
-std::string sheetColumnName(Scale scale);
+// Why scaleNamed gave nullopt for `name`, as every face reports it, e.g.
+//   unknown scale "25k"; expected 1m, 250k or 50k
+std::string describeUnknownScale(std::string_view name);
 
 // A reference to one cell of the NTS grid: a series, a map area or a sheet.
 //

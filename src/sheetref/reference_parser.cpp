@@ -2,6 +2,7 @@
 #include "reference_parser.h"
 
 #include "nts_layout.h"
+#include "quote.h"
 
 #include <optional>
 
@@ -10,11 +11,6 @@ namespace {
 
 constexpr std::size_t kMaxSeriesDigits = 3;
 constexpr std::size_t kMaxSheetDigits = 2;
-// A pasted paragraph should not become a paragraph-long message.
-constexpr std::size_t kShownCharacters = 40;
-constexpr std::string_view kReplacement = "\xEF\xBF\xBD"; // U+FFFD
-constexpr std::string_view kEllipsis = "\xE2\x80\xA6";    // U+2026
-
 bool isBlank(char ch) {
     return ch == ' ' || ch == '\t';
 }
@@ -47,28 +43,6 @@ std::size_t sequenceLength(std::string_view text) {
     return length;
 }
 
-// The text as it can safely be shown on one line: shortened when long, with control
-// characters and bytes that are not UTF-8 replaced.
-std::string shown(std::string_view text) {
-    std::string result;
-    for (std::size_t characters = 0; !text.empty(); ++characters) {
-        if (characters == kShownCharacters) {
-            result += kEllipsis;
-            break;
-        }
-        const std::size_t length = sequenceLength(text);
-        const auto byte = static_cast<unsigned char>(text.front());
-        if (length == 0 || byte < 0x20 || byte == 0x7F) {
-            result += kReplacement;
-            text.remove_prefix(1);
-        } else {
-            result += text.substr(0, length);
-            text.remove_prefix(length);
-        }
-    }
-    return result;
-}
-
 // 1-based position of the character that starts at byte `at`.
 std::size_t characterPosition(std::string_view text, std::size_t at) {
     std::size_t position = 1;
@@ -88,8 +62,7 @@ std::string found(const ParseFailure& failure) {
     if (failure.length == 0) {
         return "found the end";
     }
-    return "found \"" + shown(std::string_view(failure.text).substr(failure.at, failure.length)) +
-           "\"";
+    return "found " + quoteText(std::string_view(failure.text).substr(failure.at, failure.length));
 }
 
 class Reader {
@@ -219,11 +192,11 @@ private:
 
 std::string describe(const ParseFailure& failure) {
     const std::string_view text(failure.text);
-    const std::string head = "reference \"" + shown(text) + "\": ";
+    const std::string head = "reference " + quoteText(text) + ": ";
     const std::string where =
         " at character " + std::to_string(characterPosition(text, failure.at));
     const std::string part =
-        "\"" + shown(text.substr(std::min(failure.at, text.size()), failure.length)) + "\"";
+        quoteText(text.substr(std::min(failure.at, text.size()), failure.length));
     switch (failure.error) {
     case ParseError::Empty:
         return head + "nothing to read; expected a series such as 92, a map area such as 92G "

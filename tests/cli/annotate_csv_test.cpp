@@ -204,7 +204,7 @@ INSTANTIATE_TEST_SUITE_P(
              1,
              std::string(kMessage) +
                  "the header has no point columns: its names are \"id\", \"name\", \"a\\\"b\"; "
-                 "expected lat and lon (or latitude and longitude, y and x...), a point column "
+                 "expected lat and lon (or latitude and longitude, y and x...), or a point column "
                  "such as position, coordinates, utm or mgrs, or --lat and --lon, or --point\n"},
         Case{"LatitudeWithoutLongitudeIsNotAPair",
              {},
@@ -213,7 +213,7 @@ INSTANTIATE_TEST_SUITE_P(
              1,
              std::string(kMessage) +
                  "the header has no point columns: its names are \"lat\", \"name\"; expected lat "
-                 "and lon (or latitude and longitude, y and x...), a point column such as "
+                 "and lon (or latitude and longitude, y and x...), or a point column such as "
                  "position, coordinates, utm or mgrs, or --lat and --lon, or --point\n"},
         Case{"ChosenColumnMissing",
              {"--lat", "lat", "--lon", "9"},

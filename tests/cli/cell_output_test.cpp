@@ -273,7 +273,7 @@ TEST_P(DefaultDensify, KeepsEveryEdgeWithinTenMetresInCanadaLambert) {
         const auto cell = sheetref::locate(
             {.latitude = GetParam().latitude, .longitude = GetParam().longitude}, scale);
         ASSERT_TRUE(cell);
-        const int points = sheetref::defaultPointsPerEdge(scale);
+        const int points = sheetfind::gis::defaultPointsPerEdge(scale);
         const double offset = largestOffsetMetres(*cell, points);
         std::cout << cell->text() << ": corners only " << largestOffsetMetres(*cell, 1) << " m, "
                   << points << " per edge " << offset << " m\n";

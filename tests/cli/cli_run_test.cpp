@@ -3,6 +3,7 @@
 // outputs that fail the way pipes and disks fail.
 
 #include "cli.h"
+#include "gis_commands.h"
 
 #include <gtest/gtest.h>
 
@@ -11,12 +12,15 @@
 #include <string>
 #include <vector>
 
-using sheetfind::cli::ByteSink;
-using sheetfind::cli::ByteSource;
-using sheetfind::cli::StringSink;
-using sheetfind::cli::StringSource;
+using sheetfind::ByteSink;
+using sheetfind::ByteSource;
+using sheetfind::StringSink;
+using sheetfind::StringSource;
 
 namespace {
+
+// The GIS commands are linked in: the tool uses them without loading its module.
+const sheetfind::cli::GisModule* const kGisCommands = sheetfind_cli_gis_module();
 
 // Accepts `room` bytes, then fails every write with `error`, as a pipe whose reader
 // has gone (EPIPE) or a full disk (ENOSPC) does.

@@ -27,6 +27,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The GIS commands are linked in: the tool uses them without loading its module.
+const sheetfind::cli::GisModule* const kGisCommands = sheetfind_cli_gis_module();
+
 struct ToolRun {
     int status = -1;
     std::string out;
@@ -38,9 +41,9 @@ std::vector<std::string_view> views(const std::vector<std::string>& args) {
 }
 
 ToolRun runTool(const std::vector<std::string>& args) {
-    cli::StringSource in("");
-    cli::StringSink out;
-    cli::StringSink err;
+    sheetfind::StringSource in("");
+    sheetfind::StringSink out;
+    sheetfind::StringSink err;
     const auto all = views(args);
     const int status = cli::run(all, in, out, err);
     return {status, out.text(), err.text()};
@@ -57,12 +60,12 @@ ToolRun annotate(const std::vector<std::string>& args) {
     const auto all = views(args);
     auto parsed = cli::parseArguments(all, command->options, "annotate");
     const auto& arguments = std::get<cli::Arguments>(parsed);
-    cli::StringSource in("");
-    cli::StringSink out;
-    cli::StringSink err;
+    sheetfind::StringSource in("");
+    sheetfind::StringSink out;
+    sheetfind::StringSink err;
     cli::Session session(out, err);
     cli::Context context{.command = "annotate", .args = arguments, .in = in, .session = session};
-    const int status = cli::annotateLayer(context);
+    const int status = sheetfind_cli_gis_module()->annotateLayer(context);
     return {status, out.text(), err.text()};
 }
 

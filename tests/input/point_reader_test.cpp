@@ -112,7 +112,7 @@ INSTANTIATE_TEST_SUITE_P(
         Rejected{"LongitudeRange", "49 -200", InputError::LongitudeRange,
                  "longitude -200 is out of range -180..180"},
         Rejected{"LooksLongitudeFirst", "-123.1 49.25", InputError::LatitudeRange,
-                 "latitude -123.1 is out of range -90..90 (longitude first? try --lon-first)"},
+                 "latitude -123.1 is out of range -90..90 (longitude first?)"},
         Rejected{"DmsSouthPastPole", "95S 1W", InputError::LatitudeRange,
                  "latitude -95 is out of range -90..90"}),
     [](const auto& row) { return std::string(row.param.name); });
@@ -123,7 +123,7 @@ TEST(PointReaderLongitudeFirst, SwapsDecimalFieldsOnly) {
     // Hemisphere letters still say which is which.
     EXPECT_EQ(show(reader.read("49°15'N 123°06'W")), show(LatLon{49.25, -123.1}));
     EXPECT_EQ(show(reader.read("49.25 -123.1")),
-              "latitude -123.1 is out of range -90..90 (latitude first? leave out --lon-first)");
+              "latitude -123.1 is out of range -90..90 (latitude first?)");
 }
 
 TEST(PointReaderNotation, ForcedDecimalRefusesDms) {

@@ -12,7 +12,7 @@
 
 struct csv_parser;
 
-namespace sheetfind::cli {
+namespace sheetfind {
 
 // How a record of a table ended.
 enum class LineEnd {
@@ -96,4 +96,4 @@ private:
     std::optional<CsvError> m_error;
 };
 
-} // namespace sheetfind::cli
+} // namespace sheetfind

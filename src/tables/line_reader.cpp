@@ -4,11 +4,10 @@
 #include <cstring>
 #include <utility>
 
-namespace sheetfind::cli {
+namespace sheetfind {
 namespace {
 
 constexpr std::size_t kReadSize = 64 * 1024;
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 std::string_view withoutCarriageReturn(std::string_view line) {
     if (!line.empty() && line.back() == '\r') {
@@ -84,4 +83,4 @@ bool LineReader::next(InputLine& line) {
     return true;
 }
 
-} // namespace sheetfind::cli
+} // namespace sheetfind

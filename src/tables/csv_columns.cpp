@@ -8,7 +8,7 @@
 #include <array>
 #include <charconv>
 
-namespace sheetfind::cli {
+namespace sheetfind {
 namespace {
 
 // Ranked: the first found wins. Where a table has both geographic and projected
@@ -59,7 +59,7 @@ std::optional<std::size_t> bestColumn(std::span<const std::string_view> header,
 }
 
 // A chosen column: by name, else by its number from 1.
-std::variant<std::size_t, InputFailure> chosenColumn(std::span<const std::string_view> header,
+std::variant<std::size_t, TableFailure> chosenColumn(std::span<const std::string_view> header,
                                                      std::string_view choice, Field field) {
     if (const auto column = columnNamed(header, trimBlanks(choice))) {
         return *column;
@@ -70,7 +70,7 @@ std::variant<std::size_t, InputFailure> chosenColumn(std::span<const std::string
         number <= header.size()) {
         return number - 1;
     }
-    return InputFailure{.error = InputError::UnknownColumn,
+    return TableFailure{.error = TableError::UnknownColumn,
                         .field = field,
                         .text = std::string(choice),
                         .detail = headerNames(header),
@@ -105,22 +105,22 @@ std::string headerNames(std::span<const std::string_view> header) {
     return names;
 }
 
-std::variant<PointColumns, InputFailure> findPointColumns(std::span<const std::string_view> header,
+std::variant<PointColumns, TableFailure> findPointColumns(std::span<const std::string_view> header,
                                                           const ColumnChoice& choice) {
     if (choice.point) {
         auto column = chosenColumn(header, *choice.point, Field::Point);
-        if (auto* failure = std::get_if<InputFailure>(&column)) {
+        if (auto* failure = std::get_if<TableFailure>(&column)) {
             return std::move(*failure);
         }
         return PointColumns{std::get<std::size_t>(column)};
     }
     if (choice.latitude && choice.longitude) {
         auto latitude = chosenColumn(header, *choice.latitude, Field::Latitude);
-        if (auto* failure = std::get_if<InputFailure>(&latitude)) {
+        if (auto* failure = std::get_if<TableFailure>(&latitude)) {
             return std::move(*failure);
         }
         auto longitude = chosenColumn(header, *choice.longitude, Field::Longitude);
-        if (auto* failure = std::get_if<InputFailure>(&longitude)) {
+        if (auto* failure = std::get_if<TableFailure>(&longitude)) {
             return std::move(*failure);
         }
         return PointColumns{PointColumns::Pair{.latitude = std::get<std::size_t>(latitude),
@@ -134,10 +134,10 @@ std::variant<PointColumns, InputFailure> findPointColumns(std::span<const std::s
     if (const auto point = bestColumn(header, kPointNames)) {
         return PointColumns{*point};
     }
-    return InputFailure{.error = InputError::NoPointColumns,
+    return TableFailure{.error = TableError::NoPointColumns,
                         .field = Field::Line,
                         .detail = headerNames(header),
                         .count = header.size()};
 }
 
-} // namespace sheetfind::cli
+} // namespace sheetfind

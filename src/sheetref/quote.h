@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace sheetfind {
+namespace sheetref {
 
 // No coordinate needs more; a pasted megabyte should not become a megabyte-long message.
 inline constexpr std::size_t kQuotedCharacters = 40;
@@ -24,4 +24,4 @@ std::string quoteText(std::string_view utf8);
 // repeat bytes of the text.
 std::string printableText(std::string_view utf8);
 
-} // namespace sheetfind
+} // namespace sheetref

@@ -3,7 +3,7 @@
 
 #include <array>
 
-namespace sheetfind {
+namespace sheetref {
 namespace {
 
 constexpr std::string_view kEllipsis = "…";
@@ -109,4 +109,4 @@ std::string printableText(std::string_view utf8) {
     return out;
 }
 
-} // namespace sheetfind
+} // namespace sheetref

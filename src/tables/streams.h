@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace sheetfind::cli {
+namespace sheetfind {
 
 // Where sheetfind-cli reads its input. A read returns what is there, up to `size`
 // bytes, without waiting for more once it has some: a pipe from a program that
@@ -72,4 +72,4 @@ private:
     std::string m_text;
 };
 
-} // namespace sheetfind::cli
+} // namespace sheetfind

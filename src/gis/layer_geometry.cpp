@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "layer_geometry.h"
 
+#include "gdal_errors.h"
 #include "geodesic_cover.h"
 #include "geometry_cover.h"
 #include "grid.h"
@@ -16,7 +17,7 @@
 #include <span>
 #include <string>
 
-namespace sheetfind::cli {
+namespace sheetfind::gis {
 
 using sheetref::LatLon;
 using sheetref::Reference;
@@ -31,7 +32,7 @@ namespace {
 // to be a map projection meets the tolerance long before.
 constexpr int kMaxHalvings = 40;
 
-using Cells = std::variant<std::vector<Reference>, InputFailure>;
+using Cells = LayerGeometry::Cells;
 
 std::string number(double value) {
     char buffer[32];
@@ -39,12 +40,11 @@ std::string number(double value) {
     return std::string(buffer, result.ptr);
 }
 
-InputFailure notTransformable(double x, double y) {
+GisFailure notTransformable(double x, double y) {
     std::string detail = "the vertex (" + number(x) + " " + number(y) + ")";
     const std::string reason = CPLGetLastErrorMsg();
     detail += reason.empty() ? " has no longitude and latitude" : ": " + reason;
-    return InputFailure{
-        .error = InputError::NotTransformable, .field = Field::Geometry, .detail = detail};
+    return GisFailure{.error = GisError::NotTransformable, .detail = detail};
 }
 
 class Tracer {
@@ -91,7 +91,7 @@ public:
         return points;
     }
 
-    const InputFailure& failure() const { return *m_failure; }
+    const GisFailure& failure() const { return *m_failure; }
 
 private:
     // Appends the points strictly between a and b that keep every piece within the
@@ -120,14 +120,12 @@ private:
 
     OGRCoordinateTransformation& m_transform;
     bool m_cut;
-    std::optional<InputFailure> m_failure;
+    std::optional<GisFailure> m_failure;
 };
 
 Cells fromCover(const sheetref::GeometryCover& cover) {
     if (const auto* failure = std::get_if<sheetref::GeometryFailure>(&cover)) {
-        return InputFailure{.error = InputError::BadGeometry,
-                            .field = Field::Geometry,
-                            .detail = sheetref::describe(*failure)};
+        return GisFailure{.error = GisError::BadGeometry, .detail = sheetref::describe(*failure)};
     }
     return std::get<std::vector<Reference>>(cover);
 }
@@ -139,9 +137,8 @@ Cells cellsOf(const OGRGeometry& geometry, Tracer& tracer, sheetref::Scale scale
     if (geometry.hasCurveGeometry()) {
         const std::unique_ptr<OGRGeometry> linear(geometry.getLinearGeometry());
         if (!linear) {
-            return InputFailure{.error = InputError::BadGeometry,
-                                .field = Field::Geometry,
-                                .detail = "GDAL cannot make its curves linear"};
+            return GisFailure{.error = GisError::BadGeometry,
+                              .detail = "GDAL cannot make its curves linear"};
         }
         return cellsOf(*linear, tracer, scale, geodesic);
     }
@@ -184,9 +181,9 @@ Cells cellsOf(const OGRGeometry& geometry, Tracer& tracer, sheetref::Scale scale
     case wkbPolyhedralSurface:
     case wkbTIN: {
         std::vector<std::vector<Reference>> parts;
-        const auto visit = [&](const OGRGeometry& part) -> std::optional<InputFailure> {
+        const auto visit = [&](const OGRGeometry& part) -> std::optional<GisFailure> {
             auto cells = cellsOf(part, tracer, scale, geodesic);
-            if (auto* failure = std::get_if<InputFailure>(&cells)) {
+            if (auto* failure = std::get_if<GisFailure>(&cells)) {
                 return std::move(*failure);
             }
             parts.push_back(std::move(std::get<std::vector<Reference>>(cells)));
@@ -208,10 +205,9 @@ Cells cellsOf(const OGRGeometry& geometry, Tracer& tracer, sheetref::Scale scale
         return sheetref::mergeCovers(parts);
     }
     default:
-        return InputFailure{.error = InputError::BadGeometry,
-                            .field = Field::Geometry,
-                            .detail = std::string("a ") + geometry.getGeometryName() +
-                                      " is not a point, a line or a polygon"};
+        return GisFailure{.error = GisError::BadGeometry,
+                          .detail = std::string("a ") + geometry.getGeometryName() +
+                                    " is not a point, a line or a polygon"};
     }
 }
 
@@ -241,10 +237,61 @@ std::variant<LayerGeometry, std::string> LayerGeometry::from(const OGRSpatialRef
                          geodesic);
 }
 
-std::variant<std::vector<Reference>, InputFailure>
-LayerGeometry::cells(const OGRGeometry& geometry) const {
+std::variant<LayerGeometry, GisFailure> LayerGeometry::from(std::string_view crs,
+                                                            sheetref::Scale scale, bool geodesic) {
+    OGRSpatialReference source;
+    if (crs.empty()) {
+        source.SetWellKnownGeogCS("WGS84");
+    } else if (source.SetFromUserInput(std::string(crs).c_str()) != OGRERR_NONE) {
+        return GisFailure{.error = GisError::BadCrs, .text = std::string(crs)};
+    }
+    auto made = from(source, scale, geodesic);
+    if (auto* message = std::get_if<std::string>(&made)) {
+        return GisFailure{.error = GisError::NotTransformable, .detail = std::move(*message)};
+    }
+    return std::move(std::get<LayerGeometry>(made));
+}
+
+LayerGeometry::Cells LayerGeometry::cells(const OGRGeometry& geometry) const {
     Tracer tracer(*m_transform->toDegrees, !m_geodesic);
     return cellsOf(geometry, tracer, m_scale, m_geodesic);
 }
 
-} // namespace sheetfind::cli
+LayerGeometry::Cells LayerGeometry::cellsOfWkb(std::span<const unsigned char> wkb) const {
+    OGRGeometry* parsed = nullptr;
+    GdalErrors errors;
+    if (OGRGeometryFactory::createFromWkb(wkb.data(), nullptr, &parsed, wkb.size()) !=
+            OGRERR_NONE ||
+        parsed == nullptr) {
+        return GisFailure{.error = GisError::NotWkb, .detail = errors.take({})};
+    }
+    const std::unique_ptr<OGRGeometry> geometry(parsed);
+    return cells(*geometry);
+}
+
+LayerGeometry::Cells LayerGeometry::cellsOfWkt(std::string_view wkt) const {
+    OGRGeometry* parsed = nullptr;
+    const std::string text(wkt);
+    GdalErrors errors;
+    if (OGRGeometryFactory::createFromWkt(text.c_str(), nullptr, &parsed) != OGRERR_NONE ||
+        parsed == nullptr) {
+        return GisFailure{.error = GisError::NotWkt, .text = text, .detail = errors.take({})};
+    }
+    const std::unique_ptr<OGRGeometry> geometry(parsed);
+    return cells(*geometry);
+}
+
+LayerGeometry::Cells LayerGeometry::cellsOfGeoJson(std::string_view geoJson) const {
+    const std::string text(geoJson);
+    GdalErrors errors;
+    const std::unique_ptr<OGRGeometry> geometry(
+        OGRGeometryFactory::createFromGeoJson(text.c_str()));
+    if (!geometry) {
+        return GisFailure{.error = GisError::BadGeometry,
+                          .detail = "GDAL cannot read it as GeoJSON: " +
+                                    errors.take("not a GeoJSON geometry")};
+    }
+    return cells(*geometry);
+}
+
+} // namespace sheetfind::gis

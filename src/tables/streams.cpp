@@ -11,7 +11,7 @@
 #include <unistd.h>
 #endif
 
-namespace sheetfind::cli {
+namespace sheetfind {
 
 std::ptrdiff_t FdSource::read(char* data, std::size_t size) {
     for (;;) {
@@ -55,4 +55,4 @@ std::ptrdiff_t StringSource::read(char* data, std::size_t size) {
     return static_cast<std::ptrdiff_t>(count);
 }
 
-} // namespace sheetfind::cli
+} // namespace sheetfind

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "input_error.h"
+#include "table_error.h"
 
 #include <cstddef>
 #include <optional>
@@ -10,7 +10,7 @@
 #include <string_view>
 #include <variant>
 
-namespace sheetfind::cli {
+namespace sheetfind {
 
 // Where a table keeps its points: a latitude and a longitude column, or one column
 // holding a whole point in any notation. Columns are numbered from 0.
@@ -40,10 +40,10 @@ struct ColumnChoice {
 // coordinates, location, utm, mgrs...). A chosen name is looked up first as a name,
 // then as a column number.
 //
-// Failure: InputError::NoPointColumns, or InputError::UnknownColumn for a choice
+// Failure: TableError::NoPointColumns, or TableError::UnknownColumn for a choice
 // that names no column; the detail lists the header's names.
 // Example: findPointColumns({"id", "Latitude ", "LON"}, {}) gives Pair{1, 2}.
-std::variant<PointColumns, InputFailure> findPointColumns(std::span<const std::string_view> header,
+std::variant<PointColumns, TableFailure> findPointColumns(std::span<const std::string_view> header,
                                                           const ColumnChoice& choice);
 
 // Whether two names have the same letters, ASCII case aside: "Lat" and "LAT".
@@ -52,4 +52,4 @@ bool sameLetters(std::string_view a, std::string_view b);
 // The header's names, each quoted, comma-separated: for a message.
 std::string headerNames(std::span<const std::string_view> header);
 
-} // namespace sheetfind::cli
+} // namespace sheetfind

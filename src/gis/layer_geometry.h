@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "input_error.h"
+#include "gis_error.h"
 #include "reference.h"
 
 #include <memory>
+#include <span>
+#include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -12,7 +15,7 @@ class OGRCoordinateTransformation;
 class OGRGeometry;
 class OGRSpatialReference;
 
-namespace sheetfind::cli {
+namespace sheetfind::gis {
 
 // The cells a GIS geometry needs, from any coordinate reference system.
 //
@@ -37,10 +40,22 @@ public:
     static std::variant<LayerGeometry, std::string> from(const OGRSpatialReference& source,
                                                          sheetref::Scale scale, bool geodesic);
 
+    // The same for a CRS written as GDAL reads it: WKT, PROJJSON, "EPSG:3005"...; an
+    // empty text is WGS 84 with longitude as x. Fails with BadCrs or NotTransformable.
+    static std::variant<LayerGeometry, GisFailure> from(std::string_view crs, sheetref::Scale scale,
+                                                        bool geodesic);
+
+    using Cells = std::variant<std::vector<sheetref::Reference>, GisFailure>;
+
     // The cells, in reference order (none for an empty geometry or one outside the
     // grid), or why the geometry has none: NotTransformable or BadGeometry.
-    std::variant<std::vector<sheetref::Reference>, InputFailure>
-    cells(const OGRGeometry& geometry) const;
+    Cells cells(const OGRGeometry& geometry) const;
+    // The same for a geometry as WKB (NotWkb when it is not) or as WKT (NotWkt).
+    Cells cellsOfWkb(std::span<const unsigned char> wkb) const;
+    Cells cellsOfWkt(std::string_view wkt) const;
+    // The same for a GeoJSON geometry object ({"type": "LineString", ...}), as Python's
+    // __geo_interface__ gives it; BadGeometry when GDAL cannot read it.
+    Cells cellsOfGeoJson(std::string_view geoJson) const;
 
     LayerGeometry(LayerGeometry&&) noexcept;
     LayerGeometry& operator=(LayerGeometry&&) noexcept;
@@ -55,4 +70,4 @@ private:
     bool m_geodesic;
 };
 
-} // namespace sheetfind::cli
+} // namespace sheetfind::gis

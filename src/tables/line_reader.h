@@ -8,7 +8,11 @@
 #include <string_view>
 #include <vector>
 
-namespace sheetfind::cli {
+namespace sheetfind {
+
+// The UTF-8 byte order mark that some programs (Excel among them) write at the start
+// of a text file: it is not part of the first line, nor of a table's first field.
+inline constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 // No coordinate pair or reference needs more; a longer line is junk (a binary file,
 // a missing newline) and is answered with one error without being held.
@@ -52,4 +56,4 @@ private:
     bool m_failed = false;
 };
 
-} // namespace sheetfind::cli
+} // namespace sheetfind

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "csv_dialect.h"
 
-namespace sheetfind::cli {
+namespace sheetfind {
 
 DelimiterDetector::DelimiterDetector() {
     for (std::size_t i = 0; i < kDelimiters.size(); ++i) {
@@ -61,4 +61,4 @@ bool DelimiterDetector::decide(bool atEnd) {
     return true;
 }
 
-} // namespace sheetfind::cli
+} // namespace sheetfind

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace sheetfind::cli {
+namespace sheetfind {
 
 // Buffered output to a sink, which remembers how writing went: the tool's answers
 // are collected here and written in blocks, so that a batch of millions of lines
@@ -68,4 +68,4 @@ private:
     int m_error = 0;
 };
 
-} // namespace sheetfind::cli
+} // namespace sheetfind

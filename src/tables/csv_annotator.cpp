@@ -2,15 +2,14 @@
 #include "csv_annotator.h"
 
 #include "grid.h"
+#include "line_reader.h"
 
 #include <csv.h>
 
 #include <algorithm>
 
-namespace sheetfind::cli {
+namespace sheetfind {
 namespace {
-
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 std::string_view lineEndText(LineEnd end) {
     switch (end) {
@@ -25,22 +24,92 @@ std::string_view lineEndText(LineEnd end) {
     return "\n";
 }
 
-std::string where(std::size_t row) {
-    return "row " + std::to_string(row) + ": ";
-}
-
 } // namespace
 
-CsvAnnotator::CsvAnnotator(Session& session, char delimiter, bool byteOrderMark,
-                           AnnotateSettings settings)
-    : m_session(session), m_delimiter(delimiter), m_byteOrderMark(byteOrderMark),
-      m_settings(std::move(settings)), m_pointReader(m_settings.numbers, m_settings.options),
-      // Columns named lat and lon say which is which: --lon-first is for the order
-      // within one text.
+std::string sheetColumnName(sheetref::Scale scale) {
+    return "nts_" + std::string(sheetref::scaleShortName(scale));
+}
+
+CsvAnnotator::CsvAnnotator(Output& out, AnnotateSettings settings, Report report)
+    : m_out(out), m_settings(std::move(settings)), m_report(std::move(report)),
+      m_pointReader(m_settings.numbers, m_settings.options),
+      // Columns named lat and lon say which is which: a longitude-first order is for
+      // the order within one text.
       m_pairReader(m_settings.numbers, PointOptions{.notation = m_settings.options.notation}) {
+    if (m_settings.column.empty()) {
+        m_settings.column = sheetColumnName(m_settings.scale);
+    }
+}
+
+CsvAnnotator::~CsvAnnotator() = default;
+
+bool CsvAnnotator::feed(std::string_view bytes) {
+    if (m_reader) {
+        return m_reader->feed(bytes) ? going() : failed();
+    }
+    m_held += bytes;
+    if (!m_markLookedFor) {
+        if (m_held.size() < kByteOrderMark.size()) {
+            return true;
+        }
+        lookForMark();
+        bytes = m_held;
+    }
+    if (!m_settings.delimiter && !m_detector.feed(bytes)) {
+        return true;
+    }
+    return start();
+}
+
+void CsvAnnotator::finish() {
+    if (!m_reader) {
+        if (!m_markLookedFor) {
+            lookForMark();
+            m_detector.feed(m_held);
+        }
+        m_detector.finish();
+        if (!start()) {
+            return;
+        }
+    }
+    if (!m_reader->finish()) {
+        failed();
+        return;
+    }
+    if (!m_columns && !m_stopped) {
+        m_report(0, TableFailure{.error = TableError::EmptyTable});
+    }
+}
+
+void CsvAnnotator::lookForMark() {
+    m_markLookedFor = true;
+    m_byteOrderMark = std::string_view(m_held).starts_with(kByteOrderMark);
+    if (m_byteOrderMark) {
+        m_held.erase(0, kByteOrderMark.size());
+    }
+}
+
+// The delimiter is known: what was held to find it is read as the table's start.
+bool CsvAnnotator::start() {
+    m_delimiter = m_settings.delimiter ? *m_settings.delimiter
+                                       : m_detector.delimiter().value_or(kDelimiters.front());
     for (const char ch : {m_delimiter, '"', '\r', '\n'}) {
         m_needsQuotes[static_cast<unsigned char>(ch)] = true;
     }
+    m_reader =
+        std::make_unique<CsvReader>(m_delimiter, [this](const CsvRecord& each) { record(each); });
+    const std::string held = std::move(m_held);
+    return m_reader->feed(held) ? going() : failed();
+}
+
+bool CsvAnnotator::failed() {
+    const CsvError& error = *m_reader->error();
+    const bool quotes = error.kind == CsvError::Kind::Quotes;
+    m_report(error.row,
+             TableFailure{.error = quotes ? TableError::MalformedQuotes : TableError::RecordTooLong,
+                          .detail = error.detail,
+                          .count = quotes ? 0 : CsvReader::kMaxRecordBytes});
+    return false;
 }
 
 void CsvAnnotator::record(const CsvRecord& record) {
@@ -56,18 +125,11 @@ void CsvAnnotator::record(const CsvRecord& record) {
     } else {
         row(record);
     }
-    m_session.out().flushIfFull();
-}
-
-void CsvAnnotator::finish() {
-    if (!m_columns && !m_stopped) {
-        m_session.reportFailure(
-            InputFailure{.error = InputError::EmptyTable, .field = Field::Line});
-    }
+    m_out.flushIfFull();
 }
 
 void CsvAnnotator::append(std::string_view field) {
-    Output& out = m_session.out();
+    Output& out = m_out;
     if (std::none_of(field.begin(), field.end(),
                      [this](char ch) { return m_needsQuotes[static_cast<unsigned char>(ch)]; })) {
         out.append(field);
@@ -81,16 +143,16 @@ void CsvAnnotator::append(std::string_view field) {
 
 void CsvAnnotator::header(const CsvRecord& record) {
     auto columns = findPointColumns(record.fields, m_settings.choice);
-    if (const auto* failure = std::get_if<InputFailure>(&columns)) {
+    if (const auto* failure = std::get_if<TableFailure>(&columns)) {
         // Without its points a table cannot be annotated: nothing is written.
-        m_session.reportFailure(*failure);
+        m_report(0, *failure);
         m_stopped = true;
         return;
     }
     m_columns = std::get<PointColumns>(columns);
     m_width = record.fields.size();
     m_lineEnd = lineEndText(record.end);
-    Output& out = m_session.out();
+    Output& out = m_out;
     if (m_byteOrderMark) {
         out.append(kByteOrderMark);
     }
@@ -114,11 +176,10 @@ void CsvAnnotator::header(const CsvRecord& record) {
 std::optional<sheetref::Reference> CsvAnnotator::sheet(const CsvRecord& record) {
     const auto& fields = record.fields;
     const auto missing = [&](std::size_t column, Field field) {
-        m_session.reportFailure(InputFailure{.error = InputError::MissingField,
-                                             .field = field,
-                                             .text = m_names[column],
-                                             .count = fields.size()},
-                                where(record.row));
+        m_report(record.row, TableFailure{.error = TableError::MissingField,
+                                          .field = field,
+                                          .text = m_names[column],
+                                          .count = fields.size()});
     };
     PointResult point;
     if (const auto* pair = std::get_if<PointColumns::Pair>(&m_columns->where)) {
@@ -132,7 +193,7 @@ std::optional<sheetref::Reference> CsvAnnotator::sheet(const CsvRecord& record) 
         }
         point = m_pairReader.read(fields[pair->latitude], fields[pair->longitude]);
         if (auto* failure = std::get_if<InputFailure>(&point)) {
-            // The hint is about --lon-first, which does not swap named columns.
+            // The hint is about the order within one text, which named columns do not have.
             failure->hint = SwapHint::None;
         }
     } else {
@@ -144,7 +205,7 @@ std::optional<sheetref::Reference> CsvAnnotator::sheet(const CsvRecord& record) 
         point = m_pointReader.read(fields[column]);
     }
     if (const auto* failure = std::get_if<InputFailure>(&point)) {
-        m_session.reportFailure(*failure, where(record.row));
+        m_report(record.row, *failure);
         return std::nullopt;
     }
     // A point that no sheet covers gets an empty cell: that is its answer.
@@ -152,7 +213,7 @@ std::optional<sheetref::Reference> CsvAnnotator::sheet(const CsvRecord& record) 
 }
 
 void CsvAnnotator::row(const CsvRecord& record) {
-    Output& out = m_session.out();
+    Output& out = m_out;
     const auto& fields = record.fields;
     if (fields.empty()) {
         out.append(m_lineEnd);
@@ -181,11 +242,9 @@ void CsvAnnotator::row(const CsvRecord& record) {
     }
     out.append(m_lineEnd);
     if (fields.size() > m_width) {
-        m_session.reportFailure(InputFailure{.error = InputError::ExtraFields,
-                                             .field = Field::Line,
-                                             .count = fields.size()},
-                                where(record.row));
+        m_report(record.row,
+                 TableFailure{.error = TableError::ExtraFields, .count = fields.size()});
     }
 }
 
-} // namespace sheetfind::cli
+} // namespace sheetfind

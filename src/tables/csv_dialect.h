@@ -9,7 +9,7 @@
 #include <optional>
 #include <string_view>
 
-namespace sheetfind::cli {
+namespace sheetfind {
 
 // The delimiters a table may use: the comma, the semicolon that spreadsheets write
 // where the comma is the decimal separator, and the tab.
@@ -53,4 +53,4 @@ private:
     std::optional<char> m_delimiter;
 };
 
-} // namespace sheetfind::cli
+} // namespace sheetfind

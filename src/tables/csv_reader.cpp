@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace sheetfind::cli {
+namespace sheetfind {
 namespace {
 
 // RFC 4180 keeps every byte of a field: nothing is a blank to trim.
@@ -169,4 +169,4 @@ bool CsvReader::finish() {
     return true;
 }
 
-} // namespace sheetfind::cli
+} // namespace sheetfind

@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <utility>
 
-namespace sheetfind::cli {
+namespace sheetfind {
 
 Output::Output(ByteSink& sink) : m_sink(sink), m_data(new char[m_capacity]) {}
 
@@ -28,4 +28,4 @@ bool Output::flush() {
     return m_state == State::Open;
 }
 
-} // namespace sheetfind::cli
+} // namespace sheetfind

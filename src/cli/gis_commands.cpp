@@ -1,0 +1,154 @@
+// SPDX-License-Identifier: MIT
+// The GIS part of sheetfind-cli, built as the module the tool loads on demand: it
+// turns the options into the GIS library's requests and its answers into the tool's
+// output and exit status.
+#include "gis_commands.h"
+
+#include "layer_annotation.h"
+#include "layer_geometry.h"
+
+#include <string>
+
+namespace sheetfind::cli {
+namespace {
+
+// What to do about a failure, in this tool's options.
+std::string advice(gis::Advice advice) {
+    switch (advice) {
+    case gis::Advice::None:
+        break;
+    case gis::Advice::AssumeCrs:
+        return "; give it with --assume-crs, such as --assume-crs EPSG:3005";
+    case gis::Advice::ChooseLayer:
+        return "; choose one with -l";
+    case gis::Advice::NameColumn:
+        return "; name another with --column";
+    case gis::Advice::ChooseDriver:
+        return "; choose a GDAL driver with --of";
+    }
+    return {};
+}
+
+std::string described(const gis::GisFailure& failure) {
+    return gis::describe(failure) + advice(gis::adviceFor(failure));
+}
+
+// Reports why the request stopped; returns the exit status.
+int stopped(Context& context, const gis::Stop& stop) {
+    switch (stop.kind) {
+    case gis::Stop::Kind::Usage:
+        return context.session.usageError(stop.message + advice(stop.advice), context.command);
+    case gis::Stop::Kind::Input:
+        context.session.reportFailure(stop.message + advice(stop.advice));
+        return context.session.finish();
+    case gis::Stop::Kind::Io:
+        break;
+    }
+    context.session.diagnose(stop.message);
+    context.session.finish();
+    return kUsageOrIo;
+}
+
+gis::FeatureReport featureReport(Session& session) {
+    return [&session](std::int64_t feature, const gis::GisFailure& failure) {
+        session.reportFailure("feature " + std::to_string(feature) + ": " + described(failure));
+    };
+}
+
+gis::GdalErrors::Warn warnings(Session& session) {
+    return
+        [&session](std::string_view message) { session.diagnose("GDAL: " + std::string(message)); };
+}
+
+gis::SourceLayers sourceLayers(Context& context, std::string_view source, sheetref::Scale scale) {
+    const Arguments& args = context.args;
+    gis::SourceLayers from{.source = std::string(source),
+                           .assumeCrs = std::string(args.value("assume-crs").value_or("")),
+                           .scale = scale,
+                           .geodesic = args.has("geodesic")};
+    if (const auto layer = args.value("layer")) {
+        from.layer = std::string(*layer);
+    }
+    return from;
+}
+
+int annotateLayer(Context& context) {
+    const auto scale = scaleOption(context);
+    if (!scale) {
+        return kUsageOrIo;
+    }
+    const auto& operands = context.args.operands;
+    const auto output = context.args.value("output");
+    if (!output) {
+        return context.session.usageError(
+            "annotate of a GIS layer writes a new layer and needs -o FILE, such as -o "
+            "survey-nts.gpkg",
+            context.command);
+    }
+    const gis::LayerAnnotation annotation{
+        .from = sourceLayers(context, operands.at(0), *scale),
+        .output = std::string(*output),
+        .driver = std::string(context.args.value("of").value_or("")),
+        .column = std::string(context.args.value("column").value_or("")),
+        .explode = context.args.has("explode")};
+    const auto stop =
+        gis::annotateLayer(annotation, featureReport(context.session), warnings(context.session));
+    return stop ? stopped(context, *stop) : context.session.finish();
+}
+
+int coverGeometry(Context& context) {
+    const auto scale = scaleOption(context);
+    if (!scale) {
+        return kUsageOrIo;
+    }
+    const auto& operands = context.args.operands;
+    const auto wkt = context.args.value("wkt");
+    if (wkt ? !operands.empty() : operands.size() != 1) {
+        return context.session.usageError("cover expects one FILE, or --wkt WKT alone",
+                                          context.command);
+    }
+    if (wkt) {
+        auto geometry =
+            gis::LayerGeometry::from(std::string_view(), *scale, context.args.has("geodesic"));
+        if (const auto* failure = std::get_if<gis::GisFailure>(&geometry)) {
+            return stopped(context, gis::Stop::io(described(*failure)));
+        }
+        auto cells = std::get<gis::LayerGeometry>(geometry).cellsOfWkt(*wkt);
+        if (const auto* failure = std::get_if<gis::GisFailure>(&cells)) {
+            context.session.reportFailure(described(*failure));
+            return context.session.finish();
+        }
+        return writeCells(context, std::get<std::vector<sheetref::Reference>>(cells));
+    }
+    auto cells = gis::coverSource(sourceLayers(context, operands[0], *scale),
+                                  featureReport(context.session), warnings(context.session));
+    if (const auto* stop = std::get_if<gis::Stop>(&cells)) {
+        return stopped(context, *stop);
+    }
+    return writeCells(context, std::get<std::vector<sheetref::Reference>>(cells));
+}
+
+std::unique_ptr<gis::CellSink> openCells(Context& context, const gis::CellTarget& target) {
+    auto opened = gis::openCellLayer(target, context.session.out());
+    if (auto* stop = std::get_if<gis::Stop>(&opened)) {
+        if (stop->kind == gis::Stop::Kind::Usage) {
+            context.session.usageError(stop->message + advice(stop->advice), context.command);
+        } else {
+            context.session.diagnose(stop->message);
+        }
+        return nullptr;
+    }
+    return std::move(std::get<std::unique_ptr<gis::CellSink>>(opened));
+}
+
+constexpr GisModule kModule{
+    .annotateLayer = annotateLayer, .coverGeometry = coverGeometry, .openCells = openCells};
+
+} // namespace
+} // namespace sheetfind::cli
+
+extern "C" const sheetfind::cli::GisModule* sheetfind_cli_gis_module() {
+    // The module's own copy of the tool's code writes cells through it too.
+    sheetfind::cli::useGisModule(&sheetfind::cli::kModule);
+    return &sheetfind::cli::kModule;
+}

@@ -1,0 +1,269 @@
+// SPDX-License-Identifier: MIT
+#include "cell_writer.h"
+
+#include "drivers.h"
+#include "gdal_errors.h"
+#include "geometry_cover.h"
+
+#include <cpl_conv.h>
+#include <cpl_vsi.h>
+#include <ogr_spatialref.h>
+#include <ogrsf_frmts.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <set>
+
+namespace sheetfind::gis {
+namespace {
+
+using sheetref::Reference;
+using sheetref::Scale;
+
+constexpr int kWgs84 = 4326;
+constexpr const char* kStdout = "/vsistdout/";
+constexpr const char* kStdoutLayer = "nts";
+
+// Measured by the cell output test (the widest cell of each zone and row, projected
+// to EPSG:3978). With corners only, a series at 40° N bows out by 11.2 km, a
+// high-Arctic map area (8°) by 2.5 km and a high-Arctic sheet (2°) by 156 m. The
+// offset shrinks with the square of the steps, so at least 34, 16 and 4 steps keep
+// them within 10 m; a little more leaves a margin.
+constexpr int kSeriesPointsPerEdge = 36;
+constexpr int kMapAreaPointsPerEdge = 18;
+constexpr int kSheetPointsPerEdge = 5;
+
+constexpr std::array kFields{
+    CellField{"reference", true}, CellField{"scale", true},  CellField{"south", false},
+    CellField{"west", false},     CellField{"north", false}, CellField{"east", false},
+};
+
+// Formats that hold no polygons: a cell written there would lose its shape.
+constexpr std::array<std::string_view, 1> kNoPolygonDrivers{"GPX"};
+
+// Writes what GDAL sends to /vsistdout/ into the Output, so that the one policy for a
+// closed pipe or a full disk applies to GeoJSON as to text. GDAL hands the stream
+// pointer back untouched: it carries the Output, never a real FILE.
+std::size_t writeToOutput(const void* data, std::size_t size, std::size_t count, FILE* stream) {
+    auto* out = reinterpret_cast<Output*>(stream);
+    if (!out->open()) {
+        return 0;
+    }
+    out->append(std::string_view(static_cast<const char*>(data), size * count));
+    out->flushIfFull();
+    return out->open() ? count : 0;
+}
+
+class CellWriter : public CellSink {
+public:
+    ~CellWriter() override { closeDataset(); }
+
+    bool add(const Reference& cell) override;
+    bool close() override;
+    const std::string& error() const override { return m_error; }
+
+    static std::variant<std::unique_ptr<CellSink>, Stop> open(const CellTarget& target,
+                                                              Output& out);
+
+private:
+    void closeDataset() {
+        if (m_dataset != nullptr) {
+            GDALClose(m_dataset);
+            m_dataset = nullptr;
+            m_layer = nullptr;
+        }
+        if (m_redirected) {
+            VSIStdoutSetRedirection(fwrite, stdout);
+            m_redirected = false;
+        }
+    }
+
+    GdalErrors m_errors;
+    bool m_redirected = false; // while /vsistdout/ goes to an Output
+    std::string m_path;
+    GDALDataset* m_dataset = nullptr;
+    OGRLayer* m_layer = nullptr;
+    bool m_transaction = false;
+    int m_pointsPerEdge = 0;
+    std::set<Reference> m_written;
+    std::string m_error;
+};
+
+std::variant<std::unique_ptr<CellSink>, Stop> CellWriter::open(const CellTarget& target,
+                                                               Output& out) {
+    auto writer = std::make_unique<CellWriter>();
+    writer->m_pointsPerEdge = target.pointsPerEdge;
+    const bool toStdout = target.path.empty();
+
+    auto found = outputDriver(toStdout ? std::string() : target.path,
+                              toStdout ? std::string_view("GeoJSON") : target.driver);
+    if (const auto* message = std::get_if<std::string>(&found)) {
+        return Stop::usage(*message, Advice::ChooseDriver);
+    }
+    GDALDriver* driver = std::get<GDALDriver*>(found);
+    const std::string_view driverName = driver->GetDescription();
+    if (std::find(kNoPolygonDrivers.begin(), kNoPolygonDrivers.end(), driverName) !=
+        kNoPolygonDrivers.end()) {
+        return Stop::usage("the " + std::string(driverName) +
+                           " format holds points and lines only, and cells are polygons; choose "
+                           ".gpkg, .shp, .geojson, .fgb or .kml");
+    }
+
+    std::string layerName = kStdoutLayer;
+    if (toStdout) {
+        writer->m_path = kStdout;
+        VSIStdoutSetRedirection(writeToOutput, reinterpret_cast<FILE*>(&out));
+        writer->m_redirected = true;
+    } else {
+        writer->m_path = target.path;
+        VSIStatBufL stat;
+        if (VSIStatL(target.path.c_str(), &stat) == 0) {
+            return Stop::io("\"" + target.path +
+                            "\" exists already; it is left as it is: remove it or choose another "
+                            "name");
+        }
+        layerName = CPLGetBasename(target.path.c_str());
+    }
+    GdalErrors& errors = writer->m_errors;
+    const std::string& path = writer->m_path;
+    writer->m_dataset = driver->Create(path.c_str(), 0, 0, 0, GDT_Unknown, nullptr);
+    if (writer->m_dataset == nullptr) {
+        return Stop::io("cannot create \"" + path + "\": " + errors.take("the driver refused it"));
+    }
+    OGRSpatialReference wgs84;
+    wgs84.importFromEPSG(kWgs84);
+    wgs84.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    CPLStringList options;
+    if (driverName == "GeoJSON") {
+        options.SetNameValue("RFC7946", "YES");
+    } else if (driverName == "CSV") {
+        // Without it a CSV file keeps the attributes and drops the polygons.
+        options.SetNameValue("GEOMETRY", "AS_WKT");
+    }
+    writer->m_layer =
+        writer->m_dataset->CreateLayer(layerName.c_str(), &wgs84, wkbPolygon, options.List());
+    if (writer->m_layer == nullptr) {
+        return Stop::io("cannot create a layer in \"" + path +
+                        "\": " + errors.take("the driver refused it"));
+    }
+    for (const CellField& field : kFields) {
+        OGRFieldDefn definition(std::string(field.name).c_str(), field.text ? OFTString : OFTReal);
+        if (writer->m_layer->CreateField(&definition) != OGRERR_NONE) {
+            return Stop::io("cannot create the field " + std::string(field.name) + " in \"" + path +
+                            "\": " + errors.take("the driver refused it"));
+        }
+    }
+    // One transaction for the whole layer: a GeoPackage commits each feature alone
+    // otherwise, a disk sync per cell.
+    if (writer->m_dataset->TestCapability(ODsCTransactions)) {
+        writer->m_transaction = writer->m_dataset->StartTransaction() == OGRERR_NONE;
+    }
+    return std::unique_ptr<CellSink>(std::move(writer));
+}
+
+bool CellWriter::add(const Reference& cell) {
+    if (m_layer == nullptr) {
+        return false;
+    }
+    if (!m_written.insert(cell).second) {
+        return true;
+    }
+    const auto record = cellRecord(cell, m_pointsPerEdge);
+    if (!record) {
+        m_error = "cannot draw " + cell.text() + " with " + std::to_string(m_pointsPerEdge) +
+                  " points per edge";
+        return false;
+    }
+    auto outline = std::make_unique<OGRLinearRing>();
+    outline->setNumPoints(static_cast<int>(record->outline.size()), FALSE);
+    for (std::size_t i = 0; i < record->outline.size(); ++i) {
+        outline->setPoint(static_cast<int>(i), record->outline[i].longitude,
+                          record->outline[i].latitude);
+    }
+    OGRPolygon polygon;
+    polygon.addRingDirectly(outline.release());
+
+    OGRFeature feature(m_layer->GetLayerDefn());
+    int field = 0;
+    for (const FieldValue& value : fieldValues(*record)) {
+        if (const auto* text = std::get_if<std::string>(&value)) {
+            feature.SetField(field++, text->c_str());
+        } else {
+            feature.SetField(field++, std::get<double>(value));
+        }
+    }
+    feature.SetGeometry(&polygon);
+    if (m_layer->CreateFeature(&feature) != OGRERR_NONE) {
+        m_error = "cannot write " + cell.text() + " to \"" + m_path +
+                  "\": " + m_errors.take("the driver refused it");
+        return false;
+    }
+    return true;
+}
+
+bool CellWriter::close() {
+    if (m_dataset == nullptr) {
+        return m_error.empty();
+    }
+    bool closed = true;
+    if (m_transaction && m_dataset->CommitTransaction() != OGRERR_NONE) {
+        m_error = "cannot finish \"" + m_path + "\": " + m_errors.take("the driver refused it");
+        closed = false;
+    }
+    m_errors.take({});
+    closeDataset();
+    // GDAL 3.6 reports a failure to close (a full disk while it writes the index or
+    // the footer) only through its error handler.
+    if (const std::string failure = m_errors.take({}); closed && !failure.empty()) {
+        m_error = "cannot finish \"" + m_path + "\": " + failure;
+        closed = false;
+    }
+    return closed;
+}
+
+} // namespace
+
+int defaultPointsPerEdge(Scale scale) {
+    switch (scale) {
+    case Scale::Series:
+        return kSeriesPointsPerEdge;
+    case Scale::MapArea:
+        return kMapAreaPointsPerEdge;
+    case Scale::Sheet:
+        return kSheetPointsPerEdge;
+    }
+    return kSeriesPointsPerEdge;
+}
+
+std::span<const CellField> cellFields() {
+    return kFields;
+}
+
+std::optional<CellRecord> cellRecord(const Reference& cell, int pointsPerEdge) {
+    auto ring = sheetref::cellRing(cell, pointsPerEdge != 0 ? pointsPerEdge
+                                                            : defaultPointsPerEdge(cell.scale()));
+    if (!ring) {
+        return std::nullopt;
+    }
+    return CellRecord{.reference = cell.text(),
+                      .scale = std::string(sheetref::scaleName(cell.scale())),
+                      .bounds = sheetref::bounds(cell),
+                      .outline = std::move(*ring)};
+}
+
+std::vector<FieldValue> fieldValues(const CellRecord& record) {
+    const sheetref::Bounds& b = record.bounds;
+    const std::array values{FieldValue(record.reference), FieldValue(record.scale),
+                            FieldValue(b.south),          FieldValue(b.west),
+                            FieldValue(b.north),          FieldValue(b.east)};
+    // A value missing here would shift every later field of every layer written.
+    static_assert(std::tuple_size_v<decltype(values)> == kFields.size());
+    return {values.begin(), values.end()};
+}
+
+std::variant<std::unique_ptr<CellSink>, Stop> openCellLayer(const CellTarget& target, Output& out) {
+    return CellWriter::open(target, out);
+}
+
+} // namespace sheetfind::gis

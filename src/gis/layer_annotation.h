@@ -1,0 +1,56 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "gdal_errors.h"
+#include "gis_error.h"
+#include "reference.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+// GIS sources of any format GDAL reads, put on the grid: each feature of a layer
+// with its cells added, or the cells all of a source's features need.
+namespace sheetfind::gis {
+
+// A feature that has no cells, by its id, and why; the run goes on without it.
+using FeatureReport = std::function<void(std::int64_t feature, const GisFailure& failure)>;
+
+// Which layers of a source, and how their geometries become cells.
+struct SourceLayers {
+    std::string source;               // a path, or anything GDAL opens
+    std::optional<std::string> layer; // one layer by name; nullopt: see each operation
+    std::string assumeCrs;            // the CRS of a layer that has none; empty: none
+    sheetref::Scale scale = sheetref::Scale::Sheet;
+    bool geodesic = false; // edges are geodesics between the vertices, not straight
+};
+
+struct LayerAnnotation {
+    SourceLayers from;    // its layer, or the source's only one
+    std::string output;   // a file to create; an existing one is refused
+    std::string driver;   // a GDAL vector driver; empty: chosen by the extension
+    std::string column;   // the added field; empty: sheetColumnName(scale)
+    bool explode = false; // one feature per (feature, cell) rather than a list
+};
+
+// Writes a copy of the layer with every field, geometry and the CRS kept and the cells
+// of each feature added in a text field: the cell of a point, the cells a line passes
+// through, those a polygon shares area with, joined by kCellSeparator in reference
+// order, or one copy of the feature per cell with `explode`. A feature without cells
+// (outside the grid, no geometry, or one reported through `report`) keeps its place
+// with an empty field. Nothing is overwritten. nullopt when the layer was written
+// whole; GDAL's warnings go to `warn`.
+std::optional<Stop> annotateLayer(const LayerAnnotation& annotation, const FeatureReport& report,
+                                  const GdalErrors::Warn& warn = {});
+
+// The cells that the features of the source need, in reference order without
+// duplicates: of its one named layer, or else of all its layers (a GPX file keeps a
+// route in one layer and its points in another, and both are the route).
+std::variant<std::vector<sheetref::Reference>, Stop> coverSource(const SourceLayers& layers,
+                                                                 const FeatureReport& report,
+                                                                 const GdalErrors::Warn& warn = {});
+
+} // namespace sheetfind::gis
