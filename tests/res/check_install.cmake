@@ -1,10 +1,12 @@
 # SPDX-License-Identifier: MIT
 # Installs the build into a scratch root, as a package build does with DESTDIR,
-# and checks that each file lands where the FHS, freedesktop and Debian say,
-# that the manual pages are what the build made, compressed with gzip -9n, that
-# the metainfo installed names this release first (VERSION_TEXT, such as 1.00),
-# and, where DEBIAN_DOCS is on, that share/doc/sheetfind holds the licence as
-# copyright and the Debian changelog, compressed, its newest entry this VERSION.
+# and checks that each file lands where the FHS, freedesktop and Debian say (the
+# library's under LIBDIR), that each installed header finds the headers it
+# includes, that the manual pages are what the build made, compressed with gzip
+# -9n, that the metainfo installed names this release first (VERSION_TEXT, such
+# as 1.00), and, where DEBIAN_DOCS is on, that share/doc/sheetfind holds the
+# licence as copyright and the Debian changelog, compressed, its newest entry
+# this VERSION.
 # Where the build has the Python module (PYTHON names Debian's python3), it must
 # land where that python3 looks, both under /usr and under /usr/local.
 
@@ -21,10 +23,28 @@ foreach(path
         bin/sheetfind-cli
         share/bash-completion/completions/sheetfind-cli
         share/applications/${APP_ID}.desktop
-        share/metainfo/${APP_ID}.metainfo.xml)
+        share/metainfo/${APP_ID}.metainfo.xml
+        include/sheetfind/grid.h
+        ${LIBDIR}/cmake/sheetfind/sheetfindConfig.cmake
+        ${LIBDIR}/cmake/sheetfind/sheetfindConfigVersion.cmake
+        ${LIBDIR}/cmake/sheetfind/sheetfind-engine-targets.cmake
+        ${LIBDIR}/pkgconfig/sheetfind.pc)
     if(NOT EXISTS ${OUT}/usr/${path})
         message(FATAL_ERROR "cmake --install did not put /usr/${path} in place")
     endif()
+endforeach()
+
+# The headers lie flat in one folder and include one another by bare name, so a
+# header naming one that stayed behind compiles in the source tree only.
+file(GLOB headers ${OUT}/usr/include/sheetfind/*.h)
+foreach(header IN LISTS headers)
+    file(STRINGS ${header} includes REGEX "^#include \"")
+    foreach(include IN LISTS includes)
+        string(REGEX REPLACE "^#include \"([^\"]*)\".*" "\\1" name "${include}")
+        if(NOT EXISTS ${OUT}/usr/include/sheetfind/${name})
+            message(FATAL_ERROR "${header} includes \"${name}\", which was not installed")
+        endif()
+    endforeach()
 endforeach()
 
 # The compressed files, each with what it must hold once uncompressed. The
