@@ -27,8 +27,15 @@ def project_version():
     return re.search(r"project\(\s*Sheetfind\s+VERSION\s+([0-9.]+)", text).group(1)
 
 
+def generator():
+    # A fresh Debian has no make, and the README's commands install Ninja: CMake's
+    # default generator would fail there.
+    return ["-G", "Ninja"] if shutil.which("ninja") else []
+
+
 class CMakeBuild(build_ext):
-    """Configures the project in a temporary directory and builds only the module."""
+    """Configures the project in a temporary directory and builds only the module:
+    neither the window (Qt) nor the command line tool is configured."""
 
     def build_extension(self, extension):
         target = Path(self.get_ext_fullpath(extension.name)).resolve()
@@ -38,23 +45,28 @@ class CMakeBuild(build_ext):
                     "cmake",
                     "-S", str(ROOT),
                     "-B", build_dir,
+                    *generator(),
                     "-DCMAKE_BUILD_TYPE=Release",
                     "-DSHEETFIND_BUILD_TESTS=OFF",
                     "-DSHEETFIND_BUILD_PYTHON=ON",
+                    "-DSHEETFIND_BUILD_WINDOW=OFF",
+                    "-DSHEETFIND_BUILD_CLI=OFF",
                     f"-DPython_EXECUTABLE={sys.executable}",
                 ],
                 check=True,
             )
             jobs = str(os.cpu_count() or 1)
             subprocess.run(
-                ["cmake", "--build", build_dir, "--target", "_sheetfind", "--parallel", jobs],
+                ["cmake", "--build", build_dir, "--target", "python_modules", "--parallel", jobs],
                 check=True,
             )
             built = list((Path(build_dir) / "python" / "sheetfind").glob("_sheetfind*.so"))
-            if len(built) != 1:
-                raise RuntimeError(f"expected one _sheetfind module in {build_dir}, found {built}")
+            if not any(path.name.startswith("_sheetfind.") for path in built):
+                raise RuntimeError(f"expected the _sheetfind module in {build_dir}, found {built}")
             target.parent.mkdir(parents=True, exist_ok=True)
-            shutil.copyfile(built[0], target)
+            # The GIS module, where GDAL was found, goes beside the main one.
+            for path in built:
+                shutil.copyfile(path, target.parent / path.name)
 
 
 setup(

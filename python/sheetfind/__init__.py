@@ -15,8 +15,15 @@ north of it.
 Scales are named "50k", "250k" and "1m" (or "1:50000", "1:250000", "1:1000000").
 Bad input raises sheetfind.InputError, a ValueError, with the message sheetfind-cli
 prints for it. The GeoPandas helpers annotate and grid_frame need geopandas.
+
+Locating points loads neither GDAL nor Qt: cover_geometry, cover_geometries, the
+cell_* functions, annotate and grid_frame load the GIS extension (GDAL) when first
+called.
 """
+import json
+import warnings
 from collections import namedtuple
+from collections.abc import Mapping
 
 import numpy as np
 
@@ -28,11 +35,16 @@ __all__ = [
     "InputError",
     "Point",
     "annotate",
+    "CellField",
+    "CellRecord",
     "bounds",
+    "cell_fields",
+    "cell_records",
     "cell_ring",
     "column_name",
     "field_value",
     "cover",
+    "cover_geometries",
     "cover_geometry",
     "grid",
     "grid_frame",
@@ -52,6 +64,15 @@ Bounds = namedtuple("Bounds", ["south", "west", "north", "east"])
 Bounds.__doc__ = (
     "The extent of a cell in decimal degrees; it holds west < longitude <= east and "
     "south <= latitude < north."
+)
+
+CellField = namedtuple("CellField", ["name", "kind"])
+CellField.__doc__ = 'A field of a layer of cells: its name and its kind, "text" or "real".'
+
+CellRecord = namedtuple("CellRecord", ["values", "outline"])
+CellRecord.__doc__ = (
+    "A cell as a layer of cells holds it: its values, one for each of cell_fields() and "
+    "in its order, and its outline, a closed ring of (longitude, latitude) in EPSG:4326."
 )
 
 # The box of the whole globe: its cover is every cell of the grid.
@@ -110,12 +131,25 @@ def locate(lat, lon, scale="50k"):
     return _wrap(answers.reshape(shape), series[0] if series else None)
 
 
-def point(text):
+def _gis():
+    """The GIS extension, loaded on first use: it brings GDAL into the process."""
+    try:
+        from . import _sheetfind_gis
+    except ImportError as error:
+        raise RuntimeError(
+            "this function needs sheetfind's GIS extension (_sheetfind_gis, built with "
+            f"GDAL), which could not be loaded: {error}"
+        ) from error
+    return _sheetfind_gis
+
+
+def point(text, lon_first=False):
     """Reads a point written in any notation sheetfind-cli reads.
 
     Decimal degrees ("49.25 -123.1", "49.25,-123.1"), degrees-minutes-seconds
     ("49°15'N 123°06'W"), UTM or UPS ("10U 491213 5458885") and MGRS
-    ("10UDV9121358885"). Numbers use '.' as the decimal point.
+    ("10UDV9121358885"). Numbers use '.' as the decimal point. lon_first=True reads
+    decimal pairs longitude first ("-123.1 49.25"), as GIS exports write them.
 
     Returns Point(latitude, longitude); raises InputError for a text that is not a
     point, or whose latitude or longitude is out of range.
@@ -123,21 +157,26 @@ def point(text):
     Example:
         >>> point("49°15'N 123°06'W")
         Point(latitude=49.25, longitude=-123.1)
+        >>> point("-123.1 49.25", lon_first=True)
+        Point(latitude=49.25, longitude=-123.1)
     """
-    return Point(*_sheetfind.read_point(text))
+    return Point(*_sheetfind.read_point(text, lon_first))
 
 
-def read_points(data):
-    """Reads points, one per line, as sheetfind-cli reads its standard input.
+def read_points(data, lon_first=False):
+    r"""Reads points, one per line, as sheetfind-cli reads its standard input.
 
-    data: the text (str) or its UTF-8 bytes (bytes, or any buffer such as a
-    memory-mapped file). Each line holds one point in any notation point() reads;
-    plain decimal "LATITUDE LONGITUDE" lines (blanks, a tab or a comma between) are
-    read fastest. A blank line or a # comment gives NaN, NaN, which locate() answers
-    with "", so that point i is always line i + 1.
+    data: the text (str) or its UTF-8 bytes (bytes, or any C-contiguous buffer such
+    as a memory-mapped file; a strided or reversed view is a ValueError). Each line
+    holds one point in any notation point() reads (lon_first as there); plain decimal
+    "LATITUDE LONGITUDE" lines (blanks, a tab or a comma between) are read fastest.
+    LF or CRLF line endings; a UTF-8 byte order mark at the start is skipped. A blank
+    line or a # comment gives NaN, NaN, which locate() answers with "", so that point
+    i is always line i + 1.
 
     Returns (latitudes, longitudes) as float64 arrays; raises InputError naming the
-    first bad line ("line 3: ...") with sheetfind-cli's message for it.
+    first bad line ("line 3: ...") with sheetfind-cli's message for it, a line longer
+    than 64 KiB among them.
 
     Example:
         >>> lat, lon = read_points(b"49.25 -123.1\n# comment\n68.5,-123.1\n")
@@ -146,16 +185,16 @@ def read_points(data):
     """
     if isinstance(data, str):
         data = data.encode("utf-8")
-    return _sheetfind.read_points(data)
+    return _sheetfind.read_points(data, lon_first)
 
 
-def locate_text(texts, scale="50k", errors="raise"):
+def locate_text(texts, scale="50k", errors="raise", lon_first=False):
     """The reference of the cell that covers each point written as text (see point()).
 
     errors="raise" raises InputError at the first text that is not a point, with its
     index in the message and as the error's `index` attribute; errors="empty" gives
     "" for it and answers the others. Returns a numpy array of str (dtype '<U6'), or
-    a Series with the same index when a Series is given.
+    a Series with the same index when a Series is given. lon_first as for point().
 
     Example:
         >>> locate_text(["49.25 -123.1", "10U 491213 5458885"]).tolist()
@@ -172,7 +211,7 @@ def locate_text(texts, scale="50k", errors="raise"):
             if errors == "raise":
                 raise TypeError(f"text {index} is {type(text).__name__}, not str")
             items[index] = ""
-    answers, bad, message = _sheetfind.locate_texts(items, scale)
+    answers, bad, message = _sheetfind.locate_texts(items, scale, lon_first)
     if bad >= 0 and errors == "raise":
         failure = InputError(f"text {bad}: {message}")
         failure.index = bad
@@ -261,10 +300,6 @@ def scale_name(scale):
     return _sheetfind.scale_name(scale)
 
 
-def _short_name(scale):
-    return _sheetfind.scale_short_name(scale)
-
-
 def column_name(scale="50k"):
     """The field sheetfind-cli adds to a table or a layer for the scale.
 
@@ -285,6 +320,36 @@ def field_value(cells):
     return _sheetfind.CELL_SEPARATOR.join(cells)
 
 
+def cell_fields():
+    """The fields of a layer of cells, as sheetfind-cli writes them: CellField(name, kind).
+
+    Example:
+        >>> [field.name for field in cell_fields()]
+        ['reference', 'scale', 'south', 'west', 'north', 'east']
+        >>> cell_fields()[2]
+        CellField(name='south', kind='real')
+    """
+    return [CellField(*field) for field in _gis().cell_fields()]
+
+
+def cell_records(references, points_per_edge=None):
+    """Each cell as sheetfind-cli writes it in a layer of cells: CellRecord(values, outline).
+
+    values holds one value for each of cell_fields(), in its order (a str for a text
+    field, a float for a real one); outline is as cell_ring() draws it. InputError for
+    a bad reference or points_per_edge outside 1..65536.
+
+    Example:
+        >>> (record,) = cell_records(["92g6"], points_per_edge=1)
+        >>> record.values
+        ('092G06', '1:50000', 49.25, -123.5, 49.5, -123.0)
+        >>> record.outline[:2]
+        [(-123.5, 49.25), (-123.0, 49.25)]
+    """
+    rows, outlines = _gis().cell_records(list(references), points_per_edge)
+    return [CellRecord(values, outline) for values, outline in zip(rows, outlines)]
+
+
 def cell_ring(reference, points_per_edge=None):
     """The outline of a cell as a closed ring of (longitude, latitude) in EPSG:4326.
 
@@ -299,90 +364,122 @@ def cell_ring(reference, points_per_edge=None):
         >>> cell_ring("092G06", 1)
         [(-123.5, 49.25), (-123.0, 49.25), (-123.0, 49.5), (-123.5, 49.5), (-123.5, 49.25)]
     """
-    return _sheetfind.cell_ring(reference, points_per_edge)
+    (record,) = cell_records([reference], points_per_edge)
+    return record.outline
 
 
-def _vertices(coordinates):
-    # Heights and measures, when there, play no part in which cell holds a point.
-    return np.asarray(coordinates, dtype=np.float64).reshape(len(coordinates), -1)
+def _crs_text(crs):
+    # GDAL reads WKT, PROJJSON and authority codes; a pyproj CRS is handed over as WKT.
+    if crs is None:
+        return ""
+    if hasattr(crs, "to_wkt"):
+        return crs.to_wkt()
+    if isinstance(crs, str):
+        return crs
+    raise TypeError(f"crs must be a str or have to_wkt(), not {type(crs).__name__}")
 
 
-def _merged(covers):
-    # Texts of one scale sort in reference order.
-    return sorted(set().union(*covers))
+def cover_geometry(geometry, scale="50k", geodesic=False, crs=None):
+    """The cells a geometry needs: WKT (str), WKB (bytes), a GeoJSON-like mapping, or
+    any object with __geo_interface__ (shapely, a QGIS QgsGeometry's mapping...).
 
+    crs: what GDAL reads as a CRS ("EPSG:3005", WKT, PROJJSON) or a pyproj CRS; None
+    is EPSG:4326 with the longitude as x. The geometry goes to the same engine as
+    sheetfind-cli cover, with the same answers: points get the cell that holds them;
+    lines the cells that hold some point of them; polygons the cells that share some
+    area with them, holes cut out; multi-part geometries and collections the union,
+    in reference order; empty geometries none. Edges are straight in the CRS given
+    (a straight line in BC Albers bows in degrees, and is followed as it bows);
+    geodesic=True follows the geodesics between the vertices instead.
 
-def _cover_mapping(geometry, scale, geodesic):
-    """The cover of a GeoJSON-like mapping, as __geo_interface__ gives it."""
-    kind = geometry["type"]
-    if kind == "GeometryCollection":
-        return _merged(_cover_mapping(part, scale, geodesic) for part in geometry["geometries"])
-    coordinates = geometry["coordinates"]
-    if kind.startswith("Multi"):
-        part = kind[len("Multi"):]
-        return _merged(
-            _cover_mapping({"type": part, "coordinates": each}, scale, geodesic)
-            for each in coordinates
-        )
-    if len(coordinates) == 0:  # an empty geometry
-        return []
-    if kind == "Point":
-        found = _sheetfind.locate_scalar(float(coordinates[1]), float(coordinates[0]), scale)
-        return [found] if found else []
-    if kind in ("LineString", "LinearRing"):
-        return _sheetfind.cover_line(_vertices(coordinates), scale, geodesic)
-    if kind == "Polygon":
-        if geodesic:
-            raise ValueError("geodesic=True covers lines; polygons are covered as drawn")
-        return _sheetfind.cover_polygon([_vertices(ring) for ring in coordinates], scale)
-    raise ValueError(f"cannot cover a {kind}")
-
-
-def cover_geometry(geometry, scale="50k", geodesic=False):
-    """The cells a geometry needs, in lon/lat (EPSG:4326): its WKT, a GeoJSON-like
-    mapping, or any object with __geo_interface__ (shapely, a QGIS QgsGeometry...).
-
-    Points get the cell that holds them; lines the cells that hold some point of them;
-    polygons the cells that share some area with them, holes cut out; multi-part
-    geometries and collections the union, in reference order; empty geometries none.
-    Edges are straight in longitude and latitude, as a GIS draws them in EPSG:4326;
-    geodesic=True follows the geodesics between the vertices of lines instead, where
-    the module was built with the geodesic library (RuntimeError otherwise).
+    Raises InputError with sheetfind-cli's message for a geometry that is not WKT,
+    WKB or GeoJSON, a vertex out of range or a CRS GDAL cannot read.
 
     Example:
         >>> cover_geometry("LINESTRING (-123.95 49.3, -122.35 49.62)", scale="250k")
         ['092G']
         >>> cover_geometry({"type": "Point", "coordinates": [-123.1, 49.25]})
         ['092G06']
+        >>> cover_geometry("POINT (1209000 480000)", crs="EPSG:3005")
+        ['092G06']
     """
-    if geodesic and not _sheetfind.HAVE_GEODESIC:
-        raise RuntimeError(
-            "geodesic=True is not available: this sheetfind module was built without "
-            "the sheetref_geodesic library"
-        )
+    gis = _gis()
+    crs_text = _crs_text(crs)
     if isinstance(geometry, str):
-        import shapely.wkt
-
-        try:
-            geometry = shapely.wkt.loads(geometry)
-        except Exception as error:  # shapely raises its own GEOS error types
-            raise InputError(f'the geometry "{geometry}" is not WKT: {error}') from None
-    if getattr(geometry, "is_empty", False) is True:
-        return []
+        return gis.cover_wkt(geometry, crs_text, scale, geodesic)
+    if isinstance(geometry, (bytes, bytearray, memoryview)):
+        return gis.cover_wkb(bytes(geometry), crs_text, scale, geodesic)
     mapping = getattr(geometry, "__geo_interface__", geometry)
-    if not isinstance(mapping, dict) or "type" not in mapping:
+    if not isinstance(mapping, Mapping) or "type" not in mapping:
         raise TypeError(
-            "the geometry must be WKT, a GeoJSON-like mapping or have __geo_interface__, "
-            f"not {type(geometry).__name__}"
+            "the geometry must be WKT, WKB, a GeoJSON-like mapping or have "
+            f"__geo_interface__, not {type(geometry).__name__}"
         )
-    return _cover_mapping(mapping, scale, geodesic)
+    return gis.cover_geojson(json.dumps(mapping, default=_json_value), crs_text, scale, geodesic)
 
 
-def annotate(gdf, scale="50k", column=None, explode=False):
+def _json_value(value):
+    # __geo_interface__ may hold tuples (fine) and numpy numbers or arrays (not JSON).
+    if hasattr(value, "tolist"):
+        return value.tolist()
+    raise TypeError(f"{type(value).__name__} is not a coordinate")
+
+
+def _geometry_named(position):
+    return f"geometry {position}", position
+
+
+def _covered(geometries, scale, crs, geodesic, errors, named=_geometry_named,
+             note="it has no cells", stacklevel=3):
+    """The cells of each WKB geometry (None: no geometry, no cells), in one call to the
+    engine: what cover_geometries and annotate share. named(position) gives the text
+    that names a geometry in a message and the InputError's `index`. A geometry that
+    fails raises that InputError with errors="raise", or gets no cells and a warning
+    ending in `note` with errors="empty"; stacklevel points the warning at the caller."""
+    if errors not in ("raise", "empty"):
+        raise ValueError(f'errors must be "raise" or "empty", not {errors!r}')
+    items = [None if geometry is None else bytes(geometry) for geometry in geometries]
+    cells, failures = _gis().annotate_wkb(items, _crs_text(crs), scale, geodesic)
+    for position, message in failures:
+        text, index = named(position)
+        if errors == "raise":
+            failure = InputError(f"{text}: {message}")
+            failure.index = index
+            failure.reason = message
+            raise failure
+        warnings.warn(f"{text}: {message}; {note}", stacklevel=stacklevel)
+    return cells
+
+
+def cover_geometries(geometries, scale="50k", crs=None, geodesic=False, errors="raise"):
+    """The cells of each of many geometries in one CRS, as cover_geometry gives them.
+
+    geometries: an iterable of WKB (bytes or any buffer: a shapely geometry's .wkb,
+    GeoSeries.to_wkb(), bytes(QgsGeometry.asWkb()), an OGR geometry's ExportToWkb()),
+    or None for a feature without geometry, which has no cells. crs and geodesic as for
+    cover_geometry. The geometries are covered in one call without the interpreter
+    lock, so a layer's features cost no Python per vertex.
+
+    Returns one list of references per geometry, in order. A geometry that gives no
+    cells (not WKB, a vertex out of range, one GDAL cannot transform) raises InputError
+    "geometry I: <sheetfind-cli's message>", its `index` attribute I and its `reason`
+    the message alone; errors="empty" gives it [] with a warning instead.
+
+    Example:
+        >>> from shapely.geometry import Point
+        >>> cover_geometries([Point(1209000, 480000).wkb, None], crs="EPSG:3005")
+        [['092G06'], []]
+    """
+    return _covered(geometries, scale, crs, geodesic, errors)
+
+
+def annotate(gdf, scale="50k", column=None, explode=False, errors="raise"):
     """The GeoDataFrame with the NTS cells of every feature in a new column (needs geopandas).
 
     See sheetfind._frames.annotate; the column is nts_50k, nts_250k or nts_1m unless
-    `column` is given, and the frame's CRS must be set.
+    `column` is given, and the frame's CRS must be set. A feature whose geometry gives
+    no cells raises InputError naming its row, or with errors="empty" gets "" and a
+    warning, as sheetfind-cli leaves its field empty.
 
     Example:
         >>> annotate(frame)["nts_50k"].tolist()
@@ -391,13 +488,14 @@ def annotate(gdf, scale="50k", column=None, explode=False):
     # geopandas is optional and slow to import: loaded when first needed.
     from . import _frames
 
-    return _frames.annotate(gdf, scale=scale, column=column, explode=explode)
+    return _frames.annotate(gdf, scale=scale, column=column, explode=explode, errors=errors)
 
 
 def grid_frame(scale="50k", bbox=None):
     """The cells of a scale as a GeoDataFrame in EPSG:4326 (needs geopandas).
 
-    Columns reference, scale, south, west, north, east and the cell polygon; see
+    The fields of a layer of cells that sheetfind-cli writes (reference, scale as
+    "1:50000", south, west, north, east) and the cell's outline; see
     sheetfind._frames.grid_frame.
 
     Example:

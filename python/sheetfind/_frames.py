@@ -4,29 +4,58 @@ import geopandas as gpd
 import numpy as np
 from shapely.geometry import Polygon
 
-from . import _short_name, bounds, cell_ring, column_name, cover_geometry, field_value, grid, locate
+from . import (
+    InputError,
+    _covered,
+    cell_fields,
+    cell_records,
+    column_name,
+    field_value,
+    grid,
+    locate,
+)
 
 # Cells are polygons in EPSG:4326, whose x is the longitude.
 _GEOGRAPHIC = "EPSG:4326"
 
 
-def _sheets_of(geometry, scale):
-    if geometry is None or geometry.is_empty:
-        return []
-    return cover_geometry(geometry, scale)
+def _fast_points(geometries):
+    """Which features are points the array loop can answer: EPSG:4326 points in range.
+
+    Any other point goes to the engine, which reports a vertex out of range as
+    sheetfind-cli does, rather than giving it no cell in silence.
+    """
+    points = np.asarray(geometries.geom_type == "Point") & ~np.asarray(geometries.is_empty)
+    if not points.any():
+        return points, None, None
+    xs = np.full(len(geometries), np.nan)
+    ys = np.full(len(geometries), np.nan)
+    xs[points] = geometries[points].x.to_numpy()
+    ys[points] = geometries[points].y.to_numpy()
+    with np.errstate(invalid="ignore"):
+        points &= (np.abs(ys) <= 90) & (np.abs(xs) <= 180)
+    return points, ys, xs
 
 
-def annotate(gdf, scale="50k", column=None, explode=False):
+def annotate(gdf, scale="50k", column=None, explode=False, errors="raise"):
     """The frame with the NTS cells of every feature in a new column.
 
     The column is named as sheetfind-cli names it (nts_50k, nts_250k or nts_1m)
-    unless `column` is given. Geometries are reprojected from the frame's CRS to
-    EPSG:4326 to be looked up (the frame returned keeps its own CRS and geometry);
-    a frame without a CRS is a ValueError, since its coordinates could be anything.
+    unless `column` is given; a frame that already has a column of that name (or
+    names its geometry so) is an InputError, as sheetfind-cli refuses to replace a
+    field. The geometries are handed to the engine as WKB with the frame's CRS as
+    WKT, and every edge is followed as it is straight in that CRS, as sheetfind-cli
+    annotate does; the frame returned keeps its own CRS and geometry. A frame
+    without a CRS is a ValueError, since its coordinates could be anything.
+
     Points get their cell; lines and polygons the cells they cross, comma-separated
     in reference order, or with explode=True one row per (feature, cell), the index
-    repeated. A feature with no cell (outside the grid, or an empty geometry) gets ""
-    and keeps its row.
+    repeated. A feature with no cell (outside the grid, no geometry, or an empty
+    one) gets "" and keeps its row. A geometry that cannot give cells (a vertex out
+    of range, one GDAL cannot transform) raises InputError naming its row index with
+    sheetfind-cli's message, its `index` attribute the row's index; errors="empty"
+    gives it "" with a warning instead, as sheetfind-cli reports it and leaves its
+    field empty.
 
     Example:
         >>> frame = gpd.GeoDataFrame(geometry=gpd.points_from_xy([-123.1], [49.25]),
@@ -34,23 +63,33 @@ def annotate(gdf, scale="50k", column=None, explode=False):
         >>> annotate(frame)["nts_50k"].tolist()
         ['092G06']
     """
+    if errors not in ("raise", "empty"):
+        raise ValueError(f'errors must be "raise" or "empty", not {errors!r}')
     if gdf.crs is None:
         raise ValueError(
             "the frame has no CRS, so its coordinates cannot be placed on the grid; "
             "set one with GeoDataFrame.set_crs"
         )
     name = column if column is not None else column_name(scale)
-    geographic = gdf.geometry.to_crs(_GEOGRAPHIC)
-    points = np.asarray(geographic.geom_type == "Point") & ~np.asarray(geographic.is_empty)
-    cells = [
-        [] if is_point else _sheets_of(geometry, scale)
-        for is_point, geometry in zip(points, geographic.array)
-    ]
-    if points.any():
-        # Points, the common case, go through the array loop in one call.
-        xs = geographic[points].x.to_numpy()
-        ys = geographic[points].y.to_numpy()
-        for position, found in zip(np.flatnonzero(points), locate(ys, xs, scale)):
+    if name in gdf.columns or name == gdf.geometry.name or name == "geometry":
+        raise InputError(f"the frame already has a column '{name}'; name another with column=")
+
+    geometries = gdf.geometry
+    # The array loop is for longitude and latitude themselves; in any other CRS the
+    # engine places points too.
+    if gdf.crs.to_epsg() == 4326:
+        fast, ys, xs = _fast_points(geometries)
+    else:
+        fast, ys, xs = np.zeros(len(gdf), dtype=bool), None, None
+    wkb = geometries.to_wkb()
+    wkb = [None if is_fast else value for is_fast, value in zip(fast, wkb)]
+    cells = _covered(
+        wkb, scale, gdf.crs, False, errors,
+        named=lambda position: (f"row {gdf.index[position]!r}", gdf.index[position]),
+        note=f"its {name} is empty", stacklevel=4,
+    )
+    if fast.any():
+        for position, found in zip(np.flatnonzero(fast), locate(ys[fast], xs[fast], scale)):
             cells[position] = [found] if found else []
 
     out = gdf.copy()
@@ -67,26 +106,21 @@ def grid_frame(scale="50k", bbox=None):
     """The cells of a scale as a GeoDataFrame in EPSG:4326: all of them, or those that
     bbox=(south, west, north, east) touches.
 
-    Columns: reference, scale ("50k", "250k" or "1m"), south, west, north, east, and
-    the cell's outline as a polygon (counter-clockwise, from its south-west corner).
+    The columns are the fields of a layer of cells that sheetfind-cli writes, in its
+    order: reference, scale ("1:50000", "1:250000" or "1:1000000"), south, west,
+    north, east; and the cell's outline as a polygon, counter-clockwise from its
+    south-west corner, each edge cut as sheetfind-cli cuts it so that it stays on its
+    parallel once projected.
 
     Example:
         >>> frame = grid_frame("250k", bbox=(49.0, -124.0, 50.0, -122.0))
-        >>> frame["reference"].tolist(), frame.crs.to_epsg()
-        (['092G'], 4326)
+        >>> frame["reference"].tolist(), frame["scale"].tolist(), frame.crs.to_epsg()
+        (['092G'], ['1:250000'], 4326)
     """
-    references = grid(scale, bbox)
-    extents = [bounds(reference) for reference in references]
-    rings = [Polygon(cell_ring(reference, 1)) for reference in references]
+    records = cell_records(grid(scale, bbox))
     return gpd.GeoDataFrame(
-        {
-            "reference": references,
-            "scale": [_short_name(scale)] * len(references),
-            "south": [extent.south for extent in extents],
-            "west": [extent.west for extent in extents],
-            "north": [extent.north for extent in extents],
-            "east": [extent.east for extent in extents],
-        },
-        geometry=rings,
+        [record.values for record in records],
+        columns=[field.name for field in cell_fields()],
+        geometry=[Polygon(record.outline) for record in records],
         crs=_GEOGRAPHIC,
     )

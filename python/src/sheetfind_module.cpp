@@ -2,18 +2,19 @@
 // _sheetfind: the NTS grid and Sheetfind's readers for Python. The package
 // `sheetfind` wraps it; this layer only converts between Python and the libraries,
 // and turns every failure into sheetfind.InputError with the message the command
-// line tool prints for it.
-#include "geometry_cover.h"
+// line tool prints for it. It holds nothing of GDAL or Qt, so that locating points
+// loads neither: geometries in any CRS and the cell schema are _sheetfind_gis's.
+#include "csv_annotator.h"
+#include "fields.h"
 #include "grid.h"
 #include "input_error.h"
+#include "line_reader.h"
+#include "module_support.h"
 #include "number_reader.h"
 #include "point_reader.h"
 #include "reference_reader.h"
+#include "table_error.h"
 #include "vector_locate.h"
-
-#ifdef SHEETFIND_HAVE_GEODESIC
-#include "geodesic_cover.h"
-#endif
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
@@ -23,6 +24,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <optional>
 #include <stdexcept>
@@ -41,44 +43,34 @@ using sheetref::Scale;
 
 namespace {
 
-// Raised as sheetfind.InputError, a ValueError.
-class InputErrorException : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
+using sheetfind::python::InputErrorException;
+using sheetfind::python::scaleNamed;
+using sheetfind::python::texts;
 
 using DoubleArray = py::array_t<double, py::array::c_style | py::array::forcecast>;
-using VertexArray = DoubleArray; // n x 2: longitude (x), latitude (y), as GIS order them
 
-// The same names the command line tool's --scale takes, with the same message.
-Scale scaleNamed(const std::string& name) {
-    if (const std::optional<Scale> scale = sheetref::scaleNamed(name)) {
-        return *scale;
-    }
-    throw InputErrorException("unknown scale \"" + name + "\"; expected 1m, 250k or 50k");
+// A swap hint names the keyword that reads the other order, never a program's option.
+constexpr sheetfind::HintWords kHintWords{.readLongitudeFirst = "try lon_first=True",
+                                          .readLatitudeFirst = "leave out lon_first"};
+
+std::string described(const InputFailure& failure) {
+    return sheetfind::describe(failure, kHintWords);
 }
 
-const sheetfind::PointReader& pointReader() {
+const sheetfind::PointReader& pointReader(bool longitudeFirst) {
     // Python programs pass numbers in the C notation whatever the user's locale.
-    static const sheetfind::PointReader reader(sheetfind::NumberReader::named("C"));
-    return reader;
+    static const sheetfind::PointReader latitudeFirst(sheetfind::NumberReader::named("C"));
+    static const sheetfind::PointReader lonFirst(sheetfind::NumberReader::named("C"),
+                                                 {.longitudeFirst = true});
+    return longitudeFirst ? lonFirst : latitudeFirst;
 }
 
 Reference referenceOf(const std::string& text) {
     auto result = sheetfind::readReference(text);
     if (const auto* failure = std::get_if<InputFailure>(&result)) {
-        throw InputErrorException(sheetfind::describe(*failure));
+        throw InputErrorException(described(*failure));
     }
     return std::get<Reference>(result);
-}
-
-std::vector<std::string> texts(const std::vector<Reference>& references) {
-    std::vector<std::string> out;
-    out.reserve(references.size());
-    for (const auto& reference : references) {
-        out.push_back(reference.text());
-    }
-    return out;
 }
 
 // The array is allocated as numbers and then seen as '<U6': numpy gives a fresh array
@@ -146,10 +138,10 @@ std::optional<std::string> locateScalar(double latitude, double longitude,
     return reference->text();
 }
 
-std::tuple<double, double> readPoint(const std::string& text) {
-    auto result = pointReader().read(text);
+std::tuple<double, double> readPoint(const std::string& text, bool longitudeFirst) {
+    auto result = pointReader(longitudeFirst).read(text);
     if (const auto* failure = std::get_if<InputFailure>(&result)) {
-        throw InputErrorException(sheetfind::describe(*failure));
+        throw InputErrorException(described(*failure));
     }
     const auto point = std::get<LatLon>(result);
     return {point.latitude, point.longitude};
@@ -159,7 +151,8 @@ std::tuple<double, double> readPoint(const std::string& text) {
 // "" when all are good). A bad text gets "" and the others are still answered, so that
 // the caller decides whether one bad text fails the whole call.
 std::tuple<py::array, py::ssize_t, std::string> locateTexts(const std::vector<std::string>& all,
-                                                            const std::string& scaleName) {
+                                                            const std::string& scaleName,
+                                                            bool longitudeFirst) {
     const Scale scale = scaleNamed(scaleName);
     py::array out = referenceArray(all.size());
     std::uint32_t* cells = codePoints(out);
@@ -170,11 +163,11 @@ std::tuple<py::array, py::ssize_t, std::string> locateTexts(const std::vector<st
         std::vector<double> lat(all.size());
         std::vector<double> lon(all.size());
         for (std::size_t i = 0; i < all.size(); ++i) {
-            auto result = pointReader().read(all[i]);
+            auto result = pointReader(longitudeFirst).read(all[i]);
             if (const auto* failure = std::get_if<InputFailure>(&result)) {
                 if (firstBad < 0) {
                     firstBad = static_cast<py::ssize_t>(i);
-                    message = sheetfind::describe(*failure);
+                    message = described(*failure);
                 }
                 lat[i] = std::numeric_limits<double>::quiet_NaN();
                 lon[i] = lat[i];
@@ -188,27 +181,56 @@ std::tuple<py::array, py::ssize_t, std::string> locateTexts(const std::vector<st
     return {out, firstBad, message};
 }
 
-bool isSeparator(char c) {
-    return c == ' ' || c == '\t' || c == ',' || c == '\r';
-}
+// The bytes of a Python buffer, read where they lie: LineReader copies them a block at
+// a time as it would read a file.
+class BufferSource : public sheetfind::ByteSource {
+public:
+    explicit BufferSource(std::string_view bytes) : m_bytes(bytes) {}
+    std::ptrdiff_t read(char* data, std::size_t size) override {
+        const std::size_t count = std::min(size, m_bytes.size());
+        std::memcpy(data, m_bytes.data(), count);
+        m_bytes.remove_prefix(count);
+        return static_cast<std::ptrdiff_t>(count);
+    }
+    int error() const override { return 0; }
 
-// Whether the whole field is a finite decimal number without a '+' sign, such as
-// "-123.1" or "4.925e1": the shape that needs no locale and no notation.
-bool plainNumber(std::string_view field, double& value) {
-    const char* end = field.data() + field.size();
-    const auto [ptr, error] = std::from_chars(field.data(), end, value);
-    return error == std::errc() && ptr == end && std::isfinite(value);
-}
+private:
+    std::string_view m_bytes;
+};
 
-// Decimal "LATITUDE LONGITUDE" lines, as sheetfind-cli reads them by default, into two
-// arrays: blanks, a tab or a comma between the numbers; a blank line or a # comment
-// gives NaN, NaN (no cell) so that point i is always line i + 1. The first bad line
-// raises InputError naming its number, with the message sheetfind-cli gives for it.
-std::tuple<DoubleArray, DoubleArray> readPoints(const py::buffer& data) {
-    const py::buffer_info info = data.request();
-    const auto* begin = static_cast<const char*>(info.ptr);
-    const auto size = static_cast<std::size_t>(info.size * info.itemsize);
-    const std::string_view text(begin, size);
+// Holds a buffer's bytes, one contiguous run of them, for as long as it lives. A
+// strided or reversed view has no such run: PyBUF_SIMPLE refuses it rather than
+// letting its bytes be read as if it had one.
+class ContiguousBytes {
+public:
+    explicit ContiguousBytes(const py::handle& data) {
+        if (PyObject_GetBuffer(data.ptr(), &m_view, PyBUF_SIMPLE) != 0) {
+            PyErr_Clear();
+            throw py::value_error("data must be str, bytes or a C-contiguous buffer; copy a "
+                                  "strided or reversed view with bytes(view) first");
+        }
+    }
+    ~ContiguousBytes() { PyBuffer_Release(&m_view); }
+    ContiguousBytes(const ContiguousBytes&) = delete;
+    ContiguousBytes& operator=(const ContiguousBytes&) = delete;
+
+    std::string_view bytes() const {
+        return {static_cast<const char*>(m_view.buf), static_cast<std::size_t>(m_view.len)};
+    }
+
+private:
+    Py_buffer m_view{};
+};
+
+// Lines of points, as sheetfind-cli reads its standard input, into two arrays: a blank
+// line or a # comment gives NaN, NaN (no cell) so that point i is always line i + 1.
+// LineReader splits the lines, as it does for the tool: a byte order mark skipped,
+// CRLF endings, the same length limit. The first bad line raises InputError naming
+// its number, with the message sheetfind-cli gives for it.
+std::tuple<DoubleArray, DoubleArray> readPoints(const py::object& data, bool longitudeFirst) {
+    const ContiguousBytes buffer(data);
+    const std::string_view text = buffer.bytes();
+    // LineReader ends a line at each '\n', and after a last line without one.
     std::size_t lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
     if (!text.empty() && text.back() != '\n') {
         ++lines;
@@ -217,65 +239,51 @@ std::tuple<DoubleArray, DoubleArray> readPoints(const py::buffer& data) {
     DoubleArray longitudes(static_cast<py::ssize_t>(lines));
     double* lat = latitudes.mutable_data();
     double* lon = longitudes.mutable_data();
-    std::optional<InputFailure> failed;
-    std::size_t failedLine = 0;
+    std::optional<sheetfind::RecordFailure> failed;
+    std::size_t number = 0;
+    bool overrun = false;
     {
         py::gil_scoped_release released;
         constexpr double kNoPoint = std::numeric_limits<double>::quiet_NaN();
-        std::size_t at = 0;
-        for (std::size_t line = 0; line < lines && !failed; ++line) {
-            std::size_t end = text.find('\n', at);
-            end = end == std::string_view::npos ? text.size() : end;
-            const std::string_view whole = text.substr(at, end - at);
-            at = end + 1;
-            std::string_view fields[2];
-            std::size_t count = 0;
-            for (std::size_t i = 0; i < whole.size();) {
-                while (i < whole.size() && isSeparator(whole[i])) {
-                    ++i;
-                }
-                const std::size_t start = i;
-                while (i < whole.size() && !isSeparator(whole[i])) {
-                    ++i;
-                }
-                if (i > start) {
-                    if (count < 2) {
-                        fields[count] = whole.substr(start, i - start);
-                    }
-                    ++count;
-                }
+        const sheetfind::PointReader& reader = pointReader(longitudeFirst);
+        BufferSource source(text);
+        sheetfind::LineReader splitter(source, {});
+        sheetfind::InputLine line;
+        while (!failed && splitter.next(line)) {
+            if (number == lines) {
+                overrun = true; // never written past the arrays, whatever the count missed
+                break;
             }
-            lat[line] = kNoPoint;
-            lon[line] = kNoPoint;
-            if (count == 0 || fields[0].front() == '#') {
+            const std::size_t at = number++;
+            lat[at] = kNoPoint;
+            lon[at] = kNoPoint;
+            if (line.tooLong) {
+                failed = sheetfind::TableFailure{.error = sheetfind::TableError::LineTooLong,
+                                                 .count = sheetfind::kMaxLineLength};
+                break;
+            }
+            if (sheetfind::isBlankOrComment(line.text)) {
                 continue;
             }
-            // Two plain finite numbers in range are read here, with the standard
-            // library's exact conversion (as NumberReader's quick path reads them);
-            // anything else goes through the full reader, for its notations, its
-            // range checks and its messages.
-            double latitude = 0;
-            double longitude = 0;
-            if (count == 2 && plainNumber(fields[0], latitude) &&
-                plainNumber(fields[1], longitude) && -90 <= latitude && latitude <= 90 &&
-                -180 <= longitude && longitude <= 180) {
-                lat[line] = latitude;
-                lon[line] = longitude;
-                continue;
-            }
-            auto result = pointReader().read(whole);
+            // The tool's own reader, which settles two plain numbers in range first.
+            auto result = reader.read(line.text);
             if (const auto* failure = std::get_if<InputFailure>(&result)) {
                 failed = *failure;
-                failedLine = line + 1;
             } else {
-                lat[line] = std::get<LatLon>(result).latitude;
-                lon[line] = std::get<LatLon>(result).longitude;
+                lat[at] = std::get<LatLon>(result).latitude;
+                lon[at] = std::get<LatLon>(result).longitude;
             }
         }
     }
+    if (overrun || (!failed && number != lines)) {
+        throw std::logic_error("read_points counted " + std::to_string(lines) +
+                               " lines and LineReader gave another number");
+    }
     if (failed) {
-        throw InputErrorException("line " + std::to_string(failedLine) + ": " +
-                                  sheetfind::describe(*failed));
+        const auto* input = std::get_if<InputFailure>(&*failed);
+        throw InputErrorException(
+            "line " + std::to_string(number) + ": " +
+            (input != nullptr ? described(*input) : sheetfind::describe(*failed)));
     }
     return {latitudes, longitudes};
 }
@@ -299,7 +307,7 @@ std::vector<std::string> coverBox(const std::string& south, const std::string& w
     for (std::size_t i = 0; i < 4; ++i) {
         auto edge = sheetfind::readEdge(numbers, *operands[i], kEdges[i]);
         if (const auto* failure = std::get_if<InputFailure>(&edge)) {
-            throw InputErrorException(sheetfind::describe(*failure));
+            throw InputErrorException(described(*failure));
         }
         edges[i] = std::get<double>(edge);
     }
@@ -311,103 +319,29 @@ std::vector<std::string> coverBox(const std::string& south, const std::string& w
     return texts(std::get<std::vector<Reference>>(result));
 }
 
-std::vector<LatLon> verticesOf(const VertexArray& coordinates) {
-    if (coordinates.ndim() != 2 || coordinates.shape(1) < 2) {
-        throw std::invalid_argument("coordinates must be an n x 2 array of longitude, latitude");
-    }
-    const auto view = coordinates.unchecked<2>();
-    std::vector<LatLon> vertices(static_cast<std::size_t>(coordinates.shape(0)));
-    for (py::ssize_t i = 0; i < coordinates.shape(0); ++i) {
-        vertices[static_cast<std::size_t>(i)] = {.latitude = view(i, 1), .longitude = view(i, 0)};
-    }
-    return vertices;
-}
-
-std::vector<std::string> answer(const sheetref::GeometryCover& cover) {
-    if (const auto* failure = std::get_if<sheetref::GeometryFailure>(&cover)) {
-        throw InputErrorException(sheetref::describe(*failure));
-    }
-    return texts(std::get<std::vector<Reference>>(cover));
-}
-
-std::vector<std::string> coverLine(const VertexArray& coordinates, const std::string& scaleName,
-                                   bool geodesic) {
-    const Scale scale = scaleNamed(scaleName);
-    const auto vertices = verticesOf(coordinates);
-    if (geodesic) {
-#ifdef SHEETFIND_HAVE_GEODESIC
-        return answer(sheetref::coverGeodesicLine(vertices, scale));
-#else
-        throw std::runtime_error("geodesic covers are not available: this sheetfind module was "
-                                 "built without the sheetref_geodesic library");
-#endif
-    }
-    return answer(sheetref::coverLine(vertices, scale));
-}
-
-std::vector<std::string> coverPolygon(const std::vector<VertexArray>& rings,
-                                      const std::string& scaleName) {
-    const Scale scale = scaleNamed(scaleName);
-    std::vector<std::vector<LatLon>> vertices;
-    vertices.reserve(rings.size());
-    for (const auto& ring : rings) {
-        vertices.push_back(verticesOf(ring));
-    }
-    return answer(sheetref::coverPolygon(vertices, scale));
-}
-
-// Without pointsPerEdge, as many as sheetfind-cli draws the cell's scale with.
-std::vector<std::tuple<double, double>> cellRing(const std::string& text,
-                                                 std::optional<int> pointsPerEdge) {
-    const Reference reference = referenceOf(text);
-    const int points = pointsPerEdge.value_or(sheetref::defaultPointsPerEdge(reference.scale()));
-    const auto ring = sheetref::cellRing(reference, points);
-    if (!ring) {
-        throw InputErrorException("points per edge " + std::to_string(points) +
-                                  " is out of range; expected 1.." +
-                                  std::to_string(sheetref::kMaxPointsPerEdge));
-    }
-    std::vector<std::tuple<double, double>> out;
-    out.reserve(ring->size());
-    for (const auto& point : *ring) {
-        out.emplace_back(point.longitude, point.latitude);
-    }
-    return out;
-}
-
 } // namespace
 
 PYBIND11_MODULE(_sheetfind, m) {
     m.doc() = "The NTS grid of Canada, compiled; use the sheetfind package instead.";
     py::register_exception<InputErrorException>(m, "InputError", PyExc_ValueError);
-#ifdef SHEETFIND_HAVE_GEODESIC
-    m.attr("HAVE_GEODESIC") = true;
-#else
-    m.attr("HAVE_GEODESIC") = false;
-#endif
-    m.attr("CELL_SEPARATOR") = std::string(1, sheetref::kCellSeparator);
+    m.attr("CELL_SEPARATOR") = std::string(1, sheetfind::kCellSeparator);
     m.def("locate_scalar", &locateScalar);
     m.def("locate_array", &locateArray);
     m.def("_locate_loop_yardstick", &locateLoopYardstick,
           "locate() on every point into a fresh '<U6' array, without writing the texts: the "
           "floor for locate_array, for the benchmarks.");
-    m.def("read_point", &readPoint);
-    m.def("locate_texts", &locateTexts);
-    m.def("read_points", &readPoints);
+    m.def("read_point", &readPoint, py::arg("text"), py::arg("lon_first") = false);
+    m.def("locate_texts", &locateTexts, py::arg("texts"), py::arg("scale"),
+          py::arg("lon_first") = false);
+    m.def("read_points", &readPoints, py::arg("data"), py::arg("lon_first") = false);
     m.def("bounds", &boundsOf);
     m.def("parse", [](const std::string& text) { return referenceOf(text).text(); });
     m.def("neighbours",
           [](const std::string& text) { return texts(sheetref::neighbours(referenceOf(text))); });
     m.def("cover_box", &coverBox);
-    m.def("cover_line", &coverLine);
-    m.def("cover_polygon", &coverPolygon);
-    m.def("cell_ring", &cellRing, py::arg("reference"), py::arg("points_per_edge") = py::none());
     m.def("scale_name", [](const std::string& name) {
         return std::string(sheetref::scaleName(scaleNamed(name)));
     });
-    m.def("scale_short_name", [](const std::string& name) {
-        return std::string(sheetref::scaleShortName(scaleNamed(name)));
-    });
     m.def("column_name",
-          [](const std::string& name) { return sheetref::sheetColumnName(scaleNamed(name)); });
+          [](const std::string& name) { return sheetfind::sheetColumnName(scaleNamed(name)); });
 }

@@ -35,12 +35,24 @@ def run_cli(cli, *args, stdin=""):
     return done.stdout.split("\n")[:-1], done.stderr, done.returncode
 
 
+# The same advice, in each face's terms.
+_HINT_WORDS = {"try --lon-first": "try lon_first=True", "leave out --lon-first": "leave out lon_first"}
+
+
+def in_python_words(message):
+    """A message of sheetfind-cli as the module words it: a swap hint names a keyword."""
+    for option, keyword in _HINT_WORDS.items():
+        message = message.replace(option, keyword)
+    return message
+
+
 def cli_message(cli, *args, stdin=""):
-    """The one message sheetfind-cli gives for a bad input, without its prefix."""
+    """The one message sheetfind-cli gives for a bad input, without its prefix, in the
+    module's words."""
     lines, errors, _ = run_cli(cli, *args, stdin=stdin)
     for line in lines:
         if line.startswith("ERROR: "):
-            return line[len("ERROR: "):]
+            return in_python_words(line[len("ERROR: "):])
     prefix = "sheetfind-cli: "
     assert errors.startswith(prefix), (lines, errors)
-    return errors[len(prefix):].rstrip("\n")
+    return in_python_words(errors[len(prefix):].rstrip("\n"))

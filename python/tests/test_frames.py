@@ -1,11 +1,18 @@
 # SPDX-License-Identifier: MIT
 """annotate and grid_frame on GeoPandas frames, projected ones included."""
+import json
+
+import numpy as np
 import pytest
 
 gpd = pytest.importorskip("geopandas")
 from shapely.geometry import LineString, Point, Polygon  # noqa: E402
 
 import sheetfind  # noqa: E402
+import pyproj  # noqa: E402
+from shapely import wkt as shapely_wkt  # noqa: E402
+
+from conftest import cli_message, run_cli  # noqa: E402
 
 # Features well inside their cells, so that reprojection cannot move them across an
 # edge, and the cells sheetfind gives in EPSG:4326.
@@ -60,18 +67,43 @@ def test_annotate_refuses_a_frame_without_crs():
         sheetfind.annotate(frame)
 
 
-def test_grid_frame_cells_are_their_bounds_counter_clockwise():
-    frame = sheetfind.grid_frame("50k", bbox=(49.0, -124.0, 50.0, -122.0))
-    assert list(frame.columns) == ["reference", "scale", "south", "west", "north", "east", "geometry"]
+@pytest.mark.parametrize("column", ["nts_50k", "geometry"])
+def test_annotate_never_replaces_a_column(column):
+    frame = gpd.GeoDataFrame({"nts_50k": ["kept"]}, geometry=[Point(-123.1, 49.3)], crs=4326)
+    with pytest.raises(sheetfind.InputError, match=f"already has a column '{column}'"):
+        sheetfind.annotate(frame, column=None if column == "nts_50k" else column)
+
+
+@pytest.mark.parametrize("crs", ["EPSG:4326", "EPSG:4269"], ids=["array loop", "engine"])
+def test_annotate_reports_a_point_out_of_range_by_its_row(cli, crs):
+    frame = gpd.GeoDataFrame(geometry=[Point(-123.1, 49.3), Point(-123.1, 91.0)], index=[7, 8],
+                             crs=crs)
+    expected = cli_message(cli, "cover", "--wkt", "POINT (-123.1 91)")
+    with pytest.raises(sheetfind.InputError) as raised:
+        sheetfind.annotate(frame)
+    assert str(raised.value) == f"row 8: {expected}" and raised.value.index == 8
+    with pytest.warns(UserWarning, match="row 8"):
+        annotated = sheetfind.annotate(frame, errors="empty")
+    assert annotated["nts_50k"].tolist() == ["092G06", ""]
+
+
+def test_grid_frame_is_the_cli_layer_of_cells(cli):
+    bbox = ("49", "-124", "50", "-122")
+    frame = sheetfind.grid_frame("250k", bbox=tuple(map(float, bbox)))
+    lines, _, status = run_cli(cli, "grid", "-s", "250k", "--bbox", *bbox, "-f", "geojson")
+    assert status == 0
+    features = json.loads("\n".join(lines))["features"]
+    assert list(frame.columns) == [*features[0]["properties"], "geometry"]
+    kinds = {str: "text", float: "real", int: "real"}
+    assert [field.kind for field in sheetfind.cell_fields()] == [
+        kinds[type(value)] for value in features[0]["properties"].values()]
     assert frame.crs.to_epsg() == 4326
-    assert len(frame) == 16 and set(frame["scale"]) == {"50k"}
-    for row in frame.itertuples():
-        ring = row.geometry.exterior
-        assert ring.is_ccw
-        assert row.geometry.bounds == (row.west, row.south, row.east, row.north)
-        # The centre of each cell is located back to it.
-        centre = row.geometry.centroid
-        assert sheetfind.locate(centre.y, centre.x) == row.reference
+    for row, feature in zip(frame.itertuples(index=False), features, strict=True):
+        assert row[:-1] == tuple(feature["properties"].values())
+        assert row.geometry.exterior.is_ccw
+        # The CLI writes 7 decimals.
+        np.testing.assert_allclose(row.geometry.exterior.coords,
+                                   feature["geometry"]["coordinates"][0], rtol=0, atol=1e-7)
 
 
 def _box(south, west, north, east):
@@ -128,15 +160,71 @@ def test_cover_geometry_reads_geo_interface():
     assert sheetfind.cover_geometry(_Feature()) == ["092G06", "092G07"]
 
 
-def test_cover_geometry_errors():
+def test_cover_geometry_refuses_what_is_not_a_geometry():
     with pytest.raises(TypeError, match="__geo_interface__"):
         sheetfind.cover_geometry(49.25)
-    with pytest.raises(ValueError, match="cannot cover a Triangle"):
-        sheetfind.cover_geometry({"type": "Triangle", "coordinates": [[[0, 0], [1, 0], [0, 1]]]})
-    with pytest.raises(sheetfind.InputError, match="not WKT"):
-        sheetfind.cover_geometry("LINESTRING (1")
-    with pytest.raises(sheetfind.InputError, match="vertex 1"):
-        sheetfind.cover_geometry(LineString([(-123.1, 49.3), (-123.1, 95.0)]))
-    if not sheetfind._sheetfind.HAVE_GEODESIC:
-        with pytest.raises(RuntimeError, match="sheetref_geodesic"):
-            sheetfind.cover_geometry("LINESTRING (-123.1 49.3, -122 49.3)", geodesic=True)
+    for geometry, reason in [({"type": "Triangle", "coordinates": []}, "GeoJSON"),
+                             (b"\x01\x02", "not WKB")]:
+        with pytest.raises(sheetfind.InputError, match=reason):
+            sheetfind.cover_geometry(geometry)
+
+
+def test_cover_geometries_covers_each_as_cover_geometry_does():
+    wkt = [geometry for geometry, _ in GEOMETRIES.values() if isinstance(geometry, str)]
+    wkb = [shapely_wkt.loads(text).wkb for text in wkt]
+    expected = [sheetfind.cover_geometry(text) for text in wkt]
+    assert sheetfind.cover_geometries([None, *wkb, None]) == [[], *expected, []]
+
+
+def test_cover_geometries_names_the_geometry_that_fails(cli):
+    good, bad = Point(-123.1, 49.3).wkb, Point(-123.1, 91.0).wkb
+    expected = cli_message(cli, "cover", "--wkt", "POINT (-123.1 91)")
+    with pytest.raises(sheetfind.InputError) as raised:
+        sheetfind.cover_geometries([good, None, bad])
+    assert (str(raised.value), raised.value.index, raised.value.reason) == (
+        f"geometry 2: {expected}", 2, expected)
+    with pytest.warns(UserWarning, match="geometry 2: "):
+        assert sheetfind.cover_geometries([good, None, bad], errors="empty") == [
+            ["092G06"], [], []]
+
+
+# Geometries that sheetfind-cli cover --wkt answers or refuses: the module gives the
+# same cells or the same message, whichever form the geometry comes in.
+AS_THE_CLI = {
+    "a point out of range": ("POINT (-123.1 91)", {}),
+    "a line out of range": ("LINESTRING (-123.1 49.3, -123.1 95)", {}),
+    "not WKT": ("LINESTRING (1", {}),
+    "a geodesic line": ("LINESTRING (-130 55, -110 55)", {"geodesic": True}),
+    "a geodesic polygon": ("POLYGON ((-130 55, -110 55, -110 56, -130 56, -130 55))",
+                           {"geodesic": True}),
+}
+
+
+@pytest.mark.parametrize("wkt, options", AS_THE_CLI.values(), ids=AS_THE_CLI.keys())
+def test_cover_geometry_answers_as_the_cli(cli, wkt, options):
+    args = ["cover", "--wkt", wkt, *(["--geodesic"] if options else [])]
+    lines, errors, status = run_cli(cli, *args)
+    if status == 0:
+        assert sheetfind.cover_geometry(wkt, **options) == lines
+        assert sheetfind.cover_geometry(shapely_wkt.loads(wkt), **options) == lines
+        assert sheetfind.cover_geometry(shapely_wkt.loads(wkt).wkb, **options) == lines
+    else:
+        with pytest.raises(sheetfind.InputError) as raised:
+            sheetfind.cover_geometry(wkt, **options)
+        assert str(raised.value) == cli_message(cli, *args)
+
+
+def test_a_line_straight_in_bc_albers_is_followed_as_the_cli_follows_it(cli, tmp_path):
+    # 800 km east-west in EPSG:3005: in degrees it bows north by tens of kilometres,
+    # through other sheets than the chord between its ends.
+    line = LineString([(1000000, 1000000), (1800000, 1000000)])
+    layer = tmp_path / "line.gpkg"
+    gpd.GeoDataFrame(geometry=[line], crs="EPSG:3005").to_file(layer)
+    lines, _, status = run_cli(cli, "cover", str(layer))
+    assert status == 0
+    chord = gpd.GeoSeries([line], crs="EPSG:3005").to_crs(4326).iloc[0]
+    assert sheetfind.cover_geometry(chord) != lines
+    for crs in ("EPSG:3005", pyproj.CRS(3005)):
+        assert sheetfind.cover_geometry(line, crs=crs) == lines
+    frame = gpd.GeoDataFrame(geometry=[line], crs="EPSG:3005")
+    assert sheetfind.annotate(frame)["nts_50k"].tolist() == [",".join(lines)]

@@ -1,13 +1,16 @@
 # SPDX-License-Identifier: MIT
 """locate on scalars and arrays, against sheetfind-cli reading the same points as text."""
 import math
+import os
+import subprocess
+import sys
 
 import numpy as np
 import pandas as pd
 import pytest
 
 import sheetfind
-from conftest import run_cli
+from conftest import cli_message, run_cli
 
 SCALES = ["50k", "250k", "1m"]
 
@@ -181,9 +184,70 @@ def test_read_points_reads_lines_as_the_cli_does(cli):
     assert sheetfind.locate(lat, lon).tolist() == run_cli(cli, "locate", stdin=text + "\n")[0]
 
 
-@pytest.mark.parametrize("line", ["abc", "95 10", "49.25", "1 2 3", "nan nan", "+49.25 1e999", "inf 0"])
+@pytest.mark.parametrize(
+    "line", ["abc", "95 10", "49.25", "1 2 3", "nan nan", "+49.25 1e999", "inf 0", "9" * 70000]
+)
 def test_read_points_names_the_bad_line(cli, line):
     with pytest.raises(sheetfind.InputError) as raised:
         sheetfind.read_points(b"49.25 -123.1\n" + line.encode() + b"\n")
-    lines = run_cli(cli, "locate", stdin=line + "\n")[0]
-    assert str(raised.value) == "line 2: " + lines[0].removeprefix("ERROR: ")
+    assert str(raised.value) == "line 2: " + cli_message(cli, "locate", stdin=line + "\n")
+    assert "--" not in str(raised.value)
+
+
+# The lines as LineReader splits them for sheetfind-cli, and the sheets they give.
+LINE_SPLITS = {
+    "byte order mark and CRLF": (b"\xef\xbb\xbf49.25 -123.1\r\n68.5,-123.1\r\n", ["092G06", "097A12"]),
+    "no final newline": (b"49.25 -123.1\n\n68.5 -123.1", ["092G06", "", "097A12"]),
+    "C-contiguous view": (memoryview(b"xx49.25 -123.1\n")[2:], ["092G06"]),
+    "numpy bytes": (np.frombuffer(b"49.25 -123.1\n", dtype=np.uint8), ["092G06"]),
+}
+
+
+@pytest.mark.parametrize("data, expected", LINE_SPLITS.values(), ids=LINE_SPLITS.keys())
+def test_read_points_splits_lines_as_the_cli_does(data, expected):
+    assert sheetfind.locate(*sheetfind.read_points(data)).tolist() == expected
+
+
+@pytest.mark.parametrize(
+    "view", [memoryview(b"1.321- 52.94\n")[::-1], memoryview(b"49.25 -123.1\n" * 2)[::2]],
+    ids=["reversed", "strided"],
+)
+def test_read_points_refuses_a_buffer_that_is_not_contiguous(view):
+    with pytest.raises(ValueError, match="C-contiguous"):
+        sheetfind.read_points(view)
+
+
+# A pair read the other way round is named in the module's terms, never by an option.
+SWAPPED = {
+    "longitude first, read latitude first": ("-123.1 49.25", False, []),
+    "latitude first, read longitude first": ("49.25 -123.1", True, ["--lon-first"]),
+}
+
+
+@pytest.mark.parametrize("text, lon_first, cli_args", SWAPPED.values(), ids=SWAPPED.keys())
+def test_swap_hints_name_the_keyword(cli, text, lon_first, cli_args):
+    expected = cli_message(cli, "locate", *cli_args, stdin=text + "\n")
+    for call in (
+        lambda: sheetfind.point(text, lon_first=lon_first),
+        lambda: sheetfind.read_points(text, lon_first=lon_first),
+        lambda: sheetfind.locate_text([text], lon_first=lon_first),
+    ):
+        with pytest.raises(sheetfind.InputError) as raised:
+            call()
+        assert str(raised.value).endswith(expected) and "lon_first" in expected
+        assert "--" not in str(raised.value)
+    assert sheetfind.point(" ".join(reversed(text.split())), lon_first=lon_first) == (49.25, -123.1)
+
+
+def test_locating_points_loads_neither_gdal_nor_qt():
+    # A fresh interpreter: this one may have loaded GDAL for another test.
+    script = (
+        "import sheetfind; sheetfind.locate(49.25, -123.1); sheetfind.locate([49.25], [-123.1]);"
+        "print(open('/proc/self/maps').read())"
+    )
+    maps = subprocess.run(
+        [sys.executable, "-c", script], capture_output=True, text=True, check=True,
+        env={**os.environ, "PYTHONPATH": os.pathsep.join(sys.path)},
+    ).stdout
+    assert "_sheetfind." in maps
+    assert "libgdal" not in maps and "libQt6" not in maps

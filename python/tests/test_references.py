@@ -41,6 +41,17 @@ def test_cover_agrees_with_the_cli(cli, box, scale):
     assert sheetfind.cover(*box, scale=scale) == expected
 
 
+@pytest.mark.parametrize("box, scale", [row for row in BOXES.values() if row[0][0] < row[0][2]],
+                         ids=[name for name, row in BOXES.items() if row[0][0] < row[0][2]])
+def test_a_box_drawn_as_a_polygon_covers_what_the_box_covers(box, scale):
+    # So that an extent in EPSG:4326 handed over as its rectangle keeps the box's rule:
+    # an edge on a cell's edge does not reach the next cell.
+    south, west, north, east = box
+    ring = f"{west} {south}, {east} {south}, {east} {north}, {west} {north}, {west} {south}"
+    polygon = f"POLYGON (({ring}))"
+    assert sheetfind.cover_geometry(polygon, scale) == sheetfind.cover(*box, scale=scale)
+
+
 def test_grid_is_the_cover_of_its_box():
     assert len(sheetfind.grid("1m")) == len(set(sheetfind.grid("1m")))
     assert sheetfind.grid("250k", bbox=(49.0, -124.0, 50.0, -122.0)) == ["092G"]
@@ -127,6 +138,7 @@ def test_unknown_scale_says_what_the_cli_says(cli):
         lambda: sheetfind.cover(49, -124, 50, -123, scale="100k"),
         lambda: sheetfind.scale_name("100k"),
         lambda: sheetfind.column_name("100k"),
+        lambda: sheetfind.cover_geometry("POINT (-123.1 49.25)", scale="100k"),
     ):
         with pytest.raises(sheetfind.InputError) as raised:
             call()

@@ -1,0 +1,216 @@
+// SPDX-License-Identifier: MIT
+// _sheetfind_gis: the GIS library for Python, geometries in any CRS to cells and the
+// schema of a layer of cells. It links GDAL, so the package imports it only in the
+// functions that need it; locating points never loads it. Failures are raised as
+// _sheetfind's InputError, with the message sheetfind-cli gives.
+#include "cell_writer.h"
+#include "geometry_cover.h"
+#include "gis_error.h"
+#include "layer_geometry.h"
+#include "module_support.h"
+#include "reference_reader.h"
+
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <variant>
+#include <vector>
+
+namespace py = pybind11;
+
+using sheetfind::gis::GisFailure;
+using sheetfind::gis::LayerGeometry;
+using sheetfind::python::InputErrorException;
+using sheetfind::python::scaleNamed;
+using sheetfind::python::texts;
+using sheetref::Reference;
+
+namespace {
+
+// No Advice reaches Python: a CRS is always given (EPSG:4326 by default), and no
+// other failure of a geometry has something to set right.
+std::string described(const GisFailure& failure) {
+    return sheetfind::gis::describe(failure);
+}
+
+LayerGeometry layerGeometry(const std::string& crs, const std::string& scaleName, bool geodesic) {
+    auto made = LayerGeometry::from(crs, scaleNamed(scaleName), geodesic);
+    if (const auto* failure = std::get_if<GisFailure>(&made)) {
+        throw InputErrorException(described(*failure));
+    }
+    return std::move(std::get<LayerGeometry>(made));
+}
+
+enum class Encoding { Wkt, Wkb, GeoJson };
+
+LayerGeometry::Cells cellsOf(const LayerGeometry& layer, Encoding encoding, std::string_view data) {
+    switch (encoding) {
+    case Encoding::Wkb:
+        return layer.cellsOfWkb(
+            std::span(reinterpret_cast<const unsigned char*>(data.data()), data.size()));
+    case Encoding::GeoJson:
+        return layer.cellsOfGeoJson(data);
+    case Encoding::Wkt:
+        break;
+    }
+    return layer.cellsOfWkt(data);
+}
+
+// One geometry, as WKT (text), WKB (bytes) or a GeoJSON geometry object (text).
+std::vector<std::string> coverGeometry(const std::string& data, Encoding encoding,
+                                       const std::string& crs, const std::string& scaleName,
+                                       bool geodesic) {
+    const LayerGeometry layer = layerGeometry(crs, scaleName, geodesic);
+    LayerGeometry::Cells cells;
+    {
+        py::gil_scoped_release released;
+        cells = cellsOf(layer, encoding, data);
+    }
+    if (const auto* failure = std::get_if<GisFailure>(&cells)) {
+        throw InputErrorException(described(*failure));
+    }
+    return texts(std::get<std::vector<Reference>>(cells));
+}
+
+// The cells of every feature of a frame, given as WKB (None for a missing geometry,
+// which has no cells), and the position and message of each that failed: it gets no
+// cells, as sheetfind-cli leaves its field empty, and the caller decides what a
+// failure means.
+std::tuple<std::vector<std::vector<std::string>>, std::vector<std::tuple<std::size_t, std::string>>>
+annotateWkb(const py::list& geometries, const std::string& crs, const std::string& scaleName,
+            bool geodesic) {
+    const LayerGeometry layer = layerGeometry(crs, scaleName, geodesic);
+    std::vector<std::optional<std::string>> wkb;
+    wkb.reserve(geometries.size());
+    for (const py::handle item : geometries) {
+        if (item.is_none()) {
+            wkb.emplace_back();
+        } else {
+            wkb.emplace_back(
+                py::cast<std::string>(py::bytes(py::reinterpret_borrow<py::object>(item))));
+        }
+    }
+    std::vector<std::vector<Reference>> found(wkb.size());
+    std::vector<std::tuple<std::size_t, std::string>> failures;
+    {
+        py::gil_scoped_release released;
+        for (std::size_t i = 0; i < wkb.size(); ++i) {
+            if (!wkb[i]) {
+                continue;
+            }
+            auto cells = cellsOf(layer, Encoding::Wkb, *wkb[i]);
+            if (auto* failure = std::get_if<GisFailure>(&cells)) {
+                failures.emplace_back(i, described(*failure));
+            } else {
+                found[i] = std::move(std::get<std::vector<Reference>>(cells));
+            }
+        }
+    }
+    std::vector<std::vector<std::string>> out;
+    out.reserve(found.size());
+    for (const auto& cells : found) {
+        out.push_back(texts(cells));
+    }
+    return {std::move(out), std::move(failures)};
+}
+
+Reference referenceOf(const std::string& text) {
+    auto result = sheetfind::readReference(text);
+    if (const auto* failure = std::get_if<sheetfind::InputFailure>(&result)) {
+        throw InputErrorException(sheetfind::describe(*failure));
+    }
+    return std::get<Reference>(result);
+}
+
+// The schema of a layer of cells: each field's name and kind, "text" or "real".
+std::vector<std::tuple<std::string, std::string>> cellFields() {
+    std::vector<std::tuple<std::string, std::string>> fields;
+    for (const auto& field : sheetfind::gis::cellFields()) {
+        fields.emplace_back(std::string(field.name), field.text ? "text" : "real");
+    }
+    return fields;
+}
+
+std::string pointsOutOfRange(int points) {
+    return "points per edge " + std::to_string(points) + " is out of range; expected 1.." +
+           std::to_string(sheetref::kMaxPointsPerEdge);
+}
+
+// The cells as a layer of cells holds them: for each, its values in the order of
+// cellFields() and its outline as a list of (longitude, latitude), drawn with `points`
+// per edge or, without, as many as the writer draws.
+std::tuple<std::vector<py::tuple>, std::vector<std::vector<std::tuple<double, double>>>>
+cellRecords(const std::vector<std::string>& references, std::optional<int> points) {
+    const int pointsPerEdge = points.value_or(0);
+    if (points && *points < 1) {
+        throw InputErrorException(pointsOutOfRange(*points));
+    }
+    std::vector<py::tuple> rows;
+    rows.reserve(references.size());
+    std::vector<std::vector<std::tuple<double, double>>> outlines;
+    outlines.reserve(references.size());
+    for (const auto& text : references) {
+        const auto record = sheetfind::gis::cellRecord(referenceOf(text), pointsPerEdge);
+        if (!record) {
+            throw InputErrorException(pointsOutOfRange(pointsPerEdge));
+        }
+        const auto values = sheetfind::gis::fieldValues(*record);
+        py::tuple row(values.size());
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            row[i] = std::visit([](const auto& value) { return py::cast(value); }, values[i]);
+        }
+        rows.push_back(std::move(row));
+        auto& outline = outlines.emplace_back();
+        outline.reserve(record->outline.size());
+        for (const auto& point : record->outline) {
+            outline.emplace_back(point.longitude, point.latitude);
+        }
+    }
+    return {std::move(rows), std::move(outlines)};
+}
+
+} // namespace
+
+PYBIND11_MODULE(_sheetfind_gis, m) {
+    m.doc() = "Geometries in any CRS to NTS cells, through GDAL; use the sheetfind package.";
+    // The one InputError of the package, _sheetfind's, so that `except InputError`
+    // catches what either module raises.
+    static PyObject* const inputError =
+        py::object(py::module_::import("sheetfind._sheetfind").attr("InputError")).release().ptr();
+    py::register_exception_translator([](std::exception_ptr raised) {
+        try {
+            if (raised) {
+                std::rethrow_exception(raised);
+            }
+        } catch (const InputErrorException& error) {
+            PyErr_SetString(inputError, error.what());
+        }
+    });
+    m.def(
+        "cover_wkt",
+        [](const std::string& wkt, const std::string& crs, const std::string& scale,
+           bool geodesic) { return coverGeometry(wkt, Encoding::Wkt, crs, scale, geodesic); },
+        py::arg("wkt"), py::arg("crs"), py::arg("scale"), py::arg("geodesic"));
+    m.def(
+        "cover_wkb",
+        [](const py::bytes& wkb, const std::string& crs, const std::string& scale, bool geodesic) {
+            return coverGeometry(std::string(wkb), Encoding::Wkb, crs, scale, geodesic);
+        },
+        py::arg("wkb"), py::arg("crs"), py::arg("scale"), py::arg("geodesic"));
+    m.def(
+        "cover_geojson",
+        [](const std::string& json, const std::string& crs, const std::string& scale,
+           bool geodesic) { return coverGeometry(json, Encoding::GeoJson, crs, scale, geodesic); },
+        py::arg("geojson"), py::arg("crs"), py::arg("scale"), py::arg("geodesic"));
+    m.def("annotate_wkb", &annotateWkb, py::arg("geometries"), py::arg("crs"), py::arg("scale"),
+          py::arg("geodesic") = false);
+    m.def("cell_fields", &cellFields);
+    m.def("cell_records", &cellRecords, py::arg("references"),
+          py::arg("points_per_edge") = py::none());
+}
