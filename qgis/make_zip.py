@@ -6,25 +6,47 @@
 
 QGIS unpacks the archive into the profile's python/plugins, so its one top folder is
 the plugin's. The icon is a link to the application's icon in the repository; the
-archive holds the drawing itself. Compiled Python is left out.
+archive holds the drawing itself. Compiled Python is left out. The plugin's version is
+the project's, the one CMakeLists.txt declares, written into metadata.txt here.
 """
 import pathlib
+import re
 import sys
 import zipfile
 
 PLUGIN = pathlib.Path(__file__).resolve().parent / "sheetfind_provider"
+ROOT = PLUGIN.parent.parent
+
+
+def project_version():
+    text = (ROOT / "CMakeLists.txt").read_text(encoding="utf-8")
+    return re.search(r"project\(\s*Sheetfind\s+VERSION\s+([0-9.]+)", text).group(1)
+
+
+def metadata():
+    text = (PLUGIN / "metadata.txt").read_text(encoding="utf-8")
+    return text.replace("[general]\n", f"[general]\nversion={project_version()}\n", 1)
 
 
 def make_zip(out):
     out = pathlib.Path(out)
     out.parent.mkdir(parents=True, exist_ok=True)
-    with zipfile.ZipFile(out, "w", zipfile.ZIP_DEFLATED) as archive:
+    # Written beside the archive and renamed into place, so that a failed run leaves
+    # no half archive for QGIS to install.
+    partial = out.with_name(out.name + ".partial")
+    with zipfile.ZipFile(partial, "w", zipfile.ZIP_DEFLATED) as archive:
         for path in sorted(PLUGIN.rglob("*")):
-            if path.is_file() and "__pycache__" not in path.parts:
-                archive.write(path.resolve(), pathlib.Path(PLUGIN.name, path.relative_to(PLUGIN)))
+            if not path.is_file() or "__pycache__" in path.parts:
+                continue
+            name = pathlib.Path(PLUGIN.name, path.relative_to(PLUGIN)).as_posix()
+            if path.name == "metadata.txt":
+                archive.writestr(name, metadata())
+            else:
+                archive.write(path.resolve(), name)
+    partial.replace(out)
     return out
 
 
 if __name__ == "__main__":
-    default = PLUGIN.parent.parent / "build" / "sheetfind_provider.zip"
+    default = ROOT / "build" / "sheetfind_provider.zip"
     print(make_zip(sys.argv[1] if len(sys.argv) > 1 else default))

@@ -44,6 +44,24 @@ MESSAGE
 BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev pkgconf libgeographiclib-dev libgdal-dev
     libcsv-dev)
 
+# The locales the tests read numbers in. Numbers come from the C library's locale
+# data, and a fresh Debian has only C and C.UTF-8.
+TEST_LOCALES=(fr_CA en_CA de_DE)
+
+# Generates the tests' locales that `locale -a` lacks.
+need_locales() {
+    need_packages locales
+    local available
+    available="$(locale -a)"
+    local name
+    for name in "${TEST_LOCALES[@]}"; do
+        if ! grep -qx "$name.utf8" <<<"$available"; then
+            echo "Generating the locale $name.UTF-8"
+            as_root localedef -i "$name" -c -f UTF-8 "$name.UTF-8"
+        fi
+    done
+}
+
 # What the window needs at run time: Liberation Sans stands in for the result
 # label's MS Sans Serif.
 WINDOW_PACKAGES=(fonts-liberation)
@@ -59,16 +77,3 @@ FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # What the QGIS plugin's tests need: QGIS's Python bindings, which bring QGIS itself
 # (about 900 MB).
 QGIS_PACKAGES=(python3-qgis)
-
-# Runs Debian's python3 on the Python module of the dev build. That module is
-# instrumented like the rest, so the sanitizer runtimes must be loaded before
-# python3 starts. Freed memory is quarantined only briefly, so that the memory test
-# sees what the module keeps, not what ASan keeps.
-dev_python() {
-    local runtimes
-    runtimes="$(g++ -print-file-name=libasan.so) $(g++ -print-file-name=libubsan.so)"
-    LD_PRELOAD="$runtimes" ASAN_OPTIONS=detect_leaks=0:quarantine_size_mb=16 \
-        SHEETFIND_PYTHONPATH="$PWD/build/dev/python" PYTHONPATH="$PWD/build/dev/python" \
-        SHEETFIND_CLI="$PWD/build/dev/src/cli/sheetfind-cli" \
-        /usr/bin/python3 "$@"
-}

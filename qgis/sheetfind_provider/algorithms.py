@@ -2,20 +2,15 @@
 """The three Processing algorithms: the sheet of every feature, the sheets a layer
 covers, and the grid over an extent.
 
-The NTS grid is drawn on latitude and longitude (NAD83, which EPSG:4326 matches to
-within a metre or two, far less than any sheet), so every geometry is reprojected to
-EPSG:4326 before it is looked up, whatever the layer's CRS. Cells are written in
-EPSG:4326 too, their edges cut into enough points to stay on their parallels once
-QGIS projects them. The grid itself is the sheetfind module's: nothing here decides
-which cell holds a point.
+Everything about the grid is the sheetfind module's: each geometry goes to it as WKB
+with its layer's CRS, and it transforms to latitude and longitude (following each edge
+as it is straight in that CRS), finds the cells, and gives the fields and outline of
+each cell. Nothing here decides which cell holds a point.
 """
-import json
-
 from qgis.core import (
     QgsCoordinateReferenceSystem,
-    QgsCoordinateTransform,
-    QgsCsException,
     QgsFeature,
+    QgsFeatureRequest,
     QgsFeatureSink,
     QgsField,
     QgsFields,
@@ -30,17 +25,16 @@ from qgis.core import (
     QgsProcessingParameterFeatureSink,
     QgsProcessingParameterFeatureSource,
     QgsProcessingParameterString,
+    QgsRectangle,
     QgsWkbTypes,
 )
 from qgis.PyQt.QtCore import QVariant
 
 _GEOGRAPHIC = QgsCoordinateReferenceSystem("EPSG:4326")
 
-# The points put into each edge of a projected extent before it is reprojected, since
-# its edges bend in latitude and longitude. Measured on a 2 100 km edge in BC Albers
-# (EPSG:3005): drawn from its corners it strays up to 138 km from its true curve, cut
-# into 200 steps 4 m.
-_EXTENT_STEPS = 199
+# Features handed to the module at once: enough that a call costs little against its
+# geometries, few enough that progress and Cancel keep up.
+_BATCH = 500
 
 # The scales as the module names them, and as the dialog offers them.
 _SCALES = [
@@ -49,16 +43,8 @@ _SCALES = [
     ("1m", "1:1 000 000 (series, such as 092)"),
 ]
 
-# The fields of a layer of cells, as sheetfind-cli writes them: the reference, the
-# scale as a ratio, and the cell's bounds in decimal degrees.
-_CELL_FIELDS = [
-    ("reference", QVariant.String),
-    ("scale", QVariant.String),
-    ("south", QVariant.Double),
-    ("west", QVariant.Double),
-    ("north", QVariant.Double),
-    ("east", QVariant.Double),
-]
+# The kinds of the module's cell fields as QGIS types them.
+_FIELD_TYPES = {"text": QVariant.String, "real": QVariant.Double}
 
 
 def _module():
@@ -80,8 +66,14 @@ def _missing_module_message():
     )
 
 
-def _to_geographic(source, context):
-    """The transform from the source's CRS to EPSG:4326; None for a table."""
+def _crs_wkt(crs):
+    # WKT2 as GDAL reads it; QGIS's default WKT1 loses the axis order and datum
+    # details of some CRSs.
+    return crs.toWkt(QgsCoordinateReferenceSystem.WKT_PREFERRED)
+
+
+def _layer_crs(source):
+    """The source's CRS as WKT for the module; None for a table, which has no geometry."""
     if QgsWkbTypes.geometryType(source.wkbType()) == QgsWkbTypes.NullGeometry:
         return None
     if not source.sourceCrs().isValid():
@@ -89,33 +81,33 @@ def _to_geographic(source, context):
             "the layer has no CRS, so its coordinates cannot be placed on the grid; "
             "set one in the layer's properties"
         )
-    return QgsCoordinateTransform(source.sourceCrs(), _GEOGRAPHIC, context.transformContext())
+    return _crs_wkt(source.sourceCrs())
 
 
-def _cells(sheetfind, feature, transform, scale):
-    """The cells of one feature: a point's cell, or the cells a line or a polygon
+def _batches(features, size=_BATCH):
+    batch = []
+    for feature in features:
+        batch.append(feature)
+        if len(batch) == size:
+            yield batch
+            batch = []
+    if batch:
+        yield batch
+
+
+def _cells(sheetfind, features, crs, scale):
+    """The cells of each feature: a point's cell, or the cells a line or a polygon
     crosses; none for a feature without geometry."""
-    geometry = QgsGeometry(feature.geometry())
-    if geometry.isNull() or geometry.isEmpty():
-        return []
+    geometries = []
+    for feature in features:
+        geometry = feature.geometry()
+        geometries.append(None if geometry.isNull() else bytes(geometry.asWkb()))
     try:
-        geometry.transform(transform)
-    except QgsCsException as error:
+        return sheetfind.cover_geometries(geometries, scale, crs=crs)
+    except sheetfind.InputError as error:
         raise QgsProcessingException(
-            f"feature {feature.id()}: cannot reproject its geometry from "
-            f"{transform.sourceCrs().authid()} to EPSG:4326: {error}"
+            f"feature {features[error.index].id()}: {error.reason}"
         ) from None
-    # The module reads simple features: arcs become segments first.
-    if QgsWkbTypes.isCurvedType(geometry.wkbType()):
-        geometry.convertToStraightSegment()
-    try:
-        # As a GeoJSON-like mapping, which the module reads as it is: parsing WKT
-        # with shapely took four fifths of the time, and QgsGeometry's own
-        # __geo_interface__ evaluates the JSON as Python, three times slower than
-        # json.loads.
-        return sheetfind.cover_geometry(json.loads(geometry.asJson()), scale)
-    except ValueError as error:  # sheetfind.InputError among them
-        raise QgsProcessingException(f"feature {feature.id()}: {error}") from None
 
 
 def _progress(feedback, done, total, start=0.0, end=100.0):
@@ -170,7 +162,16 @@ class _SheetfindAlgorithm(QgsProcessingAlgorithm):
         )
 
     def _source(self, parameters, context):
-        source = self.parameterAsSource(parameters, self.INPUT, context)
+        # The module covers an invalid polygon (a bow tie, a ring that touches itself)
+        # exactly, so QGIS need not check validity. And QGIS 3.22 must not: after it
+        # has dropped or refused an invalid feature, the next Processing run crashes.
+        # The source keeps the setting it is made with; the context gets its own back.
+        check = context.invalidGeometryCheck()
+        context.setInvalidGeometryCheck(QgsFeatureRequest.GeometryNoCheck)
+        try:
+            source = self.parameterAsSource(parameters, self.INPUT, context)
+        finally:
+            context.setInvalidGeometryCheck(check)
         if source is None:
             raise QgsProcessingException(self.invalidSourceError(parameters, self.INPUT))
         return source
@@ -184,10 +185,10 @@ class _SheetfindAlgorithm(QgsProcessingAlgorithm):
             raise QgsProcessingException(_missing_module_message())
         return sheetfind
 
-    def _cell_sink(self, parameters, context):
+    def _cell_sink(self, sheetfind, parameters, context):
         fields = QgsFields()
-        for name, kind in _CELL_FIELDS:
-            fields.append(QgsField(name, kind))
+        for field in sheetfind.cell_fields():
+            fields.append(QgsField(field.name, _FIELD_TYPES[field.kind]))
         sink, destination = self.parameterAsSink(
             parameters, self.OUTPUT, context, fields, QgsWkbTypes.Polygon, _GEOGRAPHIC
         )
@@ -195,19 +196,24 @@ class _SheetfindAlgorithm(QgsProcessingAlgorithm):
             raise QgsProcessingException(self.invalidSinkError(parameters, self.OUTPUT))
         return sink, destination, fields
 
-    def _write_cells(self, sheetfind, references, scale, sink, fields, feedback, start):
+    def _write_cells(self, sheetfind, references, sink, fields, feedback, start):
         """Writes each cell as a polygon, progress running from start to 100."""
-        ratio = sheetfind.scale_name(scale)
-        for index, reference in enumerate(references):
-            if feedback.isCanceled():
-                return
-            ring = [QgsPointXY(x, y) for x, y in sheetfind.cell_ring(reference)]
-            cell = QgsFeature(fields)
-            cell.setGeometry(QgsGeometry.fromPolygonXY([ring]))
-            cell.setAttributes([reference, ratio, *sheetfind.bounds(reference)])
-            if not sink.addFeature(cell, QgsFeatureSink.FastInsert):
-                raise QgsProcessingException(f"cannot write the cell {reference}: {sink.lastError()}")
-            _progress(feedback, index + 1, len(references), start)
+        done = 0
+        for batch in _batches(references):
+            for reference, record in zip(batch, sheetfind.cell_records(batch)):
+                if feedback.isCanceled():
+                    return
+                cell = QgsFeature(fields)
+                cell.setGeometry(
+                    QgsGeometry.fromPolygonXY([[QgsPointXY(x, y) for x, y in record.outline]])
+                )
+                cell.setAttributes(list(record.values))
+                if not sink.addFeature(cell, QgsFeatureSink.FastInsert):
+                    raise QgsProcessingException(
+                        f"cannot write the cell {reference}: {sink.lastError()}"
+                    )
+                done += 1
+                _progress(feedback, done, len(references), start)
 
 
 class AddSheetField(_SheetfindAlgorithm):
@@ -253,7 +259,7 @@ class AddSheetField(_SheetfindAlgorithm):
                 f"the layer already has a field '{name}'; give another field name"
             )
         explode = self.parameterAsBoolean(parameters, self.EXPLODE, context)
-        transform = _to_geographic(source, context)
+        crs = _layer_crs(source)
 
         fields = QgsFields(source.fields())
         fields.append(QgsField(name, QVariant.String))
@@ -263,21 +269,22 @@ class AddSheetField(_SheetfindAlgorithm):
         if sink is None:
             raise QgsProcessingException(self.invalidSinkError(parameters, self.OUTPUT))
 
-        total = source.featureCount()
-        for index, feature in enumerate(source.getFeatures()):
-            if feedback.isCanceled():
-                break
-            cells = _cells(sheetfind, feature, transform, scale)
-            values = cells if explode and cells else [sheetfind.field_value(cells)]
-            for value in values:
-                copy = QgsFeature(fields)
-                copy.setGeometry(feature.geometry())
-                copy.setAttributes(feature.attributes() + [value])
-                if not sink.addFeature(copy, QgsFeatureSink.FastInsert):
-                    raise QgsProcessingException(
-                        f"feature {feature.id()}: cannot write it: {sink.lastError()}"
-                    )
-            _progress(feedback, index + 1, total)
+        total, done = source.featureCount(), 0
+        for batch in _batches(source.getFeatures()):
+            for feature, cells in zip(batch, _cells(sheetfind, batch, crs, scale)):
+                if feedback.isCanceled():
+                    return {self.OUTPUT: destination}
+                values = cells if explode and cells else [sheetfind.field_value(cells)]
+                for value in values:
+                    copy = QgsFeature(fields)
+                    copy.setGeometry(feature.geometry())
+                    copy.setAttributes(feature.attributes() + [value])
+                    if not sink.addFeature(copy, QgsFeatureSink.FastInsert):
+                        raise QgsProcessingException(
+                            f"feature {feature.id()}: cannot write it: {sink.lastError()}"
+                        )
+                done += 1
+                _progress(feedback, done, total)
         return {self.OUTPUT: destination}
 
 
@@ -300,20 +307,22 @@ class SheetsCovering(_SheetfindAlgorithm):
         sheetfind = self._sheetfind()
         source = self._source(parameters, context)
         scale = self._scale(parameters, context)
-        transform = _to_geographic(source, context)
-        sink, destination, fields = self._cell_sink(parameters, context)
+        crs = _layer_crs(source)
+        sink, destination, fields = self._cell_sink(sheetfind, parameters, context)
 
         # Reading the features is the first half of the work, writing the cells the
         # second.
         needed = set()
-        total = source.featureCount()
-        for index, feature in enumerate(source.getFeatures()):
+        total, done = source.featureCount(), 0
+        for batch in _batches(source.getFeatures()):
             if feedback.isCanceled():
                 return {self.OUTPUT: destination}
-            needed.update(_cells(sheetfind, feature, transform, scale))
-            _progress(feedback, index + 1, total, 0.0, 50.0)
+            for cells in _cells(sheetfind, batch, crs, scale):
+                needed.update(cells)
+            done += len(batch)
+            _progress(feedback, done, total, 0.0, 50.0)
         # References of one scale sort in reference order as texts.
-        self._write_cells(sheetfind, sorted(needed), scale, sink, fields, feedback, 50.0)
+        self._write_cells(sheetfind, sorted(needed), sink, fields, feedback, 50.0)
         return {self.OUTPUT: destination}
 
 
@@ -325,8 +334,9 @@ class Grid(_SheetfindAlgorithm):
     HELP = (
         "Every NTS cell at the chosen scale that shares some area with the extent, as "
         "polygons in EPSG:4326 with their reference, scale and bounds. The extent is "
-        "reprojected from its CRS to latitude and longitude first; an extent whose "
-        "edge lies on a cell's edge does not reach into the next cell."
+        "its rectangle in its own CRS, each edge followed as it is straight there "
+        "(in a projected CRS it bows in latitude and longitude); an extent whose edge "
+        "lies on a cell's edge does not reach into the next cell."
     )
 
     def initAlgorithm(self, config=None):  # noqa: N802
@@ -337,34 +347,36 @@ class Grid(_SheetfindAlgorithm):
     def processAlgorithm(self, parameters, context, feedback):  # noqa: N802
         sheetfind = self._sheetfind()
         scale = self._scale(parameters, context)
-        sink, destination, fields = self._cell_sink(parameters, context)
-        try:
-            references = self._cells_of_extent(sheetfind, parameters, context, scale)
-        except QgsCsException as error:
-            raise QgsProcessingException(f"cannot reproject the extent to EPSG:4326: {error}") from None
-        except ValueError as error:  # an edge that the transform made NaN
-            raise QgsProcessingException(f"the extent: {error}") from None
-        feedback.pushInfo(f"{len(references)} cells at {sheetfind.scale_name(scale)}.")
-        self._write_cells(sheetfind, references, scale, sink, fields, feedback, 0.0)
-        return {self.OUTPUT: destination}
-
-    def _cells_of_extent(self, sheetfind, parameters, context, scale):
+        sink, destination, fields = self._cell_sink(sheetfind, parameters, context)
         extent = self.parameterAsExtent(parameters, self.EXTENT, context)
         crs = self.parameterAsExtentCrs(parameters, self.EXTENT, context)
-        if crs.isValid() and crs != _GEOGRAPHIC and extent.area() > 0:
-            # A rectangle in a projected CRS is a curved shape in latitude and
-            # longitude, and its box there holds cells the rectangle never reaches:
-            # the cells are those its outline, each edge cut into small steps, shares
-            # some area with.
-            outline = QgsGeometry.fromRect(extent).densifyByCount(_EXTENT_STEPS)
-            outline.transform(QgsCoordinateTransform(crs, _GEOGRAPHIC, context.transformContext()))
-            return sheetfind.cover_geometry(outline.asWkt(), scale)
-        if crs.isValid() and crs != _GEOGRAPHIC:
-            extent = self.parameterAsExtent(parameters, self.EXTENT, context, _GEOGRAPHIC)
-        # A transformed extent can reach past the poles or the antimeridian by a
-        # rounding error; the grid ends there anyway.
-        south, north = max(extent.yMinimum(), -90.0), min(extent.yMaximum(), 90.0)
-        west, east = max(extent.xMinimum(), -180.0), min(extent.xMaximum(), 180.0)
-        if south > north or west > east:
-            return []
-        return sheetfind.grid(scale, bbox=(south, west, north, east))
+        if not crs.isValid():
+            crs = _GEOGRAPHIC
+        if crs.isGeographic():
+            # A canvas zoomed out past the world gives such an extent; the grid ends
+            # at the poles and the antimeridian anyway.
+            extent = extent.intersect(QgsRectangle(-180.0, -90.0, 180.0, 90.0))
+            if extent.isNull():
+                return {self.OUTPUT: destination}
+        try:
+            references = sheetfind.cover_geometry(
+                bytes(_outline(extent).asWkb()), scale, crs=_crs_wkt(crs)
+            )
+        except sheetfind.InputError as error:
+            raise QgsProcessingException(f"the extent: {error}") from None
+        feedback.pushInfo(f"{len(references)} cells at {sheetfind.scale_name(scale)}.")
+        self._write_cells(sheetfind, references, sink, fields, feedback, 0.0)
+        return {self.OUTPUT: destination}
+
+
+def _outline(extent):
+    """The extent as the module covers it: the rectangle, whose edges it follows as they
+    are straight in the extent's CRS. One of no width or no height is the line or the
+    point it is, and gets the cells that own its points, as a box of no area does."""
+    if extent.area() > 0:
+        return QgsGeometry.fromRect(extent)
+    corners = [QgsPointXY(extent.xMinimum(), extent.yMinimum()),
+               QgsPointXY(extent.xMaximum(), extent.yMaximum())]
+    if corners[0] == corners[1]:
+        return QgsGeometry.fromPointXY(corners[0])
+    return QgsGeometry.fromPolylineXY(corners)

@@ -3,7 +3,8 @@
 loaded as QGIS loads it (classFactory, then initProcessing).
 
 The plugin is imported from this repository's qgis/ directory and the sheetfind module
-from PYTHONPATH (scripts/test_qgis.sh sets it to build/release/python).
+from PYTHONPATH (scripts/test_qgis.sh sets it to build/dev/python); SHEETFIND_CLI names
+the sheetfind-cli that the same answers are expected from.
 """
 import os
 import sys
@@ -31,3 +32,11 @@ def plugin():
     loaded.initProcessing()
     yield loaded
     loaded.unload()
+
+
+@pytest.fixture(scope="session")
+def cli():
+    path = os.environ.get("SHEETFIND_CLI")
+    if not path:
+        pytest.skip("SHEETFIND_CLI does not name sheetfind-cli")
+    return path

@@ -15,15 +15,14 @@ import pytest
 import shapely.geometry
 import shapely.ops
 import shapely.wkt
+from osgeo import ogr, osr
 from qgis.core import (
     QgsApplication,
     QgsCoordinateReferenceSystem,
-    QgsCoordinateTransform,
     QgsFeature,
     QgsGeometry,
     QgsProcessingException,
     QgsProcessingFeedback,
-    QgsProject,
     QgsVectorLayer,
 )
 
@@ -49,11 +48,15 @@ SCALES = [(0, "50k"), (1, "250k"), (2, "1m")]
 
 
 def albers(wkt):
-    geometry = QgsGeometry.fromWkt(wkt)
-    geometry.transform(QgsCoordinateTransform(
-        QgsCoordinateReferenceSystem("EPSG:4326"), QgsCoordinateReferenceSystem("EPSG:3005"),
-        QgsProject.instance()))
-    return geometry
+    # Through OGR, which projects curves too, so that no test leans on QGIS's own
+    # transforms, which the plugin no longer uses.
+    wgs84, bc_albers = osr.SpatialReference(), osr.SpatialReference()
+    wgs84.ImportFromEPSG(4326)
+    bc_albers.ImportFromEPSG(3005)
+    wgs84.SetAxisMappingStrategy(osr.OAMS_TRADITIONAL_GIS_ORDER)
+    geometry = ogr.CreateGeometryFromWkt(wkt)
+    geometry.Transform(osr.CoordinateTransformation(wgs84, bc_albers))
+    return QgsGeometry.fromWkt(geometry.ExportToIsoWkt())
 
 
 def layer_of(kind, features, crs="EPSG:3005"):
@@ -154,6 +157,11 @@ def test_sheets_covering_a_layer_are_the_union_of_its_features_cells(kind, choic
     ("-124.0,-122.0,49.0,50.0 [EPSG:4326]", 1, ["092G"]),
     ("-123.6,-122.9,49.2,49.3 [EPSG:4326]", 0,
      ["092G02", "092G03", "092G04", "092G05", "092G06", "092G07"]),
+    # No area: the cells that own its points, as for a box.
+    ("-123.0,-123.0,49.2,49.3 [EPSG:4326]", 0, sheetfind.cover(49.2, -123, 49.3, -123)),
+    ("-123.0,-123.0,49.25,49.25 [EPSG:4326]", 0, ["092G06"]),
+    # A canvas zoomed out past the world.
+    ("-200,200,-100,100 [EPSG:4326]", 2, sheetfind.grid("1m")),
 ])
 def test_grid_gives_every_cell_of_the_extent(extent, scale, expected):
     out = run("ntsgrid", {"EXTENT": extent, "SCALE": scale})
@@ -220,7 +228,7 @@ def outside_albers():
     ("addntssheetfield", without_crs, "the layer has no CRS"),
     ("ntssheetscovering", without_crs, "the layer has no CRS"),
     ("addntssheetfield", outside_albers,
-     "feature 1: cannot reproject its geometry from EPSG:3005 to EPSG:4326"),
+     "feature 1: the geometry cannot be transformed to longitude and latitude"),
 ])
 def test_errors_name_what_is_wrong(algorithm, layer, message):
     with pytest.raises(QgsProcessingException, match=message):
@@ -243,12 +251,26 @@ def test_without_the_module_the_algorithms_say_how_to_install_it(monkeypatch):
 
 def test_the_zip_holds_the_plugin_whole(tmp_path):
     sys.path.insert(0, str(pathlib.Path(__file__).parent.parent))
-    from make_zip import PLUGIN, make_zip
+    from make_zip import PLUGIN, make_zip, project_version
 
     with zipfile.ZipFile(make_zip(tmp_path / "plugin.zip")) as archive:
         names = archive.namelist()
-        assert "sheetfind_provider/metadata.txt" in names
+        metadata = archive.read("sheetfind_provider/metadata.txt").decode()
+        assert f"\nversion={project_version()}\n" in metadata
         assert not [name for name in names if "__pycache__" in name]
         # The icon is the drawing, not the link to it.
         assert archive.read("sheetfind_provider/icon.svg") == (PLUGIN / "icon.svg").read_bytes()
         assert archive.read("sheetfind_provider/icon.svg").lstrip().startswith(b"<")
+
+
+def test_an_invalid_polygon_is_covered_and_the_next_run_still_works():
+    # A bow tie crossing itself on the meridian -122.5: a triangle over two sheets on
+    # each side of it.
+    bow_tie = "POLYGON ((-123.4 49.3, -121.6 49.45, -121.6 49.3, -123.4 49.45, -123.4 49.3))"
+    out = run("ntssheetscovering", {"INPUT": layer_of("Polygon", [("bow tie", bow_tie)]),
+                                    "SCALE": 0})
+    assert [cell["reference"] for cell in out.getFeatures()] == [
+        "092G06", "092G07", "092G08", "092H05"]
+    # QGIS 3.22 crashed here once a check had met the invalid polygon.
+    out = run("ntsgrid", {"EXTENT": "-123.5,-123.0,49.25,49.5 [EPSG:4326]", "SCALE": 0})
+    assert [cell["reference"] for cell in out.getFeatures()] == ["092G06"]

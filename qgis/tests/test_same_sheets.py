@@ -1,0 +1,227 @@
+# SPDX-License-Identifier: MIT
+"""The same sheets from every face: sheetfind-cli annotate and cover, the Python
+module's annotate and cover_geometry, and the two QGIS algorithms, on the same
+GeoPackage layers in several CRSs.
+
+Each feature is drawn in degrees and its vertices projected to the layer's CRS, so that
+its edges are straight there, as a GIS draws them; every face must follow them so.
+"""
+import subprocess
+
+import geopandas
+import processing
+import pytest
+from osgeo import ogr, osr
+from qgis.core import QgsProcessingException, QgsVectorLayer
+
+import sheetfind
+
+# (layer, CRS, OGR type, scale, features as (id, WKT in degrees, longitude first)).
+LAYERS = [
+    ("albers_lines", 3005, ogr.wkbLineString, "50k", [
+        # 800 km straight in BC Albers at 49.24° N at both ends: it bows up to 49.36° N.
+        (1, "LINESTRING (-126 49.24, -116 49.24)"),
+        (2, "LINESTRING (-123.95 49.3, -122.35 49.62, -121.1 50.4)"),
+    ]),
+    ("albers_areas", 3005, ogr.wkbMultiPolygon, "50k", [
+        (1, "MULTIPOLYGON (((-124 49, -122 49, -122 50, -124 50, -124 49),"
+            " (-123.5 49.25, -123 49.25, -123 49.5, -123.5 49.5, -123.5 49.25)))"),
+        (2, "MULTIPOLYGON (((-120.2 50.1, -119.6 50.1, -119.6 50.4, -120.2 50.1)),"
+            " ((-117.3 51.2, -116.9 51.2, -116.9 51.3, -117.3 51.3, -117.3 51.2)))"),
+    ]),
+    ("lambert_boxes", 3978, ogr.wkbPolygon, "50k", [
+        # A box drawn in Canada Lambert: its north and south edges bow in degrees.
+        (1, "POLYGON ((-77 45, -74 45, -74 46.5, -77 46.5, -77 45))"),
+    ]),
+    ("arctic_lambert", 3978, ogr.wkbMultiLineString, "250k", [
+        (1, "MULTILINESTRING ((-101 67.2, -99 68.9), (-80.5 67.9, -79.5 68.2))"),
+    ]),
+    ("utm_nad83", 26910, ogr.wkbPolygon, "50k", [
+        (1, "POLYGON ((-123.4 49.1, -122.1 49.1, -122.1 49.9, -123.4 49.9, -123.4 49.1),"
+            " (-123.2 49.2, -122.9 49.2, -122.9 49.4, -123.2 49.4, -123.2 49.2),"
+            " (-122.45 49.55, -122.2 49.55, -122.2 49.8, -122.45 49.55))"),
+    ]),
+    ("utm_wgs84", 32610, ogr.wkbMultiPoint, "50k", [
+        (1, "MULTIPOINT ((-123.1 49.3), (-122.6 49.7), (-121.2 50.6))"),
+        (2, "MULTIPOINT ((-123.9 48.5))"),
+    ]),
+    ("edges_points", 4326, ogr.wkbPoint, "50k", [
+        # On a meridian a point is the western cell's, on a parallel the northern one's.
+        (1, "POINT (-123 49)"),
+        (2, "POINT (-123.5 49.25)"),  # 092G06's south-west corner
+        (3, "POINT (-123 49.3)"),
+        (4, "POINT (-123.2 49.5)"),
+        (5, "POINT (-120 68)"),
+    ]),
+    ("edges_areas", 4326, ogr.wkbPolygon, "50k", [
+        # A sheet's own outline: its edges on the sheet's edges reach no other sheet.
+        (1, "POLYGON ((-123.5 49.25, -123 49.25, -123 49.5, -123.5 49.5, -123.5 49.25))"),
+        (2, "POLYGON ((-101 67.9, -100.2 67.9, -100.2 68.1, -101 68.1, -101 67.9))"),
+    ]),
+]
+
+# Answers known from the grid itself, where the edge rule decides.
+KNOWN = {
+    ("edges_points", 1): ["092G03"],
+    ("edges_points", 2): ["092G05"],
+    ("edges_points", 3): ["092G06"],
+    ("edges_points", 4): ["092G11"],
+    ("edges_areas", 1): ["092G06"],
+}
+
+_WGS84 = osr.SpatialReference()
+_WGS84.ImportFromEPSG(4326)
+_WGS84.SetAxisMappingStrategy(osr.OAMS_TRADITIONAL_GIS_ORDER)
+
+
+def srs(epsg):
+    reference = osr.SpatialReference()
+    reference.ImportFromEPSG(epsg)
+    reference.SetAxisMappingStrategy(osr.OAMS_TRADITIONAL_GIS_ORDER)
+    return reference
+
+
+def write_layer(path, name, epsg, kind, features):
+    """A GeoPackage with an id field; each geometry projected vertex by vertex."""
+    source = ogr.GetDriverByName("GPKG").CreateDataSource(str(path))
+    layer = source.CreateLayer(name, srs(epsg), kind)
+    layer.CreateField(ogr.FieldDefn("id", ogr.OFTInteger))
+    transform = osr.CoordinateTransformation(_WGS84, srs(epsg))
+    for number, wkt in features:
+        geometry = ogr.CreateGeometryFromWkt(wkt)
+        if epsg != 4326:
+            geometry.Transform(transform)
+        feature = ogr.Feature(layer.GetLayerDefn())
+        feature.SetField("id", number)
+        feature.SetGeometry(geometry)
+        assert layer.CreateFeature(feature) == ogr.OGRERR_NONE
+    source = None
+    return path
+
+
+def read_layer(path, field):
+    source = ogr.Open(str(path))
+    return {feature["id"]: feature[field] for feature in source.GetLayer()}
+
+
+def cli_run(cli, *args):
+    return subprocess.run([cli, *args], capture_output=True, text=True, encoding="utf-8")
+
+
+def cells_of(text):
+    return text.split(",") if text else []
+
+
+def qgis_run(algorithm, layer, scale):
+    choice = ["50k", "250k", "1m"].index(scale)
+    return processing.run(f"sheetfind:{algorithm}",
+                          {"INPUT": layer, "SCALE": choice, "OUTPUT": "memory:"})["OUTPUT"]
+
+
+def faces_per_feature(cli, path, tmp_path, name, epsg, scale, features):
+    """Each face's cells of each feature: {face: {id: cells}}."""
+    column = sheetfind.column_name(scale)
+    answers = {}
+
+    annotated = tmp_path / f"{name}-annotated.gpkg"
+    done = cli_run(cli, "annotate", "-s", scale, str(path), "-o", str(annotated))
+    assert done.returncode == 0, done.stderr
+    answers["sheetfind-cli annotate"] = {
+        number: cells_of(value) for number, value in read_layer(annotated, column).items()}
+
+    answers["sheetfind-cli cover, one feature"] = {}
+    for number, wkt in features:
+        single = write_layer(tmp_path / f"{name}-{number}.gpkg", name, epsg,
+                             ogr.CreateGeometryFromWkt(wkt).GetGeometryType(), [(number, wkt)])
+        done = cli_run(cli, "cover", "-s", scale, str(single))
+        assert done.returncode == 0, done.stderr
+        answers["sheetfind-cli cover, one feature"][number] = done.stdout.split()
+
+    frame = sheetfind.annotate(geopandas.read_file(path), scale=scale)
+    answers["sheetfind.annotate"] = dict(zip(frame["id"], map(cells_of, frame[column])))
+
+    source = ogr.Open(str(path))
+    answers["sheetfind.cover_geometry"] = {
+        feature["id"]: sheetfind.cover_geometry(
+            bytes(feature.GetGeometryRef().ExportToIsoWkb()), scale, crs=f"EPSG:{epsg}")
+        for feature in source.GetLayer()}
+
+    layer = QgsVectorLayer(str(path), name, "ogr")
+    out = qgis_run("addntssheetfield", layer, scale)
+    answers["QGIS Add NTS sheet field"] = {
+        feature["id"]: cells_of(feature[column]) for feature in out.getFeatures()}
+    answers["QGIS NTS sheets covering a layer, one feature"] = {}
+    for number, _ in features:
+        layer.setSubsetString(f"id = {number}")
+        out = qgis_run("ntssheetscovering", layer, scale)
+        answers["QGIS NTS sheets covering a layer, one feature"][number] = [
+            cell["reference"] for cell in out.getFeatures()]
+    return answers
+
+
+@pytest.mark.parametrize("name, epsg, kind, scale, features", LAYERS,
+                         ids=[row[0] for row in LAYERS])
+def test_every_face_gives_the_same_sheets(cli, tmp_path, name, epsg, kind, scale, features):
+    path = write_layer(tmp_path / f"{name}.gpkg", name, epsg, kind, features)
+    answers = faces_per_feature(cli, path, tmp_path, name, epsg, scale, features)
+
+    reference_face = "sheetfind.cover_geometry"
+    disagreements = []
+    for number, _ in features:
+        expected = KNOWN.get((name, number), answers[reference_face][number])
+        for face, found in answers.items():
+            if found.get(number) != expected:
+                disagreements.append(f"{name} feature {number}: {face} gives {found.get(number)},"
+                                     f" expected {expected}")
+    assert not disagreements, "\n".join(disagreements)
+    assert all(answers[reference_face][number] for number, _ in features), "a feature has no cells"
+
+    # The whole layer at once: the union of its features' cells.
+    union = sorted({cell for cells in answers[reference_face].values() for cell in cells})
+    done = cli_run(cli, "cover", "-s", scale, str(path))
+    assert (done.returncode, done.stdout.split()) == (0, union), f"{name}: sheetfind-cli cover"
+    out = qgis_run("ntssheetscovering", QgsVectorLayer(str(path), name, "ogr"), scale)
+    assert [cell["reference"] for cell in out.getFeatures()] == union, \
+        f"{name}: QGIS NTS sheets covering a layer"
+
+
+def test_a_line_straight_in_albers_is_followed_as_it_bows():
+    (_, _, _, _, ((_, wkt), _)) = LAYERS[0]
+    line = ogr.CreateGeometryFromWkt(wkt)
+    line.Transform(osr.CoordinateTransformation(_WGS84, srs(3005)))
+    rows = {sheetfind.bounds(cell).south
+            for cell in sheetfind.cover_geometry(line.ExportToIsoWkt(), crs="EPSG:3005")}
+    # Its ends lie at 49.24° N, its middle reaches 49.36° N; drawn straight in degrees it
+    # would stay south of 49.25° N.
+    assert rows == {49.0, 49.25}
+    assert {sheetfind.bounds(cell).south for cell in sheetfind.cover_geometry(wkt)} == {49.0}
+
+
+def test_a_point_out_of_range_is_the_same_error_everywhere(cli, tmp_path):
+    path = write_layer(tmp_path / "bad.gpkg", "bad", 4326, ogr.wkbPoint,
+                       [(1, "POINT (-123.1 49.3)"), (2, "POINT (-123.1 91)")])
+    with pytest.raises(sheetfind.InputError) as raised:
+        sheetfind.cover_geometry("POINT (-123.1 91)")
+    message = str(raised.value)
+    assert "latitude 91" in message
+
+    prefix = "sheetfind-cli: "
+    done = cli_run(cli, "annotate", str(path), "-o", str(tmp_path / "out.gpkg"))
+    assert (done.returncode, done.stderr) == (1, f"{prefix}feature 2: {message}\n")
+    done = cli_run(cli, "cover", str(path))
+    assert (done.returncode, done.stderr) == (1, f"{prefix}feature 2: {message}\n")
+    done = cli_run(cli, "cover", "--wkt", "POINT (-123.1 91)")
+    assert (done.returncode, done.stderr) == (1, f"{prefix}{message}\n")
+
+    with pytest.raises(sheetfind.InputError) as raised:
+        sheetfind.annotate(geopandas.read_file(path))
+    assert raised.value.reason == message
+    with pytest.raises(sheetfind.InputError) as raised:
+        sheetfind.cover_geometries([ogr.CreateGeometryFromWkt("POINT (-123.1 91)").ExportToWkb()])
+    assert raised.value.reason == message
+
+    layer = QgsVectorLayer(str(path), "bad", "ogr")
+    for algorithm in ("addntssheetfield", "ntssheetscovering"):
+        with pytest.raises(QgsProcessingException) as raised:
+            qgis_run(algorithm, layer, "50k")
+        assert str(raised.value) == f"feature 2: {message}", algorithm
