@@ -138,8 +138,7 @@ std::vector<std::tuple<std::string, std::string>> cellFields() {
 }
 
 std::string pointsOutOfRange(int points) {
-    return "points per edge " + std::to_string(points) + " is out of range; expected 1.." +
-           std::to_string(sheetref::kMaxPointsPerEdge);
+    return sheetref::describePointsPerEdge(std::to_string(points));
 }
 
 // The cells as a layer of cells holds them: for each, its values in the order of

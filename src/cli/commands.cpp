@@ -232,11 +232,8 @@ std::optional<Common> commonOptions(Context& context) {
             std::from_chars(densify->data(), densify->data() + densify->size(), points);
         if (error != std::errc() || end != densify->data() + densify->size() ||
             !(1 <= points && points <= sheetref::kMaxPointsPerEdge)) {
-            context.session.usageError(
-                "--densify \"" + std::string(*densify) +
-                    "\" is not a number of points per edge; expected a whole number from 1 to " +
-                    std::to_string(sheetref::kMaxPointsPerEdge),
-                context.command);
+            context.session.usageError("--densify: " + sheetref::describePointsPerEdge(*densify),
+                                       context.command);
             return std::nullopt;
         }
         if (common.format == Format::Text) {

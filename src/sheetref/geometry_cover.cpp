@@ -4,6 +4,7 @@
 #include "decimal_text.h"
 #include "grid.h"
 #include "nts_layout.h"
+#include "quote.h"
 
 #include <algorithm>
 #include <array>
@@ -422,6 +423,11 @@ std::vector<Reference> mergeCovers(std::span<const std::vector<Reference>> cover
     std::sort(merged.begin(), merged.end());
     merged.erase(std::unique(merged.begin(), merged.end()), merged.end());
     return merged;
+}
+
+std::string describePointsPerEdge(std::string_view given) {
+    return "points per edge " + quoteText(given) + " is not a whole number from 1 to " +
+           std::to_string(kMaxPointsPerEdge);
 }
 
 std::optional<std::vector<LatLon>> cellRing(const Reference& reference, int pointsPerEdge) {

@@ -9,6 +9,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -80,6 +81,11 @@ GeometryCover coverPolygon(std::span<const std::vector<LatLon>> rings, Scale sca
 std::vector<Reference> mergeCovers(std::span<const std::vector<Reference>> covers);
 
 inline constexpr int kMaxPointsPerEdge = 1 << 16;
+
+// The message for points per edge that are not a whole number in [1,
+// kMaxPointsPerEdge], as given: points per edge "0" is not a whole number from 1 to
+// 65536.
+std::string describePointsPerEdge(std::string_view given);
 
 // The cell's outline as a closed exterior ring: counter-clockwise with longitude as x,
 // starting and ending at the south-west corner (south-west, south-east, north-east,
