@@ -2,8 +2,8 @@
 # SPDX-License-Identifier: MIT
 # Builds the Debian package, lists what lintian says of it, then installs it in a
 # clean Debian 12 root (debootstrap, minbase) with apt-get and runs it there:
-# sheetfind-cli 49.25 -123.1 and python3 -c "import sheetfind", which must both
-# answer 092G06. Fails when lintian finds an error or a warning, or when the
+# sheetfind-cli 49.25 -123.1, its GIS module (cover --wkt) and python3 -c "import
+# sheetfind", which must each answer 092G06. Fails when lintian finds an error or a warning, or when the
 # package does not install or answer so.
 #   scripts/check_deb.sh [ROOT, kept for the next run; default a temporary folder,
 #   removed at the end]
@@ -73,6 +73,9 @@ check() {
 }
 echo "In a clean Debian 12 root:"
 check "sheetfind-cli 49.25 -123.1" sheetfind-cli 49.25 -123.1
+# Its GIS commands come from the module it loads on demand, installed apart.
+check "sheetfind-cli cover --wkt 'POINT(-123.1 49.25)'" \
+    sheetfind-cli cover --wkt 'POINT(-123.1 49.25)'
 check "python3 -c 'import sheetfind'" \
     python3 -c 'import sheetfind; print(sheetfind.locate(49.25, -123.1))'
 # minbase has no man-db, so the pages are listed rather than looked up with man -w.
