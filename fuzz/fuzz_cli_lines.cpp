@@ -54,9 +54,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         locate ? std::span<const std::string_view>(locateArgs)
                : std::span<const std::string_view>();
 
-    sheetfind::cli::StringSource in{std::string(input)};
-    sheetfind::cli::StringSink out;
-    sheetfind::cli::StringSink err;
+    sheetfind::StringSource in{std::string(input)};
+    sheetfind::StringSink out;
+    sheetfind::StringSink err;
     const int status = sheetfind::cli::run(args, in, out, err);
     check(status == 0 || status == 1);
     // A byte order mark at the start is not part of the first line.
