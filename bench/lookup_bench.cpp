@@ -56,9 +56,9 @@ void answerBlock(benchmark::State& state, std::span<const std::string_view> args
     constexpr std::size_t kLines = 4096;
     const std::string input = batchLines(kLines);
     for (auto _ : state) {
-        sheetfind::cli::StringSource in(input);
-        sheetfind::cli::StringSink out;
-        sheetfind::cli::StringSink err;
+        sheetfind::StringSource in(input);
+        sheetfind::StringSink out;
+        sheetfind::StringSink err;
         benchmark::DoNotOptimize(sheetfind::cli::run(args, in, out, err));
         benchmark::DoNotOptimize(out.text().data());
     }
