@@ -87,13 +87,6 @@ bool sameLetters(std::string_view a, std::string_view b) {
                                               [&](char x, char y) { return lower(x) == lower(y); });
 }
 
-std::size_t PointColumns::last() const {
-    if (const auto* pair = std::get_if<Pair>(&where)) {
-        return std::max(pair->latitude, pair->longitude);
-    }
-    return std::get<std::size_t>(where);
-}
-
 std::string headerNames(std::span<const std::string_view> header) {
     std::string names;
     for (const std::string_view name : header) {

@@ -20,9 +20,6 @@ struct PointColumns {
         std::size_t longitude;
     };
     std::variant<Pair, std::size_t> where;
-
-    // The last of the columns: a record with fewer fields lacks a coordinate.
-    std::size_t last() const;
 };
 
 // The columns the user named: by header name, or by number counted from 1.
