@@ -149,8 +149,7 @@ Cells cellsOf(const OGRGeometry& geometry, Tracer& tracer, sheetref::Scale scale
         if (!degrees) {
             return tracer.failure();
         }
-        // A line of one vertex is its point, with the vertex checked for degrees.
-        return fromCover(sheetref::coverLine(std::span(&*degrees, 1), scale));
+        return fromCover(sheetref::coverPoint(*degrees, scale));
     }
     case wkbLineString:
     case wkbLinearRing: {

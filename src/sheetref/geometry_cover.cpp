@@ -261,7 +261,9 @@ struct Edge {
 
 std::string describe(const GeometryFailure& failure) {
     std::string where = "vertex " + std::to_string(failure.vertex);
-    if (!failure.ring) {
+    if (failure.point) {
+        where = "the point";
+    } else if (!failure.ring) {
         where += " of the line";
     } else {
         where += " of ring " + std::to_string(*failure.ring) +
@@ -312,6 +314,14 @@ GeometryCover coverLine(std::span<const LatLon> vertices, Scale scale) {
     return referencesOf(std::move(cells), scale);
 }
 
+GeometryCover coverPoint(const LatLon& point, Scale scale) {
+    GeometryCover cover = coverLine(std::span(&point, 1), scale);
+    if (auto* failure = std::get_if<GeometryFailure>(&cover)) {
+        failure->point = true;
+    }
+    return cover;
+}
+
 GeometryCover coverPolygon(std::span<const std::vector<LatLon>> rings, Scale scale) {
     for (std::size_t i = 0; i < rings.size(); ++i) {
         if (const std::optional<GeometryFailure> failure = checkVertices(rings[i], i)) {
@@ -326,8 +336,14 @@ GeometryCover coverPolygon(std::span<const std::vector<LatLon>> rings, Scale sca
     for (std::size_t r = 0; r < rings.size(); ++r) {
         const std::vector<Point> points = ringWithArea(rings[r]);
         if (r == 0 && points.empty()) {
-            // Holes in nothing are nothing; read by parity they would become areas.
-            return std::vector<Reference>{};
+            // A polygon collapsed to a point or a line still marks where it is, as a
+            // box of no size does: its outline is covered as a line, and its holes,
+            // which take nothing from no area, are left out.
+            std::vector<LatLon> outline(rings[0].begin(), rings[0].end());
+            if (!outline.empty()) {
+                outline.push_back(outline.front());
+            }
+            return coverLine(outline, scale);
         }
         for (std::size_t i = 0; i < points.size(); ++i) {
             edges.push_back({points[i], points[(i + 1) % points.size()]});

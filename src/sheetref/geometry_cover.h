@@ -38,13 +38,15 @@ struct GeometryFailure {
     std::optional<std::size_t> ring; // for a polygon: 0 the outer ring, then the holes
     Coordinate coordinate;
     double value;
+    bool point = false; // the geometry is a single point, not a line of one vertex
 
     bool operator==(const GeometryFailure&) const = default;
 };
 
 // One English sentence naming the vertex, the coordinate, its value and what was
 // expected, e.g. "vertex 2 of the line: the latitude nan is not a number; expected
-// decimal degrees", "vertex 0 of ring 1 (a hole): latitude 95 is out of range -90..90".
+// decimal degrees", "vertex 0 of ring 1 (a hole): latitude 95 is out of range -90..90",
+// "the point: latitude 91 is out of range -90..90".
 std::string describe(const GeometryFailure& failure);
 
 // The first vertex that is not finite or out of range; `ring` as in GeometryFailure.
@@ -64,6 +66,10 @@ using GeometryCover = std::variant<std::vector<Reference>, GeometryFailure>;
 // Scale::MapArea, and 092G05, 092G06, 092G07, 092G09 and 092G10 at Scale::Sheet.
 GeometryCover coverLine(std::span<const LatLon> vertices, Scale scale);
 
+// The cell that holds a point, by the grid's edge rule (none outside the grid), or a
+// failure that names it as a point.
+GeometryCover coverPoint(const LatLon& point, Scale scale);
+
 // The cells at `scale` that share some area with the polygon. rings[0] is the outer
 // ring and the others are holes; each ring may be closed (last vertex equal to the
 // first) or not. A cell that only touches the polygon's boundary, along an edge or at
@@ -71,10 +77,12 @@ GeometryCover coverLine(std::span<const LatLon> vertices, Scale scale);
 //
 // Inside is decided by crossing parity (even-odd), so the orientation of the rings does
 // not matter. The polygon is expected to be valid as in OGC simple features (rings do
-// not cross and meet only at points). A ring with no area (fewer than three distinct
-// vertices, or all on one line) covers nothing, and so do its holes when it is the
-// outer ring. An edge that retraces another, as in a zero-width spike, still counts
-// the cells it crosses. No rings cover nothing.
+// not cross and meet only at points). A hole with no area (fewer than three distinct
+// vertices, or all on one line) takes nothing away. An outer ring with no area covers
+// what its outline covers as a line, as coverLine does, from its first vertex back to
+// it: a polygon collapsed to a point covers that point's cell, one collapsed to a line
+// the cells of that line; its holes are ignored. An edge that retraces another, as in
+// a zero-width spike, still counts the cells it crosses. No rings cover nothing.
 GeometryCover coverPolygon(std::span<const std::vector<LatLon>> rings, Scale scale);
 
 // The union of several covers, for multi-part geometries: sorted, no duplicates.

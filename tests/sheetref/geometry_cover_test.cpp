@@ -311,6 +311,13 @@ INSTANTIATE_TEST_SUITE_P(
                         "vertex 1 of the line: longitude 200 is out of range -180..180"}),
     [](const auto& row) { return std::string(row.param.name); });
 
+TEST(PointCover, NamesABadPointAsAPoint) {
+    const auto result = sheetref::coverPoint(at(91, -123.1), Scale::Sheet);
+    const auto* failure = std::get_if<sheetref::GeometryFailure>(&result);
+    ASSERT_NE(failure, nullptr);
+    EXPECT_EQ(sheetref::describe(*failure), "the point: latitude 91 is out of range -90..90");
+}
+
 // A route across the Strait of Georgia, in the middle of map area 092G.
 TEST(LineCover, TheNamedRouteAtEachScale) {
     const Line route = {at(49.3, -123.95), at(49.62, -122.35)};
@@ -500,18 +507,43 @@ INSTANTIATE_TEST_SUITE_P(
                     square(39, 40.1, -48.6, -40),
                     Scale::Sheet,
                     {"000A01", "000A02"}},
-        PolygonCase{"WhollyOutside", square(30, 35, -100, -90), Scale::Sheet, {}},
-        PolygonCase{"TwoVertices", {{at(49.3, -123.3), at(49.4, -123.1)}}, Scale::Sheet, {}},
-        PolygonCase{
-            "HolesOfAnOuterRingWithNoArea",
-            withHole({{at(49.3, -123.3), at(49.4, -123.1)}}, square(49.25, 49.5, -123.5, -123)),
-            Scale::Sheet,
-            {}},
+        PolygonCase{"WhollyOutside", square(30, 35, -100, -90), Scale::Sheet, {}}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+// A polygon collapsed to a point or a line has no area to share, yet it is somewhere:
+// it covers its outline's cells, as a box of no size does (the area oracle cannot
+// judge these).
+class PolygonWithoutArea : public testing::TestWithParam<PolygonCase> {};
+
+TEST_P(PolygonWithoutArea, CoversItsOutlineAsALine) {
+    EXPECT_EQ(polygonCover(GetParam().rings, GetParam().scale), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Collapsed, PolygonWithoutArea,
+    testing::Values(
+        PolygonCase{"OnePointRepeated",
+                    {{at(49.3, -123.3), at(49.3, -123.3), at(49.3, -123.3), at(49.3, -123.3)}},
+                    Scale::Sheet,
+                    {"092G06"}},
+        PolygonCase{"TwoVerticesAcrossASheetEdge",
+                    {{at(49.3, -123.7), at(49.4, -123.1)}},
+                    Scale::Sheet,
+                    {"092G05", "092G06"}},
         PolygonCase{"AllOnOneLine",
                     {{at(49.125, -123.875), at(49.375, -123.375), at(49.875, -122.375),
                       at(49.625, -122.875)}},
                     Scale::Sheet,
-                    {}}),
+                    {"092G04", "092G05", "092G06", "092G10", "092G11", "092G15", "092G16"}},
+        PolygonCase{"HolesOfAnOuterRingWithNoAreaAreIgnored",
+                    withHole({{at(49.3, -123.3), at(49.4, -123.1)}}, square(49, 50, -124, -122)),
+                    Scale::Sheet,
+                    {"092G06"}},
+        PolygonCase{"OnACornerTakesTheCellThatOwnsIt",
+                    {{at(49.25, -123), at(49.25, -123), at(49.25, -123)}},
+                    Scale::Sheet,
+                    {"092G06"}},
+        PolygonCase{"AnEmptyRing", {{}}, Scale::Sheet, {}}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST(PolygonCover, RejectsTheFirstBadVertexAndNamesItsRing) {
