@@ -77,3 +77,7 @@ FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # What the QGIS plugin's tests need: QGIS's Python bindings, which bring QGIS itself
 # (about 900 MB).
 QGIS_PACKAGES=(python3-qgis)
+
+# What the PostGIS test needs: a PostgreSQL 15 server with PostGIS 3, which it starts
+# on its own, and GDAL's Python bindings to read its outputs back.
+POSTGIS_PACKAGES=(postgresql-15-postgis-3 python3-gdal)

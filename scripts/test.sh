@@ -18,7 +18,7 @@ need_packages "${BUILD_PACKAGES[@]}" libgtest-dev clang-format \
     "${WINDOW_PACKAGES[@]}" binutils-mingw-w64-i686 desktop-file-utils appstream python3 \
     librsvg2-bin imagemagick xvfb xauth dbus at-spi2-core python3-pyatspi \
     help2man bash-completion "${FUZZ_PACKAGES[@]}" "${PYTHON_PACKAGES[@]}" \
-    "${QGIS_PACKAGES[@]}"
+    "${QGIS_PACKAGES[@]}" "${POSTGIS_PACKAGES[@]}"
 need_locales
 cmake --preset dev
 cmake --build --preset dev
