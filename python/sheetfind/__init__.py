@@ -20,10 +20,12 @@ Locating points loads neither GDAL nor Qt: cover_geometry, cover_geometries, the
 cell_* functions, annotate and grid_frame load the GIS extension (GDAL) when first
 called.
 """
+import decimal
 import json
+import numbers
 import warnings
 from collections import namedtuple
-from collections.abc import Mapping
+from collections.abc import Iterable, Mapping
 
 import numpy as np
 
@@ -78,6 +80,93 @@ CellRecord.__doc__ = (
 # The box of the whole globe: its cover is every cell of the grid.
 _WHOLE_GLOBE = (-90.0, -180.0, 90.0, 180.0)
 
+# What every InputError holds: `reason`, the message without the words that say which
+# of many inputs failed, and `index`, that input's position (or row label), None when
+# the call had one input.
+InputError.index = None
+InputError.reason = property(lambda error: error.__dict__.get("_reason", str(error)))
+
+
+def _input_error(where, index, reason):
+    """The InputError for input `index` of many, named `where` in its message."""
+    failure = InputError(f"{where}: {reason}")
+    failure.index = index
+    failure._reason = reason
+    return failure
+
+
+def _scale_text(scale, function):
+    """The scale's name for the engine, which reads it; `function` is the public
+    function named when the scale is not even a text."""
+    if isinstance(scale, str):
+        return scale
+    raise TypeError(
+        f"{function}(): scale must be a str, not {type(scale).__name__}; "
+        + _sheetfind.describe_unknown_scale(repr(scale))
+    )
+
+
+# Array kinds that hold numbers: signed and unsigned integers and floats. Booleans,
+# complex numbers, dates, durations and texts are not degrees.
+_NUMBER_KINDS = "iuf"
+
+
+def _not_degrees(name, what, text):
+    hint = "; read points written as text with locate_text" if text else ""
+    return TypeError(f"{name} holds {what}, not numbers; expected decimal degrees{hint}")
+
+
+def _number_kind(dtype, name):
+    if dtype.kind not in _NUMBER_KINDS:
+        raise _not_degrees(name, f"dtype {dtype}", dtype.kind in "US" or dtype.name == "string")
+
+
+def _is_missing(item):
+    # pandas' NA is recognised without importing pandas.
+    return item is None or type(item).__name__ == "NAType"
+
+
+def _object_degrees(array, name):
+    """An array of Python objects as degrees: numbers, and None or NA where missing."""
+    flat = array.reshape(-1)
+    out = np.empty(flat.shape, np.float64)
+    for position, item in enumerate(flat):
+        if _is_missing(item):
+            out[position] = np.nan
+        elif isinstance(item, (numbers.Real, decimal.Decimal)) and not isinstance(
+            item, (bool, np.bool_)
+        ):
+            out[position] = float(item)
+        else:
+            where = name if array.ndim == 0 else f"{name}[{position}]"
+            raise _not_degrees(where, f"{type(item).__name__} {item!r}", isinstance(item, str))
+    return out.reshape(array.shape)
+
+
+def _degrees(value, name):
+    """`value` (a number or an array-like) as float64 degrees of its own shape, NaN
+    wherever a value is missing: NaN, None in a list, pandas' NA or a masked element,
+    all of which locate answers with no cell. What is not numbers is a TypeError
+    naming the argument `name`."""
+    if value is None:
+        raise TypeError(f"{name} is None; expected decimal degrees, a number or an array of them")
+    if isinstance(value, np.ma.MaskedArray):
+        _number_kind(value.dtype, name)
+        return np.ma.filled(value.astype(np.float64), np.nan)
+    dtype = getattr(value, "dtype", None)
+    if dtype is not None and not isinstance(dtype, np.dtype) and type(value).__module__.startswith(
+        "pandas."
+    ):
+        # pandas' nullable dtypes (Int64, Float64...) mark a missing value with NA,
+        # which numpy cannot turn into a float by itself.
+        _number_kind(dtype, name)
+        return value.to_numpy(dtype=np.float64, na_value=np.nan)
+    array = np.asarray(value)
+    if array.dtype == object:
+        return _object_degrees(array, name)
+    _number_kind(array.dtype, name)
+    return array.astype(np.float64, copy=False)
+
 
 def _is_series(value):
     # pandas is optional: a Series is recognised without importing it.
@@ -96,9 +185,11 @@ def _wrap(values, like):
 def locate(lat, lon, scale="50k"):
     """The NTS reference of the cell that covers each point.
 
-    lat, lon: decimal degrees (west negative), as floats, numpy arrays, pandas Series
+    lat, lon: decimal degrees (west negative), as numbers, numpy arrays, pandas Series
     or anything numpy reads as an array; they are broadcast together. Any float is
-    valid: NaN, infinities and points outside the grid have no cell.
+    valid: NaN, infinities and points outside the grid have no cell, and so have
+    missing values (masked elements, pandas' NA, None in a list). What is not numbers
+    (None alone, texts, dates, booleans) is a TypeError naming lat or lon.
 
     Returns a str, or None where no cell covers the point, for two scalars; a numpy
     array of str (dtype '<U6') of the broadcast shape, with "" where no cell covers
@@ -114,14 +205,14 @@ def locate(lat, lon, scale="50k"):
         '561C'
     """
     series = [value for value in (lat, lon) if _is_series(value)]
-    if not series and np.ndim(lat) == 0 and np.ndim(lon) == 0:
-        return _sheetfind.locate_scalar(float(lat), float(lon), scale)
+    scale = _scale_text(scale, "locate")
+    lat_degrees, lon_degrees = _degrees(lat, "lat"), _degrees(lon, "lon")
+    if not series and lat_degrees.ndim == 0 and lon_degrees.ndim == 0:
+        return _sheetfind.locate_scalar(float(lat_degrees), float(lon_degrees), scale)
     if len(series) == 2 and not series[0].index.equals(series[1].index):
         # Pairing latitudes and longitudes by position would pair the wrong rows.
         raise ValueError("lat and lon are Series with different indexes; align them first")
-    lat_array, lon_array = np.broadcast_arrays(
-        np.asarray(lat, dtype=np.float64), np.asarray(lon, dtype=np.float64)
-    )
+    lat_array, lon_array = np.broadcast_arrays(lat_degrees, lon_degrees)
     shape = lat_array.shape
     answers = _sheetfind.locate_array(
         np.ascontiguousarray(lat_array).reshape(-1),
@@ -191,10 +282,12 @@ def read_points(data, lon_first=False):
 def locate_text(texts, scale="50k", errors="raise", lon_first=False):
     """The reference of the cell that covers each point written as text (see point()).
 
-    errors="raise" raises InputError at the first text that is not a point, with its
-    index in the message and as the error's `index` attribute; errors="empty" gives
-    "" for it and answers the others. Returns a numpy array of str (dtype '<U6'), or
-    a Series with the same index when a Series is given. lon_first as for point().
+    texts: an iterable of str; a lone str is a TypeError, since it is one text and
+    not many (locate(*point(text)) answers one). errors="raise" raises InputError at
+    the first text that is not a point, with its index in the message and as the
+    error's `index` attribute; errors="empty" gives "" for it and answers the others.
+    Returns a numpy array of str (dtype '<U6'), or a Series with the same index when a
+    Series is given. lon_first as for point().
 
     Example:
         >>> locate_text(["49.25 -123.1", "10U 491213 5458885"]).tolist()
@@ -204,6 +297,12 @@ def locate_text(texts, scale="50k", errors="raise", lon_first=False):
     """
     if errors not in ("raise", "empty"):
         raise ValueError(f'errors must be "raise" or "empty", not {errors!r}')
+    if isinstance(texts, (str, bytes)) or not isinstance(texts, Iterable):
+        raise TypeError(
+            f"texts must be an iterable of str, such as a list, not {type(texts).__name__}; "
+            "for one text, wrap it in a list or use point()"
+        )
+    scale = _scale_text(scale, "locate_text")
     like = texts if _is_series(texts) else None
     items = list(texts)
     for index, text in enumerate(items):
@@ -213,10 +312,7 @@ def locate_text(texts, scale="50k", errors="raise", lon_first=False):
             items[index] = ""
     answers, bad, message = _sheetfind.locate_texts(items, scale, lon_first)
     if bad >= 0 and errors == "raise":
-        failure = InputError(f"text {bad}: {message}")
-        failure.index = bad
-        failure.reason = message
-        raise failure
+        raise _input_error(f"text {bad}", bad, message)
     return _wrap(answers, like)
 
 
@@ -255,10 +351,21 @@ def neighbours(ref):
     return _sheetfind.neighbours(ref)
 
 
-def _edge_text(edge):
+_EDGES = ("south", "west", "north", "east")
+
+
+def _edge_text(edge, name):
     # Read by the same rule as sheetfind-cli's operands; repr is the shortest text
     # that reads back as the same double.
-    return edge if isinstance(edge, str) else repr(float(edge))
+    if isinstance(edge, str):
+        return edge
+    if isinstance(edge, numbers.Real) and not isinstance(edge, (bool, np.bool_)):
+        return repr(float(edge))
+    raise TypeError(f"{name} is {type(edge).__name__}; expected decimal degrees, a number or its text")
+
+
+def _cover_box(edges, scale):
+    return _sheetfind.cover_box(*(_edge_text(edge, name) for edge, name in zip(edges, _EDGES)), scale)
 
 
 def cover(south, west, north, east, scale="50k"):
@@ -273,9 +380,20 @@ def cover(south, west, north, east, scale="50k"):
         >>> cover(49.25, -123.5, 49.5, -123.0)
         ['092G06']
     """
-    return _sheetfind.cover_box(
-        _edge_text(south), _edge_text(west), _edge_text(north), _edge_text(east), scale
-    )
+    return _cover_box((south, west, north, east), _scale_text(scale, "cover"))
+
+
+def _bbox_edges(bbox):
+    """bbox as its four edges; the whole globe for None."""
+    if bbox is None:
+        return _WHOLE_GLOBE
+    needed = f"bbox must be 4 numbers (south, west, north, east), not {bbox!r}"
+    if isinstance(bbox, (str, bytes)) or not isinstance(bbox, Iterable):
+        raise TypeError(needed)
+    edges = tuple(bbox)
+    if len(edges) != len(_EDGES):
+        raise ValueError(needed)
+    return edges
 
 
 def grid(scale="50k", bbox=None):
@@ -287,7 +405,7 @@ def grid(scale="50k", bbox=None):
         >>> grid("250k", bbox=(49.0, -124.0, 50.0, -122.0))
         ['092G']
     """
-    return cover(*(bbox if bbox is not None else _WHOLE_GLOBE), scale=scale)
+    return _cover_box(_bbox_edges(bbox), _scale_text(scale, "grid"))
 
 
 def scale_name(scale):
@@ -297,7 +415,7 @@ def scale_name(scale):
         >>> scale_name("250k")
         '1:250000'
     """
-    return _sheetfind.scale_name(scale)
+    return _sheetfind.scale_name(_scale_text(scale, "scale_name"))
 
 
 def column_name(scale="50k"):
@@ -307,7 +425,7 @@ def column_name(scale="50k"):
         >>> column_name("1:1000000")
         'nts_1m'
     """
-    return _sheetfind.column_name(scale)
+    return _sheetfind.column_name(_scale_text(scale, "column_name"))
 
 
 def field_value(cells):
@@ -403,6 +521,7 @@ def cover_geometry(geometry, scale="50k", geodesic=False, crs=None):
         >>> cover_geometry("POINT (1209000 480000)", crs="EPSG:3005")
         ['092G06']
     """
+    scale = _scale_text(scale, "cover_geometry")
     gis = _gis()
     crs_text = _crs_text(crs)
     if isinstance(geometry, str):
@@ -443,10 +562,7 @@ def _covered(geometries, scale, crs, geodesic, errors, named=_geometry_named,
     for position, message in failures:
         text, index = named(position)
         if errors == "raise":
-            failure = InputError(f"{text}: {message}")
-            failure.index = index
-            failure.reason = message
-            raise failure
+            raise _input_error(text, index, message)
         warnings.warn(f"{text}: {message}; {note}", stacklevel=stacklevel)
     return cells
 
@@ -470,7 +586,7 @@ def cover_geometries(geometries, scale="50k", crs=None, geodesic=False, errors="
         >>> cover_geometries([Point(1209000, 480000).wkb, None], crs="EPSG:3005")
         [['092G06'], []]
     """
-    return _covered(geometries, scale, crs, geodesic, errors)
+    return _covered(geometries, _scale_text(scale, "cover_geometries"), crs, geodesic, errors)
 
 
 def annotate(gdf, scale="50k", column=None, explode=False, errors="raise"):
@@ -488,7 +604,9 @@ def annotate(gdf, scale="50k", column=None, explode=False, errors="raise"):
     # geopandas is optional and slow to import: loaded when first needed.
     from . import _frames
 
-    return _frames.annotate(gdf, scale=scale, column=column, explode=explode, errors=errors)
+    return _frames.annotate(
+        gdf, scale=_scale_text(scale, "annotate"), column=column, explode=explode, errors=errors
+    )
 
 
 def grid_frame(scale="50k", bbox=None):
@@ -504,4 +622,4 @@ def grid_frame(scale="50k", bbox=None):
     """
     from . import _frames
 
-    return _frames.grid_frame(scale=scale, bbox=bbox)
+    return _frames.grid_frame(scale=_scale_text(scale, "grid_frame"), bbox=bbox)

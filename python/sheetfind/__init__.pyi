@@ -7,7 +7,10 @@ import numpy.typing as npt
 Scale = Literal["50k", "250k", "1m", "1:50000", "1:250000", "1:1000000"]
 
 class InputError(ValueError):
-    index: int
+    # Which of many inputs failed: its position, or its row label for annotate; None
+    # when the call had one input.
+    index: Any
+    # The message without the words that name the failing input.
     reason: str
 
 class Point(NamedTuple):

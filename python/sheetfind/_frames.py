@@ -65,6 +65,11 @@ def annotate(gdf, scale="50k", column=None, explode=False, errors="raise"):
     """
     if errors not in ("raise", "empty"):
         raise ValueError(f'errors must be "raise" or "empty", not {errors!r}')
+    if not isinstance(gdf, gpd.GeoDataFrame):
+        raise TypeError(
+            f"annotate needs a geopandas GeoDataFrame, not {type(gdf).__name__}; for "
+            "latitude and longitude columns use locate(frame[lat], frame[lon])"
+        )
     if gdf.crs is None:
         raise ValueError(
             "the frame has no CRS, so its coordinates cannot be placed on the grid; "

@@ -344,4 +344,8 @@ PYBIND11_MODULE(_sheetfind, m) {
     });
     m.def("column_name",
           [](const std::string& name) { return sheetfind::sheetColumnName(scaleNamed(name)); });
+    // For a scale that is not even a text: the package names the argument and its type,
+    // then says what a scale is as the grid says it.
+    m.def("describe_unknown_scale",
+          [](const std::string& name) { return sheetref::describeUnknownScale(name); });
 }

@@ -61,10 +61,17 @@ def test_annotate_names_the_column_by_scale(scale, column):
     assert annotated[column].tolist()[0] == sheetfind.locate(49.3, -123.1, scale)
 
 
-def test_annotate_refuses_a_frame_without_crs():
-    frame = gpd.GeoDataFrame(geometry=[Point(-123.1, 49.3)])
-    with pytest.raises(ValueError, match="no CRS"):
-        sheetfind.annotate(frame)
+REFUSED_FRAMES = {
+    "no CRS": (lambda: gpd.GeoDataFrame(geometry=[Point(-123.1, 49.3)]), ValueError, "no CRS"),
+    "not a GeoDataFrame": (lambda: gpd.pd.DataFrame({"lat": [49.3], "lon": [-123.1]}), TypeError,
+                           "needs a geopandas GeoDataFrame, not DataFrame"),
+}
+
+
+@pytest.mark.parametrize("frame, error, message", REFUSED_FRAMES.values(), ids=REFUSED_FRAMES.keys())
+def test_annotate_refuses_a_frame_it_cannot_place(frame, error, message):
+    with pytest.raises(error, match=message):
+        sheetfind.annotate(frame())
 
 
 @pytest.mark.parametrize("column", ["nts_50k", "geometry"])
@@ -164,6 +171,7 @@ def test_cover_geometry_refuses_what_is_not_a_geometry():
     with pytest.raises(TypeError, match="__geo_interface__"):
         sheetfind.cover_geometry(49.25)
     for geometry, reason in [({"type": "Triangle", "coordinates": []}, "GeoJSON"),
+                             ({"type": "Point"}, "coordinates"),
                              (b"\x01\x02", "not WKB")]:
         with pytest.raises(sheetfind.InputError, match=reason):
             sheetfind.cover_geometry(geometry)

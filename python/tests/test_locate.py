@@ -109,6 +109,44 @@ def test_non_points_have_no_cell(lat, lon):
     ]
 
 
+# Missing values, each the second of two points: no cell, as NaN has none.
+MISSING = {
+    "masked latitude": (np.ma.masked_array([49.25, 49.25], mask=[False, True]), -123.1),
+    "masked longitude": ([49.25, 49.25], np.ma.masked_array([-123.1, -123.1], mask=[False, True])),
+    "nullable Int64": (pd.Series([49, None], dtype="Int64"), pd.Series([-123, -123], dtype="Int64")),
+    "nullable Float64": (pd.Series([49.25, None], dtype="Float64"), -123.1),
+    "NA among objects": (pd.Series([49.25, pd.NA], dtype=object), -123.1),
+}
+
+
+@pytest.mark.parametrize("lat, lon", MISSING.values(), ids=MISSING.keys())
+def test_missing_values_have_no_cell(lat, lon):
+    first = sheetfind.locate(float(np.asarray(lat)[0]), float(np.asarray(lon).flat[0]))
+    assert list(sheetfind.locate(lat, lon)) == [first, ""]
+
+
+def test_a_missing_scalar_has_no_cell():
+    assert sheetfind.locate(49.25, pd.NA) is None
+
+
+# What is not degrees is refused, naming the argument and what it holds.
+NOT_DEGREES = {
+    "datetime64": (np.array(["2026-12-09"], "datetime64[D]"), [-123.1], "lat holds dtype datetime64"),
+    "timedelta64": ([49.25], np.array([1], "timedelta64[s]"), "lon holds dtype timedelta64"),
+    "booleans": (np.array([True]), [-123.1], "lat holds dtype bool"),
+    "texts": (["49.25"], [-123.1], "lat holds dtype <U5.*locate_text"),
+    "pandas strings": (pd.Series(["49.25"], dtype="string"), -123.1, "lat holds dtype string"),
+    "a text among numbers": (pd.Series([49.25, "abc"]), -123.1, r"lat\[1\] holds str 'abc'"),
+    "None alone": (None, None, "lat is None; expected decimal degrees"),
+}
+
+
+@pytest.mark.parametrize("lat, lon, message", NOT_DEGREES.values(), ids=NOT_DEGREES.keys())
+def test_what_is_not_degrees_is_refused(lat, lon, message):
+    with pytest.raises(TypeError, match=message):
+        sheetfind.locate(lat, lon)
+
+
 def test_series_keeps_its_index_and_pairs_with_a_scalar():
     lat = pd.Series([49.25, 30.0, 68.5], index=["a", "b", "c"])
     answers = sheetfind.locate(lat, -123.1, scale="250k")
@@ -169,8 +207,12 @@ def test_locate_text_keeps_going_or_names_the_index():
     assert answers.tolist() == ["092G06", "", "097A12", ""]
     with pytest.raises(sheetfind.InputError) as raised:
         sheetfind.locate_text(texts)
-    assert raised.value.index == 1
-    assert str(raised.value).startswith('text 1: the point "abc"')
+    with pytest.raises(sheetfind.InputError) as alone:
+        sheetfind.point("abc")
+    assert (raised.value.index, raised.value.reason) == (1, str(alone.value))
+    assert str(raised.value) == f"text 1: {alone.value}"
+    # One input: no index, and the reason is the whole message.
+    assert (alone.value.index, alone.value.reason) == (None, str(alone.value))
 
 
 def test_point_reads_dms():

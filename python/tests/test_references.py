@@ -145,5 +145,32 @@ def test_unknown_scale_says_what_the_cli_says(cli):
         assert expected.startswith(str(raised.value))
 
 
+# Calls refused before any input reaches the engine, each naming the public function
+# or the argument, and what was expected.
+MISUSES = {
+    "a scale as a number": (lambda: sheetfind.locate(49.25, -123.1, scale=50000), TypeError,
+                            r'^locate\(\): scale must be a str, not int; unknown scale "50000"'),
+    "a scale as a number, for arrays": (lambda: sheetfind.locate([49.25], [-123.1], scale=1),
+                                        TypeError, r"^locate\(\): scale must be a str"),
+    "a scale as a number, for a grid": (lambda: sheetfind.grid(50000), TypeError,
+                                        r"^grid\(\): scale must be a str"),
+    "a scale as a number, for texts": (lambda: sheetfind.locate_text(["49 -123"], 50000),
+                                       TypeError, r"^locate_text\(\): scale must be a str"),
+    "one text for many": (lambda: sheetfind.locate_text("49.25 -123.1"), TypeError,
+                          "texts must be an iterable of str.*not str"),
+    "three edges": (lambda: sheetfind.grid(bbox=(1, 2, 3)), ValueError,
+                    r"bbox must be 4 numbers \(south, west, north, east\), not \(1, 2, 3\)"),
+    "a text for a box": (lambda: sheetfind.grid(bbox="1 2 3 4"), TypeError, "bbox must be 4 numbers"),
+    "an edge that is None": (lambda: sheetfind.cover(None, -124, 50, -123), TypeError,
+                             "south is NoneType; expected decimal degrees"),
+}
+
+
+@pytest.mark.parametrize("call, error, message", MISUSES.values(), ids=MISUSES.keys())
+def test_misuses_say_what_was_expected(call, error, message):
+    with pytest.raises(error, match=message):
+        call()
+
+
 def test_input_error_is_a_value_error():
     assert issubclass(sheetfind.InputError, ValueError)
