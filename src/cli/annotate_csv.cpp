@@ -127,6 +127,9 @@ std::optional<AnnotateSettings> tableOptions(Context& context) {
     if (settings.choice.point && settings.choice.latitude) {
         return usage("--point names one column for the point; leave out --lat and --lon");
     }
+    if (const auto failure = checkChoice(settings.choice)) {
+        return usage(Session::describe(*failure));
+    }
     if (const auto column = args.value("column")) {
         if (column->empty()) {
             return usage("--column needs a name for the new column");

@@ -22,7 +22,7 @@ std::string advice(gis::Advice advice) {
     case gis::Advice::ChooseLayer:
         return "; choose one with -l";
     case gis::Advice::NameColumn:
-        return "; name another with --column";
+        return std::string(Session::advice(TableAdvice::NameColumn));
     case gis::Advice::ChooseDriver:
         return "; choose a GDAL driver with --of";
     }

@@ -28,7 +28,19 @@ std::string Session::describe(const RecordFailure& failure) {
     if (table.error == TableError::NoPointColumns) {
         message += ", or --lat and --lon, or --point";
     }
-    return message;
+    return message + std::string(advice(adviceFor(table)));
+}
+
+std::string_view Session::advice(TableAdvice advice) {
+    switch (advice) {
+    case TableAdvice::None:
+        break;
+    case TableAdvice::ChooseColumns:
+        return ", or the point columns chosen with --lat and --lon, by name or by number from 1";
+    case TableAdvice::NameColumn:
+        return "; name another with --column";
+    }
+    return {};
 }
 
 void Session::answerFailure(const RecordFailure& failure) {

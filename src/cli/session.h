@@ -64,6 +64,8 @@ public:
 
     // The reason, with what to do about it in this tool's terms: its options.
     static std::string describe(const RecordFailure& failure);
+    // What to do, in this tool's options, after a reason: "; name another with --column".
+    static std::string_view advice(TableAdvice advice);
 
 private:
     Output m_out;

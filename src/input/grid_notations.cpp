@@ -176,6 +176,11 @@ bool looksLikeUtm(std::string_view text) {
     return eastingDigits >= kMinDetectedEastingDigits;
 }
 
+bool laidOutAsUtm(std::string_view text) {
+    const auto utm = splitUtm(text);
+    return utm && !utm->zone.empty();
+}
+
 std::variant<LatLon, InputFailure> readUtm(std::string_view text) {
     const auto failure = [&](InputError error, std::string detail) {
         return InputFailure{

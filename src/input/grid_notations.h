@@ -19,6 +19,11 @@ using sheetref::LatLon;
 bool looksLikeUtm(std::string_view text);
 bool looksLikeMgrs(std::string_view text);
 
+// Whether a text is laid out as UTM, a zone with its letter then two more parts,
+// whatever those hold: "61U 1 1". Wider than looksLikeUtm, which "49 N 123 6" (degrees
+// and minutes) must fail, so it is asked only of texts no other notation claims.
+bool laidOutAsUtm(std::string_view text);
+
 // A UTM or UPS point: zone (1 to 60) and latitude band (C-M south, N-X north) or
 // hemisphere letter, with or without a blank between them, in either case; then the
 // easting and the northing in metres, ASCII digits with an optional fraction and an

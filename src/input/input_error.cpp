@@ -140,6 +140,18 @@ std::string describe(const InputFailure& failure, const HintWords& words) {
                                       : printableText(failure.detail);
     case InputError::BadBox:
         return printableText(failure.detail);
+    case InputError::NotAPoint:
+        return "the text " + text +
+               " is not a point in any notation read here; expected decimal degrees such as 49" +
+               failure.style.decimalPoint + "25 " + failure.style.minusSign + "123" +
+               failure.style.decimalPoint +
+               "1, degrees-minutes-seconds such as 49°15'N 123°06'W, UTM such as 10U 491213 "
+               "5458885, or MGRS such as 10UDV9121358885";
+    case InputError::WrongAxis:
+        return "the " + field + " " + text + " has the hemisphere letter of a " +
+               (failure.field == Field::Latitude ? "longitude (E or W)" : "latitude (N or S)") +
+               "; expected a " + field + " such as " + example(failure) + " or " +
+               (failure.field == Field::Latitude ? "49°15'N" : "123°06'W");
     }
     return field + " " + text + " is not valid";
 }

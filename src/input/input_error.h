@@ -52,6 +52,8 @@ enum class InputError {
     MgrsBand,        // a letter that is not a latitude band (or, without a zone, a polar one)
     NotAReference,   // not an NTS reference; `detail` says what is wrong
     BadBox,          // a box to cover whose edges do not make a box
+    NotAPoint,       // a text in none of the notations, when the notation is detected
+    WrongAxis,       // a hemisphere letter that the field's column contradicts
 };
 
 // A range error on a decimal line whose values would make a point the other way

@@ -45,6 +45,11 @@ splitByHemisphere(std::string_view line) {
     return std::pair(trimBlanks(line.substr(0, *split)), trimBlanks(line.substr(*split)));
 }
 
+// Every notation writes a point with digits; a text without one is meant as none.
+bool hasDigit(std::string_view text) {
+    return text.find_first_of("0123456789") != std::string_view::npos;
+}
+
 // The two texts of a point as one, for a message.
 std::string joined(std::string_view first, std::string_view second) {
     std::string text(first);
@@ -188,14 +193,27 @@ PointResult PointReader::read(std::string_view text) const {
         }
         return pair;
     }
+    const auto notAPoint = [&] {
+        return m_numbers.failure(InputError::NotAPoint, Field::Point, text);
+    };
     if (looksLikeMgrs(text)) {
-        return readMgrs(text);
+        // "abc" has the shape of a polar MGRS square, but nobody meant it as one.
+        PointResult mgrs = readMgrs(text);
+        return std::holds_alternative<InputFailure>(mgrs) && !hasDigit(text) ? notAPoint() : mgrs;
     }
     if (looksLikeUtm(text)) {
         return readUtm(text);
     }
     if (looksLikeDms(text)) {
         return readDms(text);
+    }
+    // Too short to be told from degrees above, yet laid out as UTM: its own reader
+    // says what is wrong with it (a zone past 60, numbers that are not metres).
+    if (laidOutAsUtm(text)) {
+        return readUtm(text);
+    }
+    if (!hasDigit(text) && !trimBlanks(text).empty()) {
+        return notAPoint();
     }
     return readDecimal(text);
 }
@@ -255,6 +273,16 @@ PointResult PointReader::read(std::string_view first, std::string_view second) c
     }
     const DmsAngle& one = std::get<DmsAngle>(a);
     const DmsAngle& two = std::get<DmsAngle>(b);
+    const auto contradicted = [this](const DmsAngle& read, Field field) {
+        return m_options.namedFields && read.axis != Axis::None &&
+               (read.axis == Axis::Latitude) != (field == Field::Latitude);
+    };
+    if (contradicted(one, firstName)) {
+        return m_numbers.failure(InputError::WrongAxis, firstName, first);
+    }
+    if (contradicted(two, secondName)) {
+        return m_numbers.failure(InputError::WrongAxis, secondName, second);
+    }
     if (one.axis != Axis::None && one.axis == two.axis) {
         return InputFailure{.error = InputError::SameAxisTwice,
                             .field =

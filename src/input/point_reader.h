@@ -29,6 +29,10 @@ struct PointOptions {
     Notation notation = Notation::Auto;
     // Decimal lines hold the longitude first, as GIS exports write them.
     bool longitudeFirst = false;
+    // Two texts are a latitude field and a longitude field, as named columns are, in
+    // the order above: a hemisphere letter that says otherwise is a failure
+    // (WrongAxis), never a reason to swap them.
+    bool namedFields = false;
 };
 
 using PointResult = std::variant<LatLon, InputFailure>;
@@ -51,12 +55,14 @@ public:
     explicit PointReader(NumberReader numbers = NumberReader(), PointOptions options = {});
 
     // A whole point in one text: a line of input, a command-line argument, a cell.
+    // Detecting the notation, a text with no digit at all is NotAPoint, and one laid
+    // out as UTM ("61U 1 1") is reported as UTM.
     PointResult read(std::string_view text) const;
 
     // A point given as two texts, such as two arguments or two columns: latitude
     // then longitude (or the other way round with longitudeFirst), each decimal or
     // degrees-minutes-seconds, where hemisphere letters, when present, decide which
-    // is which.
+    // is which (unless namedFields).
     PointResult read(std::string_view first, std::string_view second) const;
 
     const NumberReader& numbers() const { return m_numbers; }

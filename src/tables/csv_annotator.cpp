@@ -34,8 +34,9 @@ CsvAnnotator::CsvAnnotator(Output& out, AnnotateSettings settings, Report report
     : m_out(out), m_settings(std::move(settings)), m_report(std::move(report)),
       m_pointReader(m_settings.numbers, m_settings.options),
       // Columns named lat and lon say which is which: a longitude-first order is for
-      // the order within one text.
-      m_pairReader(m_settings.numbers, PointOptions{.notation = m_settings.options.notation}) {
+      // the order within one text, and a hemisphere letter cannot swap them.
+      m_pairReader(m_settings.numbers,
+                   PointOptions{.notation = m_settings.options.notation, .namedFields = true}) {
     if (m_settings.column.empty()) {
         m_settings.column = sheetColumnName(m_settings.scale);
     }
@@ -143,8 +144,13 @@ void CsvAnnotator::append(std::string_view field) {
 
 void CsvAnnotator::header(const CsvRecord& record) {
     auto columns = findPointColumns(record.fields, m_settings.choice);
-    if (const auto* failure = std::get_if<TableFailure>(&columns)) {
-        // Without its points a table cannot be annotated: nothing is written.
+    std::optional<TableFailure> failure = checkNewColumn(record.fields, m_settings.column);
+    if (auto* unread = std::get_if<TableFailure>(&columns)) {
+        failure = std::move(*unread);
+    }
+    if (failure) {
+        // Without its points, or without a column of its own for the sheet, a table
+        // cannot be annotated: nothing is written.
         m_report(0, *failure);
         m_stopped = true;
         return;

@@ -51,8 +51,9 @@ struct AnnotateSettings {
 // extra fields after the sheet. Each failure goes to `report` with its row, as a
 // spreadsheet numbers rows (0 for the table as a whole). After malformed quotes or a
 // record too long, where a record ends is anybody's guess: the records before are
-// written, and reading stops. Without a header, or without point columns in it,
-// nothing is written.
+// written, and reading stops. Without a header, without point columns in it (or with
+// two that could each be the latitude, or the longitude), or with a column already
+// named as the one to add, nothing is written.
 class CsvAnnotator {
 public:
     using Report = std::function<void(std::size_t row, const RecordFailure& failure)>;

@@ -31,17 +31,28 @@ struct ColumnChoice {
 
 // Finds the point columns of a header. Names are compared without regard to case,
 // with the blanks around them trimmed. Without a choice, a latitude column (lat,
-// latitude, y...) and a longitude column (lon, long, lng, longitude, x...) are
-// preferred, each the best-ranked name found (lat before y, so that projected x and
-// y are the second choice); failing a pair, a point column (position, point,
-// coordinates, location, utm, mgrs...). A chosen name is looked up first as a name,
+// latitude, lat_dd...) and a longitude column (lon, long, lng, longitude...) are
+// preferred, the projected y and x (point_y, point_x) only where no such name is
+// found; failing a pair, a point column, the best-ranked of position, point,
+// coordinates, location, utm, mgrs... A chosen name is looked up first as a name,
 // then as a column number.
 //
 // Failure: TableError::NoPointColumns, or TableError::UnknownColumn for a choice
-// that names no column; the detail lists the header's names.
+// that names no column (the detail lists the header's names); TwoColumns where two
+// columns could be the latitude ("lat" and "latitude"), or the longitude, or a chosen
+// name; SameColumn where both choices are one column (as checkChoice).
 // Example: findPointColumns({"id", "Latitude ", "LON"}, {}) gives Pair{1, 2}.
 std::variant<PointColumns, TableFailure> findPointColumns(std::span<const std::string_view> header,
                                                           const ColumnChoice& choice);
+
+// What can be told of a choice before any header is read: SameColumn for one name
+// given as both the latitude and the longitude ("lat" and " LAT").
+std::optional<TableFailure> checkChoice(const ColumnChoice& choice);
+
+// ColumnExists when the header already has a column `name` (compared as above): a
+// second column of the same name would make the table ambiguous to every reader.
+std::optional<TableFailure> checkNewColumn(std::span<const std::string_view> header,
+                                           std::string_view name);
 
 // Whether two names have the same letters, ASCII case aside: "Lat" and "LAT".
 bool sameLetters(std::string_view a, std::string_view b);

@@ -37,8 +37,29 @@ std::string describe(const TableFailure& failure) {
         return "the record has " + std::to_string(failure.count) +
                " fields, more than the header; those past the header are kept after the sheet "
                "column";
+    case TableError::TwoColumns:
+        return "the header has two " + fieldName(failure.field) + " columns, " +
+               quoteText(failure.text) + " (column " + std::to_string(failure.count) + ") and " +
+               quoteText(failure.detail) + " (column " + std::to_string(failure.other) +
+               "); expected one " + fieldName(failure.field) + " column";
+    case TableError::SameColumn:
+        return "the latitude and the longitude are both the column " + quoteText(failure.text) +
+               "; expected two different columns";
+    case TableError::ColumnExists:
+        return "the table already has a column " + quoteText(failure.text);
     }
     return "the table is not valid";
+}
+
+TableAdvice adviceFor(const TableFailure& failure) {
+    switch (failure.error) {
+    case TableError::TwoColumns:
+        return TableAdvice::ChooseColumns;
+    case TableError::ColumnExists:
+        return TableAdvice::NameColumn;
+    default:
+        return TableAdvice::None;
+    }
 }
 
 std::string describe(const RecordFailure& failure) {

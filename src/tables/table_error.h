@@ -22,6 +22,10 @@ enum class TableError {
     RecordTooLong,   // a record past the limit `count`, most often after an open quote
     MissingField,    // a record too short to hold the point column named by `text`
     ExtraFields,     // a record of `count` fields, more than its header has
+    TwoColumns,      // two columns that could each be the `field`: `text` numbered `count`,
+                     // and `detail` numbered `other`
+    SameColumn,      // one column, `text`, chosen as both the latitude and the longitude
+    ColumnExists,    // the header already has a column `text`, the name of the one to add
 };
 
 struct TableFailure {
@@ -30,9 +34,20 @@ struct TableFailure {
     std::string text;          // the column as chosen or named in the header
     std::string detail;
     std::size_t count = 0;
+    std::size_t other = 0; // for TwoColumns: the second column's number
 
     bool operator==(const TableFailure&) const = default;
 };
+
+// What the user can do about a failure, which each face words in its own terms: an
+// option of a program, a parameter in Python.
+enum class TableAdvice {
+    None,
+    ChooseColumns, // say which columns hold the point; worded to follow "expected ..."
+    NameColumn,    // give the added column another name
+};
+
+TableAdvice adviceFor(const TableFailure& failure);
 
 // One English sentence, with no prefix and no final newline, e.g.
 //   the record has 2 fields and so no longitude column "lon"; expected as many fields

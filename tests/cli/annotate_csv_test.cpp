@@ -332,6 +332,85 @@ INSTANTIATE_TEST_SUITE_P(
                  "--help'.\n"}),
     [](const auto& row) { return std::string(row.param.name); });
 
+const std::string kChooseColumns =
+    "; expected one latitude column, or the point columns chosen with --lat and --lon, by name "
+    "or by number from 1\n";
+
+// A column read or written by mistake gives a plausible table with wrong sheets: what
+// could be two columns, or a letter that contradicts its column, is refused.
+INSTANTIATE_TEST_SUITE_P(
+    AmbiguousColumns, AnnotateTable,
+    testing::Values(
+        Case{"ALongitudeLetterInTheLatitudeColumn",
+             {},
+             "lat,lon\n123.1W,49.25N\n49.25e,-123.1\n49.25N,123.1W\n",
+             "lat,lon,nts_50k\n123.1W,49.25N,\n49.25e,-123.1,\n49.25N,123.1W,092G06\n",
+             1,
+             std::string(kMessage) +
+                 "row 2: the latitude \"123.1W\" has the hemisphere letter of a longitude (E or "
+                 "W); expected a latitude such as 49.25 or 49°15'N\n" +
+                 kMessage +
+                 "row 3: the latitude \"49.25e\" has the hemisphere letter of a longitude (E or "
+                 "W); expected a latitude such as 49.25 or 49°15'N\n"},
+        Case{"LatAndLatitude",
+             {},
+             "id,lat,latitude,lon\n1,49.25,49.25,-123.1\n",
+             "",
+             1,
+             std::string(kMessage) +
+                 "the header has two latitude columns, \"lat\" (column 2) and \"latitude\" "
+                 "(column 3)" +
+                 kChooseColumns},
+        Case{"LngAndLong",
+             {},
+             "lng,long,lat\n-123.1,-123.1,49.25\n",
+             "",
+             1,
+             std::string(kMessage) +
+                 "the header has two longitude columns, \"lng\" (column 1) and \"long\" "
+                 "(column 2); expected one longitude column, or the point columns chosen with "
+                 "--lat and --lon, by name or by number from 1\n"},
+        Case{"AChosenNameTwice",
+             {"--lat", "lat", "--lon", "lon"},
+             "lat,lat,lon\n49.25,49.25,-123.1\n",
+             "",
+             1,
+             std::string(kMessage) +
+                 "the header has two latitude columns, \"lat\" (column 1) and \"lat\" (column "
+                 "2)" +
+                 kChooseColumns},
+        Case{"OneColumnNamedForBoth",
+             {"--lat", "lat", "--lon", " LAT"},
+             "lat,lon\n",
+             "",
+             2,
+             std::string(kMessage) +
+                 "the latitude and the longitude are both the column \"lat\"; expected two "
+                 "different columns\nTry 'sheetfind-cli annotate --help'.\n"},
+        Case{"OneColumnByNameAndNumber",
+             {"--lat", "lat", "--lon", "1"},
+             "lat,lon\n49.25,-123.1\n",
+             "",
+             1,
+             std::string(kMessage) +
+                 "the latitude and the longitude are both the column \"lat\"; expected two "
+                 "different columns\n"},
+        Case{"TheSheetColumnExists",
+             {},
+             "lat,lon,NTS_50K\n49.25,-123.1,x\n",
+             "",
+             1,
+             std::string(kMessage) +
+                 "the table already has a column \"nts_50k\"; name another with --column\n"},
+        Case{"TheColumnOptionNamesAPointColumn",
+             {"--column", "lat"},
+             "lat,lon\n49.25,-123.1\n",
+             "",
+             1,
+             std::string(kMessage) +
+                 "the table already has a column \"lat\"; name another with --column\n"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
 // Peak memory of the children this test process has waited for, in KiB. ctest runs
 // each test in a process of its own.
 long childrenPeakKiB() {

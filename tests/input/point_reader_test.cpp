@@ -114,7 +114,15 @@ INSTANTIATE_TEST_SUITE_P(
         Rejected{"LooksLongitudeFirst", "-123.1 49.25", InputError::LatitudeRange,
                  "latitude -123.1 is out of range -90..90 (longitude first?)"},
         Rejected{"DmsSouthPastPole", "95S 1W", InputError::LatitudeRange,
-                 "latitude -95 is out of range -90..90"}),
+                 "latitude -95 is out of range -90..90"},
+        // Shaped as a polar MGRS square, but no notation writes a point without digits.
+        Rejected{"NoDigitAtAll", "abc", InputError::NotAPoint,
+                 "the text \"abc\" is not a point in any notation read here; expected decimal "
+                 "degrees such as 49.25 -123.1, degrees-minutes-seconds such as 49°15'N 123°06'W, "
+                 "UTM such as 10U 491213 5458885, or MGRS such as 10UDV9121358885"},
+        Rejected{"UtmZoneBeyond60WithShortNumbers", "61U 1 1", InputError::UtmZone,
+                 "the UTM zone in \"61U 1 1\" is not 1 to 60; expected such as 10U 491213 "
+                 "5458885"}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST(PointReaderLongitudeFirst, SwapsDecimalFieldsOnly) {
@@ -124,6 +132,20 @@ TEST(PointReaderLongitudeFirst, SwapsDecimalFieldsOnly) {
     EXPECT_EQ(show(reader.read("49°15'N 123°06'W")), show(LatLon{49.25, -123.1}));
     EXPECT_EQ(show(reader.read("49.25 -123.1")),
               "latitude -123.1 is out of range -90..90 (latitude first?)");
+}
+
+TEST(PointReaderNamedFields, AHemisphereLetterCannotSwapThem) {
+    const PointReader reader(NumberReader::named("C"), PointOptions{.namedFields = true});
+    EXPECT_EQ(show(reader.read("49.25N", "123.1W")), show(LatLon{49.25, -123.1}));
+    EXPECT_EQ(show(reader.read("123.1W", "49.25N")),
+              "the latitude \"123.1W\" has the hemisphere letter of a longitude (E or W); "
+              "expected a latitude such as 49.25 or 49°15'N");
+    EXPECT_EQ(show(reader.read("49.25e", "-123.1")),
+              "the latitude \"49.25e\" has the hemisphere letter of a longitude (E or W); "
+              "expected a latitude such as 49.25 or 49°15'N");
+    EXPECT_EQ(show(reader.read("49.25", "49.25N")),
+              "the longitude \"49.25N\" has the hemisphere letter of a latitude (N or S); "
+              "expected a longitude such as -123.1 or 123°06'W");
 }
 
 TEST(PointReaderNotation, ForcedDecimalRefusesDms) {
