@@ -95,6 +95,17 @@ def _input_error(where, index, reason):
     return failure
 
 
+def _many(values, name, kind):
+    """values as a list. A lone text or buffer is refused: iterated, it would be read
+    a character or a byte at a time, as so many inputs."""
+    if isinstance(values, (str, bytes, bytearray, memoryview)) or not isinstance(values, Iterable):
+        raise TypeError(
+            f"{name} must be an iterable of {kind}, such as a list, not "
+            f"{type(values).__name__}; for one, wrap it in a list"
+        )
+    return list(values)
+
+
 def _scale_text(scale, function):
     """The scale's name for the engine, which reads it; `function` is the public
     function named when the scale is not even a text."""
@@ -283,7 +294,7 @@ def locate_text(texts, scale="50k", errors="raise", lon_first=False):
     """The reference of the cell that covers each point written as text (see point()).
 
     texts: an iterable of str; a lone str is a TypeError, since it is one text and
-    not many (locate(*point(text)) answers one). errors="raise" raises InputError at
+    not many (locate_text([text]) answers one). errors="raise" raises InputError at
     the first text that is not a point, with its index in the message and as the
     error's `index` attribute; errors="empty" gives "" for it and answers the others.
     Returns a numpy array of str (dtype '<U6'), or a Series with the same index when a
@@ -297,14 +308,9 @@ def locate_text(texts, scale="50k", errors="raise", lon_first=False):
     """
     if errors not in ("raise", "empty"):
         raise ValueError(f'errors must be "raise" or "empty", not {errors!r}')
-    if isinstance(texts, (str, bytes)) or not isinstance(texts, Iterable):
-        raise TypeError(
-            f"texts must be an iterable of str, such as a list, not {type(texts).__name__}; "
-            "for one text, wrap it in a list or use point()"
-        )
+    items = _many(texts, "texts", "str")
     scale = _scale_text(scale, "locate_text")
     like = texts if _is_series(texts) else None
-    items = list(texts)
     for index, text in enumerate(items):
         if not isinstance(text, str):
             if errors == "raise":
@@ -464,7 +470,7 @@ def cell_records(references, points_per_edge=None):
         >>> record.outline[:2]
         [(-123.5, 49.25), (-123.0, 49.25)]
     """
-    rows, outlines = _gis().cell_records(list(references), points_per_edge)
+    rows, outlines = _gis().cell_records(_many(references, "references", "str"), points_per_edge)
     return [CellRecord(values, outline) for values, outline in zip(rows, outlines)]
 
 
@@ -548,6 +554,19 @@ def _geometry_named(position):
     return f"geometry {position}", position
 
 
+def _wkb(geometry, position, named):
+    """The bytes of a WKB buffer, or None for no geometry."""
+    if geometry is None:
+        return None
+    try:
+        return memoryview(geometry).tobytes()
+    except TypeError:
+        raise TypeError(
+            f"{named(position)[0]} is {type(geometry).__name__}, not WKB; pass its WKB, "
+            "such as a shapely geometry's .wkb"
+        ) from None
+
+
 def _covered(geometries, scale, crs, geodesic, errors, named=_geometry_named,
              note="it has no cells", stacklevel=3):
     """The cells of each WKB geometry (None: no geometry, no cells), in one call to the
@@ -557,7 +576,7 @@ def _covered(geometries, scale, crs, geodesic, errors, named=_geometry_named,
     ending in `note` with errors="empty"; stacklevel points the warning at the caller."""
     if errors not in ("raise", "empty"):
         raise ValueError(f'errors must be "raise" or "empty", not {errors!r}')
-    items = [None if geometry is None else bytes(geometry) for geometry in geometries]
+    items = [_wkb(geometry, position, named) for position, geometry in enumerate(geometries)]
     cells, failures = _gis().annotate_wkb(items, _crs_text(crs), scale, geodesic)
     for position, message in failures:
         text, index = named(position)
@@ -586,7 +605,10 @@ def cover_geometries(geometries, scale="50k", crs=None, geodesic=False, errors="
         >>> cover_geometries([Point(1209000, 480000).wkb, None], crs="EPSG:3005")
         [['092G06'], []]
     """
-    return _covered(geometries, _scale_text(scale, "cover_geometries"), crs, geodesic, errors)
+    return _covered(
+        _many(geometries, "geometries", "WKB"), _scale_text(scale, "cover_geometries"), crs,
+        geodesic, errors,
+    )
 
 
 def annotate(gdf, scale="50k", column=None, explode=False, errors="raise"):

@@ -163,6 +163,13 @@ MISUSES = {
     "a text for a box": (lambda: sheetfind.grid(bbox="1 2 3 4"), TypeError, "bbox must be 4 numbers"),
     "an edge that is None": (lambda: sheetfind.cover(None, -124, 50, -123), TypeError,
                              "south is NoneType; expected decimal degrees"),
+    # Iterated, a lone text or buffer would be read a character or a byte at a time.
+    "one reference for many": (lambda: sheetfind.cell_records("92"), TypeError,
+                               "references must be an iterable of str.*not str"),
+    "one WKB for many": (lambda: sheetfind.cover_geometries(b"\x01\x01\x00\x00\x00"), TypeError,
+                         "geometries must be an iterable of WKB.*not bytes"),
+    "a mapping for WKB": (lambda: sheetfind.cover_geometries([None, {"type": "Point"}]), TypeError,
+                          "geometry 1 is dict, not WKB"),
 }
 
 
