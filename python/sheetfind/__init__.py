@@ -14,7 +14,9 @@ north of it.
 
 Scales are named "50k", "250k" and "1m" (or "1:50000", "1:250000", "1:1000000").
 Bad input raises sheetfind.InputError, a ValueError, with the message sheetfind-cli
-prints for it. The GeoPandas helpers annotate and grid_frame need geopandas.
+prints for it. An argument of the wrong kind (None or dates for degrees, a number for
+a scale, one text where many are expected) is a TypeError naming the argument. The
+GeoPandas helpers annotate and grid_frame need geopandas.
 
 Locating points loads neither GDAL nor Qt: cover_geometry, cover_geometries, the
 cell_* functions, annotate and grid_frame load the GIS extension (GDAL) when first
