@@ -15,6 +15,7 @@ from qgis.core import (
     QgsField,
     QgsFields,
     QgsGeometry,
+    QgsGeometryCollection,
     QgsPointXY,
     QgsProcessing,
     QgsProcessingAlgorithm,
@@ -72,16 +73,71 @@ def _crs_wkt(crs):
     return crs.toWkt(QgsCoordinateReferenceSystem.WKT_PREFERRED)
 
 
-def _layer_crs(source):
-    """The source's CRS as WKT for the module; None for a table, which has no geometry."""
+def _layer_crs(source, crs):
+    """The layer's CRS as WKT for the module; None for a table, which has no geometry."""
     if QgsWkbTypes.geometryType(source.wkbType()) == QgsWkbTypes.NullGeometry:
         return None
-    if not source.sourceCrs().isValid():
+    if not crs.isValid():
         raise QgsProcessingException(
             "the layer has no CRS, so its coordinates cannot be placed on the grid; "
             "set one in the layer's properties"
         )
-    return _crs_wkt(source.sourceCrs())
+    return _crs_wkt(crs)
+
+
+def _holds(layer_type, geometry_type):
+    """Whether a layer of layer_type takes a geometry of geometry_type with nothing lost:
+    writers make a part a multi-part, a line a curve, and add a Z or an M, but drop
+    what the layer's type has no room for."""
+    if layer_type == geometry_type:
+        return True
+    kind = QgsWkbTypes.geometryType(layer_type)
+    return (
+        kind == QgsWkbTypes.geometryType(geometry_type)
+        and kind in (QgsWkbTypes.PointGeometry, QgsWkbTypes.LineGeometry,
+                     QgsWkbTypes.PolygonGeometry)
+        and all(has(layer_type) or not has(geometry_type)
+                for has in (QgsWkbTypes.isMultiType, QgsWkbTypes.isCurvedType,
+                            QgsWkbTypes.hasZ, QgsWkbTypes.hasM))
+    )
+
+
+def _output_type(declared, found):
+    """The geometry type of the copy: the layer's own, unless its features do not fit
+    it. A GeoPackage layer of type Unknown (GEOMETRY) says it is of its first feature's
+    type and may hold any other; a layer of geometry collections does not say at all.
+    Then the copy takes a type that holds every one of them: the multi-part type of
+    their kind, or a geometry collection where kinds are mixed."""
+    if all(_holds(declared, kind) for kind in found):
+        return declared
+    if QgsWkbTypes.geometryType(declared) not in (QgsWkbTypes.NullGeometry,
+                                                   QgsWkbTypes.UnknownGeometry):
+        found = found | {declared}
+    kinds = {QgsWkbTypes.geometryType(kind) for kind in found}
+    curved = any(QgsWkbTypes.isCurvedType(kind) for kind in found)
+    output = {
+        QgsWkbTypes.PointGeometry: QgsWkbTypes.MultiPoint,
+        QgsWkbTypes.LineGeometry: QgsWkbTypes.MultiCurve if curved else QgsWkbTypes.MultiLineString,
+        QgsWkbTypes.PolygonGeometry: QgsWkbTypes.MultiSurface if curved else QgsWkbTypes.MultiPolygon,
+    }.get(kinds.pop() if len(kinds) == 1 else None, QgsWkbTypes.GeometryCollection)
+    if any(QgsWkbTypes.hasZ(kind) for kind in found):
+        output = QgsWkbTypes.addZ(output)
+    if any(QgsWkbTypes.hasM(kind) for kind in found):
+        output = QgsWkbTypes.addM(output)
+    return output
+
+
+def _fitted(geometry, output_type):
+    """The geometry as a layer of output_type stores it: in a collection of its own
+    where the layer is one of geometry collections (QGIS's memory layers take nothing
+    else there), as it is otherwise."""
+    if (geometry.isNull()
+            or QgsWkbTypes.flatType(output_type) != QgsWkbTypes.GeometryCollection
+            or QgsWkbTypes.flatType(geometry.wkbType()) == QgsWkbTypes.GeometryCollection):
+        return geometry
+    collection = QgsGeometryCollection()
+    collection.addGeometry(geometry.constGet().clone())
+    return QgsGeometry(collection)
 
 
 def _batches(features, size=_BATCH):
@@ -95,19 +151,35 @@ def _batches(features, size=_BATCH):
         yield batch
 
 
-def _cells(sheetfind, features, crs, scale):
+def _cells(sheetfind, features, crs, scale, feedback):
     """The cells of each feature: a point's cell, or the cells a line or a polygon
-    crosses; none for a feature without geometry."""
+    crosses; none for a feature without geometry. A feature whose geometry gives no
+    cells (a vertex out of range, one that cannot be transformed) is reported with the
+    module's message, as sheetfind-cli reports it, and has none; the others are
+    answered."""
     geometries = []
     for feature in features:
         geometry = feature.geometry()
         geometries.append(None if geometry.isNull() else bytes(geometry.asWkb()))
-    try:
-        return sheetfind.cover_geometries(geometries, scale, crs=crs)
-    except sheetfind.InputError as error:
-        raise QgsProcessingException(
-            f"feature {features[error.index].id()}: {error.reason}"
-        ) from None
+    cells = []
+    while len(cells) < len(geometries):
+        rest = geometries[len(cells):]
+        try:
+            cells += sheetfind.cover_geometries(rest, scale, crs=crs)
+        except sheetfind.InputError as error:
+            failed, reason = error.index, error.reason
+            # The error's traceback would keep the frames above alive, and with them
+            # the sink, which writes its file whole only when it is deleted.
+            error.__traceback__ = None
+        else:
+            continue
+        # The module answers a batch whole or not at all: the geometries before the
+        # failed one are covered again, and the rest after it.
+        if failed > 0:
+            cells += sheetfind.cover_geometries(rest[:failed], scale, crs=crs)
+        feedback.reportError(f"feature {features[len(cells)].id()}: {reason}", False)
+        cells.append([])
+    return cells
 
 
 def _progress(feedback, done, total, start=0.0, end=100.0):
@@ -175,6 +247,17 @@ class _SheetfindAlgorithm(QgsProcessingAlgorithm):
         if source is None:
             raise QgsProcessingException(self.invalidSourceError(parameters, self.INPUT))
         return source
+
+    def _source_crs(self, source, parameters, context):
+        crs = source.sourceCrs()
+        if (not crs.isValid() and QgsWkbTypes.geometryType(source.wkbType())
+                == QgsWkbTypes.UnknownGeometry):
+            # QGIS 3.22 takes a layer of geometry collections for a table and gives it
+            # no CRS, although its data provider has read one.
+            layer = self.parameterAsVectorLayer(parameters, self.INPUT, context)
+            if layer is not None and layer.dataProvider() is not None:
+                crs = layer.dataProvider().crs()
+        return crs
 
     def _scale(self, parameters, context):
         return _SCALES[self.parameterAsEnum(parameters, self.SCALE, context)][0]
@@ -259,25 +342,36 @@ class AddSheetField(_SheetfindAlgorithm):
                 f"the layer already has a field '{name}'; give another field name"
             )
         explode = self.parameterAsBoolean(parameters, self.EXPLODE, context)
-        crs = _layer_crs(source)
+        source_crs = self._source_crs(source, parameters, context)
+        crs = _layer_crs(source, source_crs)
+
+        # A first pass over the geometries alone finds the type that holds them all.
+        found = set()
+        for feature in source.getFeatures(QgsFeatureRequest().setNoAttributes()):
+            if feedback.isCanceled():
+                return {}
+            if feature.hasGeometry():
+                found.add(feature.geometry().wkbType())
+        output_type = _output_type(source.wkbType(), found)
 
         fields = QgsFields(source.fields())
         fields.append(QgsField(name, QVariant.String))
         sink, destination = self.parameterAsSink(
-            parameters, self.OUTPUT, context, fields, source.wkbType(), source.sourceCrs()
+            parameters, self.OUTPUT, context, fields, output_type, source_crs
         )
         if sink is None:
             raise QgsProcessingException(self.invalidSinkError(parameters, self.OUTPUT))
 
         total, done = source.featureCount(), 0
         for batch in _batches(source.getFeatures()):
-            for feature, cells in zip(batch, _cells(sheetfind, batch, crs, scale)):
+            for feature, cells in zip(batch, _cells(sheetfind, batch, crs, scale, feedback)):
                 if feedback.isCanceled():
                     return {self.OUTPUT: destination}
                 values = cells if explode and cells else [sheetfind.field_value(cells)]
+                geometry = _fitted(feature.geometry(), output_type)
                 for value in values:
                     copy = QgsFeature(fields)
-                    copy.setGeometry(feature.geometry())
+                    copy.setGeometry(geometry)
                     copy.setAttributes(feature.attributes() + [value])
                     if not sink.addFeature(copy, QgsFeatureSink.FastInsert):
                         raise QgsProcessingException(
@@ -307,7 +401,7 @@ class SheetsCovering(_SheetfindAlgorithm):
         sheetfind = self._sheetfind()
         source = self._source(parameters, context)
         scale = self._scale(parameters, context)
-        crs = _layer_crs(source)
+        crs = _layer_crs(source, self._source_crs(source, parameters, context))
         sink, destination, fields = self._cell_sink(sheetfind, parameters, context)
 
         # Reading the features is the first half of the work, writing the cells the
@@ -317,7 +411,7 @@ class SheetsCovering(_SheetfindAlgorithm):
         for batch in _batches(source.getFeatures()):
             if feedback.isCanceled():
                 return {self.OUTPUT: destination}
-            for cells in _cells(sheetfind, batch, crs, scale):
+            for cells in _cells(sheetfind, batch, crs, scale, feedback):
                 needed.update(cells)
             done += len(batch)
             _progress(feedback, done, total, 0.0, 50.0)

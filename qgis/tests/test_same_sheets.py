@@ -12,7 +12,7 @@ import geopandas
 import processing
 import pytest
 from osgeo import ogr, osr
-from qgis.core import QgsProcessingException, QgsVectorLayer
+from qgis.core import QgsGeometry, QgsProcessingFeedback, QgsVectorLayer
 
 import sheetfind
 
@@ -112,10 +112,23 @@ def cells_of(text):
     return text.split(",") if text else []
 
 
-def qgis_run(algorithm, layer, scale):
+class Reports(QgsProcessingFeedback):
+    """Feedback that keeps the errors an algorithm reports."""
+
+    def __init__(self):
+        super().__init__()
+        self.errors = []
+
+    def reportError(self, error, fatalError=False):  # noqa: N802, N803
+        self.errors.append(error)
+
+
+def qgis_run(algorithm, layer, scale, output="memory:", feedback=None):
     choice = ["50k", "250k", "1m"].index(scale)
-    return processing.run(f"sheetfind:{algorithm}",
-                          {"INPUT": layer, "SCALE": choice, "OUTPUT": "memory:"})["OUTPUT"]
+    out = processing.run(f"sheetfind:{algorithm}",
+                         {"INPUT": layer, "SCALE": choice, "OUTPUT": output},
+                         feedback=feedback)["OUTPUT"]
+    return out if output == "memory:" else QgsVectorLayer(out, "out", "ogr")
 
 
 def faces_per_feature(cli, path, tmp_path, name, epsg, scale, features):
@@ -220,8 +233,57 @@ def test_a_point_out_of_range_is_the_same_error_everywhere(cli, tmp_path):
         sheetfind.cover_geometries([ogr.CreateGeometryFromWkt("POINT (-123.1 91)").ExportToWkb()])
     assert raised.value.reason == message
 
+    # QGIS reports the feature and goes on, as sheetfind-cli does: the copy keeps it
+    # with an empty field, and is written whole.
     layer = QgsVectorLayer(str(path), "bad", "ogr")
-    for algorithm in ("addntssheetfield", "ntssheetscovering"):
-        with pytest.raises(QgsProcessingException) as raised:
-            qgis_run(algorithm, layer, "50k")
-        assert str(raised.value) == f"feature 2: {message}", algorithm
+    feedback = Reports()
+    out = qgis_run("addntssheetfield", layer, "50k", str(tmp_path / "qgis.gpkg"), feedback)
+    assert feedback.errors == [f"feature 2: {message}"]
+    assert [(feature["id"], feature["nts_50k"]) for feature in out.getFeatures()] == [
+        (1, "092G06"), (2, "")]
+    feedback = Reports()
+    out = qgis_run("ntssheetscovering", layer, "50k", feedback=feedback)
+    assert feedback.errors == [f"feature 2: {message}"]
+    assert [cell["reference"] for cell in out.getFeatures()] == ["092G06"]
+
+
+# Layers whose features do not all have the layer's declared type: a GeoPackage layer
+# of type Unknown (GEOMETRY), which QGIS says is of its first feature's type, and one of
+# geometry collections, which QGIS 3.22 takes for a table without a CRS.
+CURVE = ("CURVEPOLYGON (CIRCULARSTRING (-123.4 49.3, -123.2 49.4, -123.0 49.3, "
+         "-123.2 49.2, -123.4 49.3))")
+ODD_LAYERS = [
+    ("unknown, mixed kinds", ogr.wkbUnknown, [
+        "POINT (-123.1 49.3)", "LINESTRING (-123.9 49.1, -122.7 49.6)", CURVE,
+        "POINT ZM (-121.1 50.3 10 5)"]),
+    ("unknown, points with Z and M", ogr.wkbUnknown, [
+        "POINT (-123.1 49.3)", "MULTIPOINT ZM ((-121.1 50.3 10 5))"]),
+    ("geometry collections", ogr.wkbGeometryCollection, [
+        "GEOMETRYCOLLECTION (POINT (-123.1 49.3), LINESTRING (-123.9 49.1, -122.7 49.6))"]),
+    ("curves with Z and M", ogr.wkbCurvePolygonZM, [
+        "CURVEPOLYGON ZM (CIRCULARSTRING ZM (-123.4 49.3 1 2, -123.2 49.4 3 4, "
+        "-123.0 49.3 5 6, -123.2 49.2 7 8, -123.4 49.3 1 2))"]),
+]
+
+
+def vertices(geometry, z, m):
+    return [(point.x(), point.y()) + ((point.z(),) if z else ()) + ((point.m(),) if m else ())
+            for point in geometry.vertices()]
+
+
+@pytest.mark.parametrize("output", ["memory", "gpkg"])
+@pytest.mark.parametrize("name, kind, wkts", ODD_LAYERS, ids=[row[0] for row in ODD_LAYERS])
+def test_add_field_copies_every_geometry_of_any_layer(tmp_path, name, kind, wkts, output):
+    path = write_layer(tmp_path / "odd.gpkg", "odd", 4326, kind, list(enumerate(wkts, 1)))
+    destination = "memory:" if output == "memory" else str(tmp_path / "out.gpkg")
+    out = qgis_run("addntssheetfield", QgsVectorLayer(str(path), "odd", "ogr"), "50k",
+                   destination)
+    rows = {feature["id"]: feature for feature in out.getFeatures()}
+    assert sorted(rows) == list(range(1, len(wkts) + 1))
+    for number, wkt in enumerate(wkts, 1):
+        assert rows[number]["nts_50k"] == sheetfind.field_value(sheetfind.cover_geometry(wkt))
+        drawn = ogr.CreateGeometryFromWkt(wkt)
+        z, m = drawn.Is3D(), drawn.IsMeasured()
+        kept = rows[number].geometry()
+        # Every vertex, with its Z and M (a 2D vertex's would be NaN).
+        assert vertices(kept, z, m) == vertices(QgsGeometry.fromWkt(wkt), z, m), number
