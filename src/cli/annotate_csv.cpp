@@ -1,15 +1,17 @@
 // SPDX-License-Identifier: MIT
 #include "csv_annotator.h"
 #include "gis_commands.h"
-
-#include <sys/stat.h>
+#include "output_file.h"
 
 #include <algorithm>
+#include <array>
+#include <cctype>
 #include <cerrno>
 #include <fcntl.h>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #ifdef _WIN32
@@ -39,6 +41,13 @@ bool isTable(std::string_view source) {
     if (source == kStandardStream) {
         return true;
     }
+    // A driver's prefix ("CSV:wkt.csv") asks GDAL to read it, geometry column and all.
+    const std::size_t colon = source.find(':');
+    if (colon != std::string_view::npos && colon > 1 &&
+        std::all_of(source.begin(), source.begin() + static_cast<std::ptrdiff_t>(colon),
+                    [](unsigned char ch) { return std::isalnum(ch) != 0; })) {
+        return false;
+    }
     const std::size_t dot = source.rfind('.');
     if (dot == std::string_view::npos || source.find('/', dot) != std::string_view::npos) {
         return false;
@@ -64,17 +73,15 @@ public:
         return m_fd >= 0;
     }
     int fd() const { return m_fd; }
+    // Closes the file now; false, with errno, when the last writes failed there.
+    bool close() {
+        const int fd = std::exchange(m_fd, -1);
+        return fd < 0 || ::close(fd) == 0;
+    }
 
 private:
     int m_fd = -1;
 };
-
-bool sameFile(int fd, const std::string& path) {
-    struct stat opened {};
-    struct stat named {};
-    return ::fstat(fd, &opened) == 0 && ::stat(path.c_str(), &named) == 0 &&
-           opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
-}
 
 // The options of annotate for a table, or a usage error already reported.
 std::optional<AnnotateSettings> tableOptions(Context& context) {
@@ -172,21 +179,31 @@ int annotate(Context& context) {
         }
         in = &fileSource.emplace(sourceFile.fd());
     }
-    OpenFile outputFile;
+    std::optional<OutputFile> outputFile;
+    OpenFile outputFd;
     std::optional<FdSink> fileSink;
-    if (const auto output = context.args.value("output"); output && *output != kStandardStream) {
-        const std::string path(*output);
-        // Opening the source for writing would empty it before it is read.
-        if (sourceFile.fd() >= 0 && sameFile(sourceFile.fd(), path)) {
-            return session.usageError("the output \"" + path +
-                                          "\" is the source; write the annotated table elsewhere",
-                                      context.command);
-        }
-        if (!outputFile.open(path, O_WRONLY | O_CREAT | O_TRUNC | kFileFlags)) {
-            session.ioFailed("cannot open \"" + path + "\" for writing", errno);
+    const auto output = context.args.value("output");
+    if (output && *output != kStandardStream && isStream(std::string(*output))) {
+        if (!outputFd.open(std::string(*output), O_WRONLY | kFileFlags)) {
+            session.ioFailed("cannot write \"" + std::string(*output) + "\"", errno);
             return session.finish();
         }
-        session.writeTo(fileSink.emplace(outputFile.fd()));
+        session.writeTo(fileSink.emplace(outputFd.fd()), std::string(*output));
+    } else if (output && *output != kStandardStream) {
+        // The input is never the output: by name, by link, or as `-o F < F`.
+        const std::array sources{sourceFile.fd() >= 0 ? sourceFile.fd() : STDIN_FILENO};
+        auto staged = OutputFile::stage(std::string(*output), sources);
+        if (const auto* refused = std::get_if<std::string>(&staged)) {
+            session.diagnose(*refused);
+            session.finish();
+            return kUsageOrIo;
+        }
+        outputFile.emplace(std::move(std::get<OutputFile>(staged)));
+        if (!outputFd.open(outputFile->path(), O_WRONLY | O_CREAT | O_EXCL | kFileFlags)) {
+            session.ioFailed("cannot write \"" + outputFile->destination() + "\"", errno);
+            return session.finish();
+        }
+        session.writeTo(fileSink.emplace(outputFd.fd()), outputFile->destination());
     }
     CsvAnnotator table(session.out(), std::move(*settings),
                        [&session](std::size_t row, const RecordFailure& failure) {
@@ -211,7 +228,23 @@ int annotate(Context& context) {
             break;
         }
     }
-    return session.finish();
+    const int status = session.finish();
+    if (!outputFile || status == kUsageOrIo) {
+        return status;
+    }
+    // Kept only whole: a table that stopped half-way leaves no file.
+    if (!table.complete()) {
+        return status;
+    }
+    if (!outputFd.close()) {
+        session.ioFailed("cannot write \"" + outputFile->destination() + "\"", errno);
+        return session.finish();
+    }
+    if (const std::string failure = outputFile->commit(); !failure.empty()) {
+        session.diagnose(failure);
+        return kUsageOrIo;
+    }
+    return status;
 }
 
 } // namespace sheetfind::cli

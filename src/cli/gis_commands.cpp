@@ -6,6 +6,7 @@
 
 #include "layer_annotation.h"
 #include "layer_geometry.h"
+#include "output_file.h"
 
 #include <string>
 
@@ -50,8 +51,9 @@ int stopped(Context& context, const gis::Stop& stop) {
 }
 
 gis::FeatureReport featureReport(Session& session) {
-    return [&session](std::int64_t feature, const gis::GisFailure& failure) {
-        session.reportFailure("feature " + std::to_string(feature) + ": " + described(failure));
+    return [&session](std::string_view layer, std::int64_t feature,
+                      const gis::GisFailure& failure) {
+        session.reportFailure(gis::describeFeature(layer, feature) + ": " + described(failure));
     };
 }
 
@@ -150,5 +152,7 @@ constexpr GisModule kModule{
 extern "C" const sheetfind::cli::GisModule* sheetfind_cli_gis_module() {
     // The module's own copy of the tool's code writes cells through it too.
     sheetfind::cli::useGisModule(&sheetfind::cli::kModule);
+    // And its own copy of the output rule stages the layers it writes.
+    sheetfind::discardStagedFilesOnSignals();
     return &sheetfind::cli::kModule;
 }

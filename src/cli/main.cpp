@@ -3,6 +3,7 @@
 // and the whole NTS grid for GIS work through its subcommands.
 
 #include "cli.h"
+#include "output_file.h"
 
 #include <csignal>
 #include <string_view>
@@ -12,6 +13,8 @@ int main(int argc, char** argv) {
 #ifdef SIGPIPE
     std::signal(SIGPIPE, SIG_IGN);
 #endif
+    // Ctrl-C while a file is written leaves no part of it.
+    sheetfind::discardStagedFilesOnSignals();
     const std::vector<std::string_view> args(argv + 1, argv + argc);
     sheetfind::FdSource in(0);
     sheetfind::FdSink out(1);

@@ -14,9 +14,10 @@ constexpr HintWords kHintWords{.readLongitudeFirst = "try --lon-first",
 
 Session::Session(ByteSink& out, ByteSink& err) : m_out(out), m_err(err) {}
 
-void Session::writeTo(ByteSink& sink) {
+void Session::writeTo(ByteSink& sink, std::string name) {
     m_out.flush();
     m_file.emplace(sink);
+    m_fileName = std::move(name);
 }
 
 std::string Session::describe(const RecordFailure& failure) {
@@ -97,7 +98,8 @@ int Session::finish() {
         // The reader has all it wanted: what it did not read was never asked for.
         return m_failed ? kSomeFailed : kAllAnswered;
     case Output::State::Failed:
-        diagnose(std::string("cannot write the answers: ") + std::strerror(output.error()));
+        diagnose((m_file ? "cannot write \"" + m_fileName + "\": " : "cannot write the answers: ") +
+                 std::strerror(output.error()));
         return kUsageOrIo;
     }
     if (m_ioFailed) {

@@ -35,8 +35,9 @@ public:
 
     // Writes the answers to `sink` from now on, as `-o FILE` asks, under the same
     // policy; what was buffered for standard output is written there first. `sink`
-    // must outlive the last write, which finish() makes.
-    void writeTo(ByteSink& sink);
+    // must outlive the last write, which finish() makes; `name` is the file's, for
+    // a message.
+    void writeTo(ByteSink& sink, std::string name);
 
     // A bad input answered in its place on standard output: "ERROR: " and the reason.
     void answerFailure(const RecordFailure& failure);
@@ -70,6 +71,7 @@ public:
 private:
     Output m_out;
     std::optional<Output> m_file;
+    std::string m_fileName;
     ByteSink& m_err;
     bool m_failed = false;
     bool m_ioFailed = false;

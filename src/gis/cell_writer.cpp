@@ -3,6 +3,7 @@
 
 #include "drivers.h"
 #include "gdal_errors.h"
+#include "output_dataset.h"
 #include "geometry_cover.h"
 
 #include <cpl_conv.h>
@@ -68,11 +69,15 @@ public:
 
 private:
     void closeDataset() {
+        if (m_output) {
+            m_dataset = nullptr;
+            m_output.reset(); // discarded unless finished
+        }
         if (m_dataset != nullptr) {
             GDALClose(m_dataset);
             m_dataset = nullptr;
-            m_layer = nullptr;
         }
+        m_layer = nullptr;
         if (m_redirected) {
             VSIStdoutSetRedirection(fwrite, stdout);
             m_redirected = false;
@@ -82,7 +87,8 @@ private:
     GdalErrors m_errors;
     bool m_redirected = false; // while /vsistdout/ goes to an Output
     std::string m_path;
-    GDALDataset* m_dataset = nullptr;
+    std::optional<OutputDataset> m_output; // a file
+    GDALDataset* m_dataset = nullptr;      // standard output, or the file's dataset
     OGRLayer* m_layer = nullptr;
     bool m_transaction = false;
     int m_pointsPerEdge = 0;
@@ -111,38 +117,33 @@ std::variant<std::unique_ptr<CellSink>, Stop> CellWriter::open(const CellTarget&
     }
 
     std::string layerName = kStdoutLayer;
+    CreationOptions options = creationOptions(*driver);
+    GdalErrors& errors = writer->m_errors;
+    const std::string& path = writer->m_path;
     if (toStdout) {
         writer->m_path = kStdout;
         VSIStdoutSetRedirection(writeToOutput, reinterpret_cast<FILE*>(&out));
         writer->m_redirected = true;
+        writer->m_dataset =
+            driver->Create(path.c_str(), 0, 0, 0, GDT_Unknown, options.dataset.List());
+        if (writer->m_dataset == nullptr) {
+            return Stop::io("cannot create \"" + path +
+                            "\": " + errors.take("the driver refused it"));
+        }
     } else {
         writer->m_path = target.path;
-        VSIStatBufL stat;
-        if (VSIStatL(target.path.c_str(), &stat) == 0) {
-            return Stop::io("\"" + target.path +
-                            "\" exists already; it is left as it is: remove it or choose another "
-                            "name");
+        auto created = OutputDataset::create(*driver, target.path, options.dataset.List(), errors);
+        if (auto* stop = std::get_if<Stop>(&created)) {
+            return std::move(*stop);
         }
+        writer->m_dataset = &*writer->m_output.emplace(std::move(std::get<OutputDataset>(created)));
         layerName = CPLGetBasename(target.path.c_str());
-    }
-    GdalErrors& errors = writer->m_errors;
-    const std::string& path = writer->m_path;
-    writer->m_dataset = driver->Create(path.c_str(), 0, 0, 0, GDT_Unknown, nullptr);
-    if (writer->m_dataset == nullptr) {
-        return Stop::io("cannot create \"" + path + "\": " + errors.take("the driver refused it"));
     }
     OGRSpatialReference wgs84;
     wgs84.importFromEPSG(kWgs84);
     wgs84.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
-    CPLStringList options;
-    if (driverName == "GeoJSON") {
-        options.SetNameValue("RFC7946", "YES");
-    } else if (driverName == "CSV") {
-        // Without it a CSV file keeps the attributes and drops the polygons.
-        options.SetNameValue("GEOMETRY", "AS_WKT");
-    }
     writer->m_layer =
-        writer->m_dataset->CreateLayer(layerName.c_str(), &wgs84, wkbPolygon, options.List());
+        writer->m_dataset->CreateLayer(layerName.c_str(), &wgs84, wkbPolygon, options.layer.List());
     if (writer->m_layer == nullptr) {
         return Stop::io("cannot create a layer in \"" + path +
                         "\": " + errors.take("the driver refused it"));
@@ -211,10 +212,17 @@ bool CellWriter::close() {
         m_error = "cannot finish \"" + m_path + "\": " + m_errors.take("the driver refused it");
         closed = false;
     }
+    if (m_output && closed) {
+        m_dataset = nullptr;
+        if (const auto stop = m_output->finish(m_errors)) {
+            m_error = stop->message;
+            closed = false;
+        }
+    }
     m_errors.take({});
     closeDataset();
-    // GDAL 3.6 reports a failure to close (a full disk while it writes the index or
-    // the footer) only through its error handler.
+    // GDAL 3.6 reports a failure to close (a full disk while it writes the footer)
+    // only through its error handler.
     if (const std::string failure = m_errors.take({}); closed && !failure.empty()) {
         m_error = "cannot finish \"" + m_path + "\": " + failure;
         closed = false;

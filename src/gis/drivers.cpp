@@ -79,6 +79,20 @@ std::variant<GDALDriver*, std::string> outputDriver(const std::string& path,
     return driver;
 }
 
+CreationOptions creationOptions(GDALDriver& driver) {
+    CreationOptions options;
+    if (isDriver(driver, "GeoJSON")) {
+        options.layer.SetNameValue("RFC7946", "YES");
+    } else if (isDriver(driver, "CSV")) {
+        // Without it a CSV file keeps the attributes and drops the geometries.
+        options.layer.SetNameValue("GEOMETRY", "AS_WKT");
+    } else if (isDriver(driver, "GPX")) {
+        // Without extensions GPX holds only its own fields, and the sheet would be lost.
+        options.dataset.SetNameValue("GPX_USE_EXTENSIONS", "YES");
+    }
+    return options;
+}
+
 bool isDriver(GDALDriver& driver, std::string_view name) {
     return EQUAL(driver.GetDescription(), std::string(name).c_str());
 }

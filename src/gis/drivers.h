@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <cpl_string.h>
+
 #include <string>
 #include <string_view>
 #include <variant>
@@ -14,6 +16,14 @@ namespace sheetfind::gis {
 // message naming the file or the driver when there is none that creates vector data.
 std::variant<GDALDriver*, std::string> outputDriver(const std::string& path,
                                                     std::string_view driverName);
+
+// The creation options with which a format keeps what a layer holds: its geometry
+// in a CSV file (as WKT), its fields in GPX (as extensions), GeoJSON as RFC 7946.
+struct CreationOptions {
+    CPLStringList dataset;
+    CPLStringList layer;
+};
+CreationOptions creationOptions(GDALDriver& driver);
 
 // Whether the driver is the one GDAL names so, such as "GeoJSON".
 bool isDriver(GDALDriver& driver, std::string_view name);

@@ -26,6 +26,8 @@ std::string describe(const GisFailure& failure) {
         return "the geometry cannot be transformed to longitude and latitude" + because;
     case GisError::BadGeometry:
         return "the geometry is not in degrees" + because;
+    case GisError::UnreadableGeometry:
+        return "the geometry cannot be read" + because;
     case GisError::LostByFormat:
         return "the layer " + quoteText(failure.text) + " cannot be written in this format" +
                because + "; write a GeoPackage (.gpkg) instead";

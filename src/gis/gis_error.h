@@ -27,6 +27,7 @@ enum class GisError {
     NotTransformable, // a geometry that cannot be brought to longitude and latitude
     BadGeometry,      // a geometry whose coordinates are not degrees; `detail` says where
     LostByFormat,     // features the chosen output format cannot hold; `detail` says which
+    UnreadableGeometry, // a feature's geometry GDAL could not read; `detail` says why
 };
 
 struct GisFailure {

@@ -5,12 +5,12 @@
 #include "drivers.h"
 #include "geometry_cover.h"
 #include "layer_geometry.h"
+#include "output_dataset.h"
 
 #include <cpl_string.h>
 #include <gdal_priv.h>
 #include <ogrsf_frmts.h>
 
-#include <filesystem>
 #include <memory>
 
 namespace sheetfind::gis {
@@ -71,7 +71,9 @@ std::variant<std::vector<OGRLayer*>, Stop> chosenLayers(GDALDataset& dataset,
 // layer without one.
 std::variant<LayerGeometry, Stop> geometryFor(OGRLayer& layer, const SourceLayers& from) {
     std::optional<OGRSpatialReference> srs;
-    if (const OGRSpatialReference* own = layer.GetSpatialRef()) {
+    // An engineering CRS (a GeoPackage's srs_id -1, "Undefined Cartesian SRS") says
+    // as little as none: it cannot be brought to longitude and latitude.
+    if (const OGRSpatialReference* own = layer.GetSpatialRef(); own && !own->IsLocal()) {
         srs = *own;
     } else if (from.assumeCrs.empty()) {
         return Stop::input(GisFailure{.error = GisError::NoCrs, .text = layer.GetName()});
@@ -90,16 +92,33 @@ std::variant<LayerGeometry, Stop> geometryFor(OGRLayer& layer, const SourceLayer
     return std::move(std::get<LayerGeometry>(geometry));
 }
 
+// The features of a layer, each with what GDAL failed to read of it: a truncated
+// shapefile or a corrupt GeoPackage blob gives a feature without its geometry, and
+// says why only through the error handler.
+template <typename Visit>
+void readFeatures(OGRLayer& layer, GdalErrors& errors, Visit visit) {
+    layer.ResetReading();
+    errors.take({});
+    while (const OGRFeatureUniquePtr feature{layer.GetNextFeature()}) {
+        visit(*feature, errors.take({}));
+    }
+}
+
 // The cells of a feature, or none after reporting why it has none.
-std::vector<Reference> featureCells(const LayerGeometry& geometry, const OGRFeature& feature,
+std::vector<Reference> featureCells(const LayerGeometry& geometry, OGRLayer& layer,
+                                    const OGRFeature& feature, const std::string& readError,
                                     const FeatureReport& report) {
     const OGRGeometry* shape = feature.GetGeometryRef();
     if (!shape) {
+        if (!readError.empty()) {
+            report(layer.GetName(), feature.GetFID(),
+                   GisFailure{.error = GisError::UnreadableGeometry, .detail = readError});
+        }
         return {};
     }
     auto cells = geometry.cells(*shape);
     if (const auto* failure = std::get_if<GisFailure>(&cells)) {
-        report(feature.GetFID(), *failure);
+        report(layer.GetName(), feature.GetFID(), *failure);
         return {};
     }
     return std::move(std::get<std::vector<Reference>>(cells));
@@ -119,6 +138,27 @@ std::optional<GIntBig> featureWithoutGeometry(OGRLayer& layer) {
     return std::nullopt;
 }
 
+// The index of the field just created in `layer`: a new one, or else one of the
+// format's own with that name; -1 when there is neither.
+int createdField(OGRLayer& layer, OGRFieldDefn& field) {
+    const int before = layer.GetLayerDefn()->GetFieldCount();
+    if (layer.CreateField(&field) != OGRERR_NONE) {
+        return -1;
+    }
+    if (layer.GetLayerDefn()->GetFieldCount() == before + 1) {
+        return before;
+    }
+    return layer.GetLayerDefn()->GetFieldIndex(field.GetNameRef());
+}
+
+// Whether the driver names a new layer's id column when asked (FID=name), as a
+// GeoPackage or a PostGIS table does.
+bool takesIdColumn(GDALDriver& driver) {
+    const char* options = driver.GetMetadataItem(GDAL_DS_LAYER_CREATIONOPTIONLIST);
+    return options != nullptr && std::string_view(options).find("name='FID'") !=
+                                     std::string_view::npos;
+}
+
 std::string joined(const std::vector<Reference>& cells) {
     std::string text;
     for (const Reference& cell : cells) {
@@ -130,20 +170,17 @@ std::string joined(const std::vector<Reference>& cells) {
     return text;
 }
 
-std::string featureWhere(const OGRFeature& feature) {
-    return "feature " + std::to_string(feature.GetFID()) + ": ";
-}
 
 } // namespace
+
+std::string describeFeature(std::string_view layer, std::int64_t feature) {
+    return "layer '" + std::string(layer) + "', feature " + std::to_string(feature);
+}
 
 std::optional<Stop> annotateLayer(const LayerAnnotation& annotation, const FeatureReport& report,
                                   const GdalErrors::Warn& warn) {
     GdalErrors errors(warn);
     const std::string& outPath = annotation.output;
-    std::error_code error;
-    if (std::filesystem::exists(outPath, error)) {
-        return Stop::usage("the output '" + outPath + "' exists; remove it or choose another name");
-    }
     auto found = outputDriver(outPath, annotation.driver);
     if (const auto* message = std::get_if<std::string>(&found)) {
         return Stop::usage(*message, Advice::ChooseDriver);
@@ -185,50 +222,64 @@ std::optional<Stop> annotateLayer(const LayerAnnotation& annotation, const Featu
         }
     }
 
-    CPLStringList datasetOptions;
-    CPLStringList layerOptions;
-    if (isDriver(driver, "GPX")) {
-        // Without extensions GPX holds only its own fields, and the sheet would be lost.
-        datasetOptions.SetNameValue("GPX_USE_EXTENSIONS", "YES");
-    }
-    if (isDriver(driver, "GeoJSON")) {
-        layerOptions.SetNameValue("RFC7946", "YES");
-    }
+    CreationOptions options = creationOptions(driver);
     const auto failed = [&](const std::string& what) {
         return Stop::io(what + ": " + errors.take("GDAL gives no reason"));
     };
-    const Dataset out(driver.Create(outPath.c_str(), 0, 0, 0, GDT_Unknown, datasetOptions.List()));
-    if (!out) {
-        return failed("cannot create '" + outPath + "'");
+    OGRFieldDefn sheetField(column.c_str(), OFTString);
+    auto created = OutputDataset::create(driver, outPath, options.dataset.List(), errors);
+    if (auto* stop = std::get_if<Stop>(&created)) {
+        return std::move(*stop);
+    }
+    OutputDataset& out = std::get<OutputDataset>(created);
+    // A table's key (a PostGIS primary key, a GeoPackage's fid) is the features' id,
+    // not a field: kept as the output's own id where the format takes one by name,
+    // or else as a field of that name.
+    // Exploded, a feature's copies share its key, which then goes in a field, and
+    // the output's ids get a column of another name.
+    const std::string key = layer.GetFIDColumn();
+    const bool keyAsId = !key.empty() && !annotation.explode && takesIdColumn(driver);
+    if (!key.empty() && takesIdColumn(driver)) {
+        options.layer.SetNameValue("FID", keyAsId ? key.c_str()
+                                                  : (key == "fid" ? "ogc_fid" : "fid"));
+    }
+    std::optional<OGRFieldDefn> keyField;
+    if (!key.empty() && !keyAsId && fields.GetFieldIndex(key.c_str()) < 0) {
+        keyField.emplace(key.c_str(), OFTInteger64);
     }
     OGRLayer* written = out->CreateLayer(layer.GetName(), layer.GetSpatialRef(),
-                                         layer.GetGeomType(), layerOptions.List());
+                                         layer.GetGeomType(), options.layer.List());
     if (!written) {
         return failed("cannot create the layer '" + std::string(layer.GetName()) + "' in '" +
                       outPath + "'");
     }
-    for (int i = 0; i < fields.GetFieldCount(); ++i) {
-        if (written->CreateField(fields.GetFieldDefn(i)) != OGRERR_NONE) {
-            return failed("cannot write the field '" +
-                          std::string(fields.GetFieldDefn(i)->GetNameRef()) + "' to '" + outPath +
-                          "'");
+    // Where each field went: a format may hold fields of its own already (KML's Name
+    // and Description, GPX's), or launder a name (a shapefile's ten letters).
+    std::vector<int> sameField;
+    for (int i = 0; i <= fields.GetFieldCount(); ++i) {
+        OGRFieldDefn* field = i < fields.GetFieldCount() ? fields.GetFieldDefn(i) : &sheetField;
+        const int index = createdField(*written, *field);
+        if (index < 0) {
+            return failed("cannot write the field '" + std::string(field->GetNameRef()) +
+                          "' to '" + outPath + "'");
         }
+        sameField.push_back(index);
     }
-    OGRFieldDefn sheetField(column.c_str(), OFTString);
-    if (written->CreateField(&sheetField) != OGRERR_NONE ||
-        written->GetLayerDefn()->GetFieldCount() != fields.GetFieldCount() + 1) {
-        return failed("cannot add the field '" + column + "' to '" + outPath + "'");
-    }
-    const int sheetIndex = fields.GetFieldCount();
-    std::vector<int> sameField(static_cast<std::size_t>(fields.GetFieldCount()));
-    for (std::size_t i = 0; i < sameField.size(); ++i) {
-        sameField[i] = static_cast<int>(i);
+    const int sheetIndex = sameField.back();
+    sameField.pop_back();
+    const int keyIndex = keyField ? createdField(*written, *keyField) : -1;
+    if (keyField && keyIndex < 0) {
+        return failed("cannot write the field '" + key + "' to '" + outPath + "'");
     }
     const bool transaction = out->StartTransaction() == OGRERR_NONE;
-    layer.ResetReading();
-    for (const auto& feature : layer) {
+    std::optional<Stop> stop;
+    readFeatures(layer, errors, [&](const OGRFeature& feature, const std::string& readError) {
+        if (stop) {
+            return;
+        }
         const std::vector<Reference> cells =
-            geometry ? featureCells(*geometry, *feature, report) : std::vector<Reference>{};
+            geometry ? featureCells(*geometry, layer, feature, readError, report)
+                     : std::vector<Reference>{};
         std::vector<std::string> values;
         if (annotation.explode) {
             for (const Reference& cell : cells) {
@@ -240,17 +291,27 @@ std::optional<Stop> annotateLayer(const LayerAnnotation& annotation, const Featu
         }
         for (const std::string& value : values) {
             OGRFeature copy(written->GetLayerDefn());
-            copy.SetFrom(feature.get(), sameField.data(), TRUE);
+            copy.SetFrom(&feature, sameField.data(), TRUE);
             copy.SetField(sheetIndex, value.c_str());
+            if (keyAsId) {
+                copy.SetFID(feature.GetFID());
+            } else if (keyIndex >= 0) {
+                copy.SetField(keyIndex, static_cast<GIntBig>(feature.GetFID()));
+            }
             if (written->CreateFeature(&copy) != OGRERR_NONE) {
-                return failed(featureWhere(*feature) + "cannot write it to '" + outPath + "'");
+                stop = failed(describeFeature(layer.GetName(), feature.GetFID()) + ": cannot write it to '" + outPath +
+                              "'");
+                return;
             }
         }
+    });
+    if (stop) {
+        return stop;
     }
     if (transaction && out->CommitTransaction() != OGRERR_NONE) {
         return failed("cannot write '" + outPath + "'");
     }
-    return std::nullopt;
+    return out.finish(errors);
 }
 
 std::variant<std::vector<Reference>, Stop>
@@ -274,10 +335,10 @@ coverSource(const SourceLayers& from, const FeatureReport& report, const GdalErr
         if (auto* stop = std::get_if<Stop>(&geometry)) {
             return std::move(*stop);
         }
-        layer->ResetReading();
-        for (const auto& feature : *layer) {
-            covers.push_back(featureCells(std::get<LayerGeometry>(geometry), *feature, report));
-        }
+        readFeatures(*layer, errors, [&](const OGRFeature& feature, const std::string& readError) {
+            covers.push_back(
+                featureCells(std::get<LayerGeometry>(geometry), *layer, feature, readError, report));
+        });
     }
     return sheetref::mergeCovers(covers);
 }

@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -16,8 +17,13 @@
 // with its cells added, or the cells all of a source's features need.
 namespace sheetfind::gis {
 
-// A feature that has no cells, by its id, and why; the run goes on without it.
-using FeatureReport = std::function<void(std::int64_t feature, const GisFailure& failure)>;
+// A feature that has no cells, by its layer and id, and why; the run goes on
+// without it.
+using FeatureReport = std::function<void(std::string_view layer, std::int64_t feature,
+                                         const GisFailure& failure)>;
+
+// Where a feature is, for a message: "layer 'roads', feature 7".
+std::string describeFeature(std::string_view layer, std::int64_t feature);
 
 // Which layers of a source, and how their geometries become cells.
 struct SourceLayers {

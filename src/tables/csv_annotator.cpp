@@ -80,6 +80,7 @@ void CsvAnnotator::finish() {
     if (!m_columns && !m_stopped) {
         m_report(0, TableFailure{.error = TableError::EmptyTable});
     }
+    m_complete = m_columns && !m_stopped;
 }
 
 void CsvAnnotator::lookForMark() {
@@ -104,6 +105,11 @@ bool CsvAnnotator::start() {
 }
 
 bool CsvAnnotator::failed() {
+    // A table refused at its header has nothing more to report, wherever its bytes
+    // were cut into blocks.
+    if (m_stopped) {
+        return false;
+    }
     const CsvError& error = *m_reader->error();
     const bool quotes = error.kind == CsvError::Kind::Quotes;
     m_report(error.row,

@@ -68,6 +68,9 @@ public:
     bool feed(std::string_view bytes);
     // After the last bytes: the last record, and a table without a header reported.
     void finish();
+    // Whether finish() wrote the whole table: an output file that holds less is
+    // not kept.
+    bool complete() const { return m_complete; }
 
 private:
     void lookForMark();
@@ -100,6 +103,7 @@ private:
     std::string m_quoted;
     std::array<bool, 256> m_needsQuotes{}; // by byte: the delimiter, a quote, CR, LF
     bool m_stopped = false;
+    bool m_complete = false;
 };
 
 } // namespace sheetfind

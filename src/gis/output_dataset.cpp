@@ -1,0 +1,196 @@
+// SPDX-License-Identifier: MIT
+#include "output_dataset.h"
+
+#include "drivers.h"
+
+#include <cpl_vsi.h>
+#include <gdal_priv.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <mutex>
+#include <utility>
+
+namespace sheetfind::gis {
+namespace {
+
+// The watch: a GDAL file system that passes everything to the real files, and keeps
+// the first write, flush or close that failed.
+constexpr const char* kWatchPrefix = "/vsisheetfind/";
+
+std::mutex g_failureLock;
+std::string g_failure; // the first failed write since the last takeWriteFailure()
+
+void failed(int error) {
+    const std::lock_guard lock(g_failureLock);
+    if (g_failure.empty()) {
+        g_failure = error != 0 ? std::strerror(error) : "a write was cut short";
+    }
+}
+
+std::string takeWriteFailure() {
+    const std::lock_guard lock(g_failureLock);
+    return std::exchange(g_failure, {});
+}
+
+// The callbacks get the name without the prefix; the watched names are absolute.
+std::string realPath(const char* name) {
+    return std::string("/") + name;
+}
+
+struct WatchedFile {
+    VSILFILE* file;
+};
+
+WatchedFile& watched(void* file) {
+    return *static_cast<WatchedFile*>(file);
+}
+
+void installWatch() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        VSIFilesystemPluginCallbacksStruct* calls = VSIAllocFilesystemPluginCallbacksStruct();
+        calls->stat = [](void*, const char* name, VSIStatBufL* stat, int flags) {
+            return VSIStatExL(realPath(name).c_str(), stat, flags);
+        };
+        calls->unlink = [](void*, const char* name) { return VSIUnlink(realPath(name).c_str()); };
+        calls->rename = [](void*, const char* from, const char* to) {
+            return VSIRename(realPath(from).c_str(), realPath(to).c_str());
+        };
+        calls->mkdir = [](void*, const char* name, long mode) {
+            return VSIMkdir(realPath(name).c_str(), mode);
+        };
+        calls->rmdir = [](void*, const char* name) { return VSIRmdir(realPath(name).c_str()); };
+        calls->read_dir = [](void*, const char* name, int most) {
+            return VSIReadDirEx(realPath(name).c_str(), most);
+        };
+        calls->open = [](void*, const char* name, const char* access) -> void* {
+            VSILFILE* file = VSIFOpenExL(realPath(name).c_str(), access, TRUE);
+            if (file == nullptr) {
+                return nullptr;
+            }
+            return new WatchedFile{file};
+        };
+        calls->tell = [](void* file) { return VSIFTellL(watched(file).file); };
+        calls->seek = [](void* file, vsi_l_offset offset, int whence) {
+            return VSIFSeekL(watched(file).file, offset, whence);
+        };
+        calls->read = [](void* file, void* buffer, std::size_t size, std::size_t count) {
+            return VSIFReadL(buffer, size, count, watched(file).file);
+        };
+        calls->eof = [](void* file) { return VSIFEofL(watched(file).file); };
+        calls->write = [](void* file, const void* buffer, std::size_t size, std::size_t count) {
+            errno = 0;
+            const std::size_t wrote = VSIFWriteL(buffer, size, count, watched(file).file);
+            if (wrote < count) {
+                failed(errno);
+            }
+            return wrote;
+        };
+        calls->flush = [](void* file) {
+            errno = 0;
+            const int status = VSIFFlushL(watched(file).file);
+            if (status != 0) {
+                failed(errno);
+            }
+            return status;
+        };
+        calls->truncate = [](void* file, vsi_l_offset size) {
+            errno = 0;
+            const int status = VSIFTruncateL(watched(file).file, size);
+            if (status != 0) {
+                failed(errno);
+            }
+            return status;
+        };
+        calls->close = [](void* file) {
+            const WatchedFile* closing = &watched(file);
+            errno = 0;
+            const int status = VSIFCloseL(closing->file);
+            if (status != 0) {
+                failed(errno);
+            }
+            delete closing;
+            return status;
+        };
+        // Writers read back what they wrote: no cache between them and the file.
+        calls->nBufferSize = 0;
+        calls->nCacheSize = 0;
+        VSIInstallPluginHandler(kWatchPrefix, calls);
+        VSIFreeFilesystemPluginCallbacksStruct(calls);
+    });
+}
+
+std::string watchedPath(const std::string& path) {
+    std::error_code ignored;
+    const std::string absolute = std::filesystem::absolute(path, ignored).string();
+    return std::string(kWatchPrefix) + absolute.substr(absolute.starts_with('/') ? 1 : 0);
+}
+
+} // namespace
+
+std::variant<OutputDataset, Stop> OutputDataset::create(GDALDriver& driver,
+                                                        const std::string& destination,
+                                                        CSLConstList options, GdalErrors& errors) {
+    auto staged = OutputFile::stage(destination);
+    if (auto* refused = std::get_if<std::string>(&staged)) {
+        return Stop::io(std::move(*refused));
+    }
+    OutputFile file = std::move(std::get<OutputFile>(staged));
+    // SQLite does its own I/O and reports every failed write; through a GDAL file
+    // system it would lose its own journal's guarantees (and GDAL 3.6 mislays the
+    // tables it creates there).
+    const bool ownIo = isDriver(driver, "GPKG") || isDriver(driver, "SQLite");
+    if (!ownIo) {
+        installWatch();
+    }
+    takeWriteFailure();
+    GDALDataset* dataset =
+        driver.Create((ownIo ? file.path() : watchedPath(file.path())).c_str(), 0, 0, 0,
+                      GDT_Unknown, options);
+    if (dataset == nullptr) {
+        return Stop::io("cannot create \"" + destination +
+                        "\": " + errors.take("the driver refused it"));
+    }
+    return OutputDataset(std::move(file), dataset);
+}
+
+OutputDataset::OutputDataset(OutputFile file, GDALDataset* dataset)
+    : m_file(std::move(file)), m_dataset(dataset) {}
+
+OutputDataset::OutputDataset(OutputDataset&& other) noexcept
+    : m_file(std::move(other.m_file)), m_dataset(std::exchange(other.m_dataset, nullptr)) {}
+
+OutputDataset::~OutputDataset() {
+    close();
+    m_file.discard();
+}
+
+void OutputDataset::close() {
+    if (m_dataset != nullptr) {
+        GDALClose(m_dataset);
+        m_dataset = nullptr;
+    }
+}
+
+std::optional<Stop> OutputDataset::finish(GdalErrors& errors) {
+    errors.take({});
+    close();
+    std::string failure = takeWriteFailure();
+    if (failure.empty()) {
+        // GDAL 3.6 reports some failures to close (a footer or an index it cannot
+        // write) only through its error handler.
+        failure = errors.take({});
+    }
+    if (!failure.empty()) {
+        m_file.discard();
+        return Stop::io("cannot write \"" + destination() + "\": " + failure);
+    }
+    if (std::string refused = m_file.commit(); !refused.empty()) {
+        return Stop::io(std::move(refused));
+    }
+    return std::nullopt;
+}
+
+} // namespace sheetfind::gis
