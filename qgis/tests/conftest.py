@@ -7,11 +7,17 @@ from PYTHONPATH (scripts/test_qgis.sh sets it to build/dev/python); SHEETFIND_CL
 the sheetfind-cli that the same answers are expected from.
 """
 import os
+import shutil
 import sys
+import tempfile
 
 import pytest
 
 os.environ.setdefault("QT_QPA_PLATFORM", "offscreen")
+# QGIS leaves empty qt_temp files and folders behind in the temporary folder: the
+# session gets a folder of its own for them, removed when it ends.
+_TEMPORARY = tempfile.mkdtemp(prefix="sheetfind_qgis_tests.")
+os.environ["TMPDIR"] = _TEMPORARY
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), ".."))
 # Debian's QGIS keeps the Processing framework among its bundled plugins.
 sys.path.insert(0, "/usr/share/qgis/python/plugins")
@@ -32,6 +38,7 @@ def plugin():
     loaded.initProcessing()
     yield loaded
     loaded.unload()
+    shutil.rmtree(_TEMPORARY, ignore_errors=True)
 
 
 @pytest.fixture(scope="session")

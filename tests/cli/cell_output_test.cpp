@@ -41,6 +41,14 @@ std::string freshPath(const std::string& name) {
     // CTest runs the cases as processes side by side: each has a folder of its own.
     const std::filesystem::path directory =
         std::filesystem::path(::testing::TempDir()) / ("cell_output." + std::to_string(::getpid()));
+    // The folder goes when the process ends, with everything written in it.
+    static const struct RemovedAtExit {
+        std::filesystem::path path;
+        ~RemovedAtExit() {
+            std::error_code ignored;
+            std::filesystem::remove_all(path, ignored);
+        }
+    } folder{directory};
     std::filesystem::create_directories(directory);
     const std::filesystem::path path = directory / name;
     std::filesystem::remove(path);

@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
@@ -182,9 +185,12 @@ TEST(SubcommandTheBareFormIsUnchanged, HighArcticPointsStillHaveNoCaption) {
 // of it; returns the references in the order written.
 std::vector<std::string> checkedFeatures(const std::string& text, const std::string& scale) {
     static int file = 0;
+    // CTest runs the cases as processes side by side: each names its own files.
     const std::string path =
-        ::testing::TempDir() + "subcommand_" + std::to_string(++file) + ".geojson";
+        ::testing::TempDir() + "subcommand_" + std::to_string(::getpid()) + "_" +
+        std::to_string(++file) + ".geojson";
     const ReadLayer layer = readLayer(writtenFile(path, text));
+    std::filesystem::remove(path);
     EXPECT_TRUE(layer.opened) << text.substr(0, 200);
     EXPECT_TRUE(layer.wgs84);
     std::vector<std::string> references;
@@ -222,8 +228,9 @@ TEST(SubcommandGeoJson, LocateCollectsEachSheetOnceAndReportsBadLinesOnStandardE
 TEST(SubcommandGeoJson, BoundsAndNeighbours) {
     const CliRun bounds = runCli({"bounds", "--format", "geojson", "340", "92G6", "92"});
     EXPECT_EQ(bounds.exitCode, 0);
-    const ReadLayer layer =
-        readLayer(writtenFile(::testing::TempDir() + "bounds.geojson", bounds.out));
+    const std::string path = ::testing::TempDir() + "bounds.geojson";
+    const ReadLayer layer = readLayer(writtenFile(path, bounds.out));
+    std::filesystem::remove(path);
     ASSERT_EQ(layer.features.size(), 3u);
     EXPECT_EQ(layer.features[1].reference, "092G06");
     EXPECT_EQ(layer.features[1].scale, "1:50000");
@@ -236,8 +243,9 @@ TEST(SubcommandGeoJson, BoundsAndNeighbours) {
 TEST(SubcommandGeoJson, NothingFoundIsAnEmptyCollection) {
     const CliRun run = runCli({"cover", "--format", "geojson", "30", "-100", "35", "-90"});
     EXPECT_EQ(run.exitCode, 0);
-    const ReadLayer layer =
-        readLayer(writtenFile(::testing::TempDir() + "nothing.geojson", run.out));
+    const std::string path = ::testing::TempDir() + "nothing.geojson";
+    const ReadLayer layer = readLayer(writtenFile(path, run.out));
+    std::filesystem::remove(path);
     EXPECT_TRUE(layer.opened) << run.out;
     EXPECT_TRUE(layer.features.empty());
 }

@@ -13,8 +13,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <limits>
 #include <memory>
 #include <set>
@@ -85,9 +87,11 @@ class Layers : public testing::Test {
 protected:
     void SetUp() override {
         GDALAllRegister();
-        m_dir = fs::temp_directory_path() /
-                ("sheetfind_layer_" +
-                 std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
+        // A parameterised case is named "Name/0": one folder, not a folder in another
+        // that TearDown would leave behind.
+        std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::replace(name.begin(), name.end(), '/', '_');
+        m_dir = fs::temp_directory_path() / ("sheetfind_layer_" + name);
         fs::remove_all(m_dir);
         fs::create_directories(m_dir);
     }
@@ -298,7 +302,7 @@ TEST_F(Layers, AnUntransformableGeometryIsReportedWithItsFeatureAndKept) {
         Dataset dataset(driver->Create(file.c_str(), 0, 0, 0, GDT_Unknown, nullptr));
         OGRSpatialReference srs = srsOf(3005);
         OGRLayer* layer = dataset->CreateLayer("far", &srs, wkbPoint, nullptr);
-        for (const double x : {1209000.0, std::numeric_limits<double>::infinity(), 1209000.0}) {
+        for (const double x : {1209000.0, 1e30, 1209000.0}) {
             OGRFeature feature(layer->GetLayerDefn());
             feature.SetGeometryDirectly(new OGRPoint(x, 477000));
             ASSERT_EQ(layer->CreateFeature(&feature), OGRERR_NONE);
@@ -444,3 +448,133 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& row) { return std::string(row.param.name); });
 
 } // namespace
+
+// Every format keeps each feature's geometry and gets its sheets: a CSV file as WKT,
+// and KML, which comes with fields of its own.
+class EveryFormat : public Layers, public testing::WithParamInterface<const char*> {};
+
+TEST_P(EveryFormat, KeepsTheGeometriesAndAddsTheSheets) {
+    const std::string source = writeSurvey("survey.gpkg", "GPKG", 3005);
+    const std::string output = path(std::string("out.") + GetParam());
+    const ToolRun run = annotate({source, "-o", output});
+    ASSERT_EQ(run.status, 0) << run.err;
+    Dataset in(GDALDataset::Open(source.c_str(), GDAL_OF_VECTOR));
+    Dataset out(GDALDataset::Open(output.c_str(), GDAL_OF_VECTOR));
+    ASSERT_TRUE(out);
+    OGRLayer* before = in->GetLayer(0);
+    OGRLayer* after = out->GetLayer(0);
+    ASSERT_EQ(after->GetFeatureCount(), before->GetFeatureCount());
+    for (const auto& a : *before) {
+        std::unique_ptr<OGRFeature> b(after->GetNextFeature());
+        ASSERT_TRUE(b);
+        EXPECT_EQ(a->GetGeometryRef() == nullptr, b->GetGeometryRef() == nullptr)
+            << a->GetFieldAsString("name");
+        const std::set<std::string> expected =
+            a->GetGeometryRef() ? oracleSheets(*a->GetGeometryRef()) : std::set<std::string>{};
+        EXPECT_EQ(split(b->GetFieldAsString("nts_50k")), expected) << a->GetFieldAsString("name");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, EveryFormat, testing::Values("csv", "kml", "geojson", "gml"));
+
+// A feature whose geometry GDAL cannot read keeps its place and its fields, and is
+// reported by its layer and id; the others are annotated.
+struct DamageCase {
+    const char* name;
+    const char* source;
+    const char* message;
+};
+
+class DamagedSource : public Layers, public testing::WithParamInterface<DamageCase> {
+protected:
+    std::string damaged(const std::string& kind) {
+        if (kind == "shp") {
+            const std::string file = writeSurvey("cut.shp", "ESRI Shapefile", 3005);
+            // The last point's record loses its coordinates.
+            fs::resize_file(path("cut.shp"), fs::file_size(path("cut.shp")) - 16);
+            return file;
+        }
+        if (kind == "gpkg") {
+            const std::string file = writeSurvey("blob.gpkg", "GPKG", 3005);
+            Dataset dataset(GDALDataset::Open(file.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE));
+            dataset->ExecuteSQL("UPDATE survey SET geom = X'4750000100000000FFFF0102' WHERE "
+                                "name = 'kamloops'",
+                                nullptr, nullptr);
+            return file;
+        }
+        const std::string file = path("letter.geojson");
+        std::ofstream(file) << R"({"type": "FeatureCollection", "features": [
+            {"type": "Feature", "properties": {"name": "harbour"},
+             "geometry": {"type": "Point", "coordinates": [-123.1, 49.25]}},
+            {"type": "Feature", "properties": {"name": "kamloops"},
+             "geometry": {"type": "Point", "coordinates": ["a", 49.25]}}]})";
+        return file;
+    }
+};
+
+TEST_P(DamagedSource, IsReportedFeatureByFeature) {
+    const DamageCase& c = GetParam();
+    const std::string source = damaged(c.source);
+    const ToolRun run = annotate({source, "-o", path("out.gpkg")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    Dataset in(GDALDataset::Open(source.c_str(), GDAL_OF_VECTOR));
+    Dataset out(GDALDataset::Open(path("out.gpkg").c_str(), GDAL_OF_VECTOR));
+    ASSERT_TRUE(out);
+    EXPECT_EQ(out->GetLayer(0)->GetFeatureCount(), in->GetLayer(0)->GetFeatureCount());
+    std::unique_ptr<OGRFeature> first(out->GetLayer(0)->GetNextFeature());
+    EXPECT_STREQ(first->GetFieldAsString("nts_50k"), "092G06");
+    const ToolRun cover = runTool({"cover", source});
+    EXPECT_EQ(cover.status, 1);
+    EXPECT_NE(cover.err.find(c.message), std::string::npos) << cover.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sources, DamagedSource,
+    testing::Values(DamageCase{"TruncatedShapefile", "shp",
+                               "layer 'cut', feature 1: the geometry cannot be read"},
+                    DamageCase{"CorruptBlob", "gpkg",
+                               "layer 'survey', feature 2: the geometry cannot be read"},
+                    DamageCase{"LetterForACoordinate", "geojson",
+                               "layer 'letter', feature 1: the geometry cannot be read"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+// What a source says of itself that the tool must not take at its word.
+TEST_F(Layers, UnusualSourcesAreReadAsTheyAre) {
+    // An engineering CRS (a GeoPackage's srs_id -1) says no more than none.
+    const std::string cartesian = writeSurvey("cartesian.gpkg", "GPKG", 3005);
+    {
+        Dataset dataset(GDALDataset::Open(cartesian.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE));
+        for (const char* table : {"gpkg_geometry_columns", "gpkg_contents"}) {
+            dataset->ExecuteSQL(("UPDATE " + std::string(table) + " SET srs_id = -1").c_str(),
+                                nullptr, nullptr);
+        }
+    }
+    const ToolRun unknown = runTool({"cover", cartesian});
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_NE(unknown.err.find("has no coordinate reference system"), std::string::npos)
+        << unknown.err;
+    EXPECT_EQ(runTool({"cover", cartesian, "--assume-crs", "EPSG:3005", "-s", "1m"}).out,
+              "092\n");
+
+    // A table's key is kept: the features keep their ids.
+    const std::string keyed = writeSurvey("keyed.gpkg", "GPKG", 3005);
+    {
+        Dataset dataset(GDALDataset::Open(keyed.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE));
+        dataset->ExecuteSQL("UPDATE survey SET fid = fid * 10", nullptr, nullptr);
+    }
+    ASSERT_EQ(annotate({keyed, "-o", path("keyed-out.gpkg")}).status, 0);
+    ASSERT_EQ(annotate({keyed, "-o", path("keyed-out.geojson")}).status, 0);
+    Dataset same(GDALDataset::Open(path("keyed-out.gpkg").c_str(), GDAL_OF_VECTOR));
+    Dataset other(GDALDataset::Open(path("keyed-out.geojson").c_str(), GDAL_OF_VECTOR));
+    std::vector<GIntBig> ids;
+    std::vector<GIntBig> fields;
+    for (const auto& feature : *same->GetLayer(0)) {
+        ids.push_back(feature->GetFID());
+    }
+    for (const auto& feature : *other->GetLayer(0)) {
+        fields.push_back(feature->GetFieldAsInteger64("fid"));
+    }
+    EXPECT_EQ(ids, (std::vector<GIntBig>{10, 20, 30, 40, 50}));
+    EXPECT_EQ(fields, ids);
+}
