@@ -3,7 +3,9 @@
 # Installs what is missing, builds every test under AddressSanitizer and
 # UndefinedBehaviorSanitizer, and runs them all: CTest runs the C++ tests, the
 # Python module's and the QGIS plugin's (labels python and qgis), then every fuzz
-# target runs for a short fixed time.
+# target runs for a short fixed time. A stage that fails does not stop the ones
+# after it: every stage runs, and the script fails at the end naming those that
+# failed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/common.sh
@@ -18,11 +20,31 @@ need_packages "${BUILD_PACKAGES[@]}" libgtest-dev clang-format \
     "${WINDOW_PACKAGES[@]}" binutils-mingw-w64-i686 desktop-file-utils appstream python3 \
     librsvg2-bin imagemagick xvfb xauth dbus at-spi2-core python3-pyatspi \
     help2man bash-completion "${FUZZ_PACKAGES[@]}" "${PYTHON_PACKAGES[@]}" \
-    "${QGIS_PACKAGES[@]}" "${POSTGIS_PACKAGES[@]}"
+    "${QGIS_PACKAGES[@]}"
 need_locales
-cmake --preset dev
-cmake --build --preset dev
-ctest --preset dev --output-on-failure --no-tests=error
 
+failed=()
+# Runs one stage; a failure is noted and the next stage runs.
+stage() {
+    local name=$1
+    shift
+    echo "== $name: $*"
+    if ! "$@"; then
+        echo "== $name failed" >&2
+        failed+=("$name")
+    fi
+}
+
+stage configure cmake --preset dev
+# Ninja goes on past a target that fails to build (-k 0), so that CTest still runs
+# every test that could be built; a test left unbuilt fails there.
+stage build cmake --build --preset dev -- -k 0
+stage ctest ctest --preset dev --output-on-failure --no-tests=error
 # Fuzzing is part of every test run: each target for a short fixed time.
-./scripts/fuzz.sh "${FUZZ_SECONDS:-30}"
+stage fuzz ./scripts/fuzz.sh "${FUZZ_SECONDS:-30}"
+
+if [ "${#failed[@]}" -gt 0 ]; then
+    echo "test.sh: failed: ${failed[*]}" >&2
+    exit 1
+fi
+echo "test.sh: every stage passed"
