@@ -215,6 +215,17 @@ INSTANTIATE_TEST_SUITE_P(
                  "the header has no point columns: its names are \"lat\", \"name\"; expected lat "
                  "and lon (or latitude and longitude, y and x...), or a point column such as "
                  "position, coordinates, utm or mgrs, or --lat and --lon, or --point\n"},
+        // Reading stops at the header, so the quote below it is never reached: the
+        // same whatever the size of the file.
+        Case{"NothingIsReportedAfterAHeaderRefused",
+             {},
+             "id,name\na\"b,1\n",
+             "",
+             1,
+             std::string(kMessage) +
+                 "the header has no point columns: its names are \"id\", \"name\"; expected lat "
+                 "and lon (or latitude and longitude, y and x...), or a point column such as "
+                 "position, coordinates, utm or mgrs, or --lat and --lon, or --point\n"},
         Case{"ChosenColumnMissing",
              {"--lat", "lat", "--lon", "9"},
              "lat,lon\n49,-123\n",
@@ -497,7 +508,7 @@ TEST(AnnotateFiles, AFullDiskIsAnError) {
     const CliRun run = runCli({"annotate", "-o", "/dev/full"}, "lat,lon\n49.25,-123.1\n");
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_EQ(run.err,
-              std::string(kMessage) + "cannot write the answers: No space left on device\n");
+              std::string(kMessage) + "cannot write \"/dev/full\": No space left on device\n");
 }
 
 // RFC 4180 records, read independently of libcsv: the test's own account of what
