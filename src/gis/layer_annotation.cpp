@@ -12,6 +12,7 @@
 #include <ogrsf_frmts.h>
 
 #include <memory>
+#include <utility>
 
 namespace sheetfind::gis {
 namespace {
@@ -95,12 +96,21 @@ std::variant<LayerGeometry, Stop> geometryFor(OGRLayer& layer, const SourceLayer
 // The features of a layer, each with what GDAL failed to read of it: a truncated
 // shapefile or a corrupt GeoPackage blob gives a feature without its geometry, and
 // says why only through the error handler.
+// A driver that reads the whole file at once (GeoJSON) says so before the first
+// feature, or with one whose geometry it did read: such a failure is kept for the
+// next feature that comes without one.
 template <typename Visit>
 void readFeatures(OGRLayer& layer, GdalErrors& errors, Visit visit) {
     layer.ResetReading();
-    errors.take({});
+    std::string unclaimed = errors.take({});
     while (const OGRFeatureUniquePtr feature{layer.GetNextFeature()}) {
-        visit(*feature, errors.take({}));
+        std::string failure = errors.take({});
+        if (feature->GetGeometryRef() != nullptr) {
+            unclaimed = failure.empty() ? unclaimed : failure;
+        } else if (failure.empty()) {
+            failure = std::exchange(unclaimed, {});
+        }
+        visit(*feature, failure);
     }
 }
 
