@@ -557,6 +557,17 @@ TEST_F(Layers, UnusualSourcesAreReadAsTheyAre) {
     EXPECT_EQ(runTool({"cover", cartesian, "--assume-crs", "EPSG:3005"}).out,
               runTool({"cover", writeSurvey("albers.gpkg", "GPKG", 3005)}).out);
 
+    // A driver's prefix asks GDAL to read a table, with its geometry column.
+    const std::string wkt = path("wkt.csv");
+    std::ofstream(wkt) << "WKT,name\n\"POINT (-123.1 49.25)\",harbour\n";
+    const ToolRun table = runTool(
+        {"annotate", "CSV:" + wkt, "--assume-crs", "EPSG:4326", "-o", path("wkt.gpkg")});
+    EXPECT_EQ(table.status, 0) << table.err;
+    Dataset annotated(GDALDataset::Open(path("wkt.gpkg").c_str(), GDAL_OF_VECTOR));
+    ASSERT_TRUE(annotated);
+    std::unique_ptr<OGRFeature> harbour(annotated->GetLayer(0)->GetNextFeature());
+    EXPECT_STREQ(harbour->GetFieldAsString("nts_50k"), "092G06");
+
     // A table's key is kept: the features keep their ids.
     const std::string keyed = writeSurvey("keyed.gpkg", "GPKG", 3005);
     {

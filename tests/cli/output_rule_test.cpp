@@ -98,10 +98,9 @@ class FullDisk : public OutputRule, public testing::WithParamInterface<FullDiskC
 
 TEST_P(FullDisk, IsStatusTwoNamingTheFileAndLeavesNothing) {
     const FullDiskCase& c = GetParam();
-    // Enough features to pass 8 KiB in any format.
-    ASSERT_EQ(shell("(echo lat,lon; yes 49.25,-123.1 | head -2000) > many.csv; ogr2ogr -f GPKG "
-                    "points.gpkg many.csv -oo X_POSSIBLE_NAMES=lon -oo Y_POSSIBLE_NAMES=lat "
-                    "-a_srs EPSG:4326 -nln points")
+    // Enough rows and features to pass 8 KiB in any format.
+    ASSERT_EQ(shell("(echo lat,lon; yes 49.25,-123.1 | head -2000) > many.csv; $CLI grid "
+                    "--scale 250k --bbox 40 -100 60 -60 -o cells.gpkg")
                   .status,
               0);
     std::string command = c.writer.command;
@@ -110,7 +109,7 @@ TEST_P(FullDisk, IsStatusTwoNamingTheFileAndLeavesNothing) {
     EXPECT_EQ(run.status, 2) << run.output;
     EXPECT_NE(run.output.find("out" + std::string(c.extension)), std::string::npos) << run.output;
     for (const std::string& name : entries()) {
-        EXPECT_TRUE(name == "points.csv" || name == "points.gpkg" || name == "many.csv") << name;
+        EXPECT_TRUE(name == "points.csv" || name == "cells.gpkg" || name == "many.csv") << name;
     }
 }
 
@@ -118,7 +117,7 @@ constexpr std::array kLayerExtensions{".geojson", ".json", ".kml", ".gml",
                                       ".gpkg",    ".shp",  ".csv", ".fgb"};
 constexpr std::array kWriters{
     WriterCase{"grid", "$CLI grid --scale 250k -o outEXT"},
-    WriterCase{"annotate", "$CLI annotate points.gpkg -o outEXT"},
+    WriterCase{"annotate", "$CLI annotate cells.gpkg -o outEXT"},
 };
 
 std::vector<FullDiskCase> fullDiskCases() {
