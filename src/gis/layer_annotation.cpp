@@ -264,10 +264,18 @@ std::optional<Stop> annotateLayer(const LayerAnnotation& annotation, const Featu
                       outPath + "'");
     }
     // Where each field went: a format may hold fields of its own already (KML's Name
-    // and Description, GPX's), or launder a name (a shapefile's ten letters).
+    // and Description, GPX's), or launder a name (a shapefile's ten letters). The key
+    // comes first, the sheet last.
+    std::vector<OGRFieldDefn*> toWrite;
+    if (keyField) {
+        toWrite.push_back(&*keyField);
+    }
+    for (int i = 0; i < fields.GetFieldCount(); ++i) {
+        toWrite.push_back(fields.GetFieldDefn(i));
+    }
+    toWrite.push_back(&sheetField);
     std::vector<int> sameField;
-    for (int i = 0; i <= fields.GetFieldCount(); ++i) {
-        OGRFieldDefn* field = i < fields.GetFieldCount() ? fields.GetFieldDefn(i) : &sheetField;
+    for (OGRFieldDefn* field : toWrite) {
         const int index = createdField(*written, *field);
         if (index < 0) {
             return failed("cannot write the field '" + std::string(field->GetNameRef()) +
@@ -277,9 +285,9 @@ std::optional<Stop> annotateLayer(const LayerAnnotation& annotation, const Featu
     }
     const int sheetIndex = sameField.back();
     sameField.pop_back();
-    const int keyIndex = keyField ? createdField(*written, *keyField) : -1;
-    if (keyField && keyIndex < 0) {
-        return failed("cannot write the field '" + key + "' to '" + outPath + "'");
+    const int keyIndex = keyField ? sameField.front() : -1;
+    if (keyField) {
+        sameField.erase(sameField.begin());
     }
     const bool transaction = out->StartTransaction() == OGRERR_NONE;
     std::optional<Stop> stop;

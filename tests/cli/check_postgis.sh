@@ -61,7 +61,7 @@ CREATE EXTENSION postgis;
 -- Calgary; 092G07, 092G10 and 092G11 lie east, north-east and north of 092G06. No
 -- point lies on a sheet edge: 49.25 N, 123.1 W, for one, comes back from BC Albers
 -- as 49.24999999999999 N, in 092G03.
-CREATE TABLE sites (id integer, name text, elevation double precision,
+CREATE TABLE sites (id integer PRIMARY KEY, name text, elevation double precision,
     geom geometry(Point, 3005));
 INSERT INTO sites VALUES
     (10, 'Vancouver', 70.5, ST_Transform(ST_SetSRID(ST_MakePoint(-123.12, 49.28), 4326), 3005)),
@@ -70,7 +70,7 @@ INSERT INTO sites VALUES
     (40, 'not placed yet', NULL, NULL);
 -- Boxes with corners in degrees, their edges straight in BC Albers; each stays
 -- 0.05 degrees or more from the sheet edges it does not cross.
-CREATE TABLE areas (id integer, name text, geom geometry(Polygon, 3005));
+CREATE TABLE areas (id integer PRIMARY KEY, name text, geom geometry(Polygon, 3005));
 INSERT INTO areas VALUES
     (1, 'inside one sheet', ST_Transform(ST_MakeEnvelope(-123.4, 49.3, -123.1, 49.4, 4326), 3005)),
     (2, 'across a meridian', ST_Transform(ST_MakeEnvelope(-123.2, 49.3, -122.8, 49.4, 4326), 3005)),
@@ -100,11 +100,15 @@ wgs84.ImportFromEPSG(4326)
 wgs84.SetAxisMappingStrategy(osr.OAMS_TRADITIONAL_GIS_ORDER)
 to_wgs84 = osr.CoordinateTransformation(crs, wgs84)
 definition = layer.GetLayerDefn()
-print("|".join(definition.GetFieldDefn(i).GetName() for i in range(definition.GetFieldCount())))
+# A table's key is the layer's id column where the format has one, a field otherwise.
+key = layer.GetFIDColumn()
+print("|".join(([key] if key else []) +
+               [definition.GetFieldDefn(i).GetName() for i in range(definition.GetFieldCount())]))
 lines = []
 for feature in layer:
-    fields = ["" if feature.IsFieldNull(i) else str(feature.GetField(i))
-              for i in range(definition.GetFieldCount())]
+    fields = ([str(feature.GetFID())] if key else []) + [
+        "" if feature.IsFieldNull(i) else str(feature.GetField(i))
+        for i in range(definition.GetFieldCount())]
     geometry = feature.GetGeometryRef()
     if geometry is None:
         place = "none"
