@@ -51,10 +51,10 @@ int stopped(Context& context, const gis::Stop& stop) {
 }
 
 gis::FeatureReport featureReport(Session& session) {
-    return [&session](std::string_view layer, std::int64_t feature,
-                      const gis::GisFailure& failure) {
-        session.reportFailure(gis::describeFeature(layer, feature) + ": " + described(failure));
-    };
+    return
+        [&session](std::string_view layer, std::int64_t feature, const gis::GisFailure& failure) {
+            session.reportFailure(gis::describeFeature(layer, feature) + ": " + described(failure));
+        };
 }
 
 gis::GdalErrors::Warn warnings(Session& session) {

@@ -3,8 +3,8 @@
 
 #include "drivers.h"
 #include "gdal_errors.h"
-#include "output_dataset.h"
 #include "geometry_cover.h"
+#include "output_dataset.h"
 
 #include <cpl_conv.h>
 #include <cpl_vsi.h>

@@ -20,13 +20,13 @@ enum class Advice {
 
 // A geometry, a layer or a CRS that cannot give cells.
 enum class GisError {
-    NoCrs,            // a layer that says nothing of its coordinate system; `text` names it
-    BadCrs,           // a CRS given as text that GDAL cannot read; `text` is it
-    NotWkt,           // a text that is not a WKT geometry; `detail` says what GDAL read
-    NotWkb,           // bytes that are not a WKB geometry; `detail` says what GDAL read
-    NotTransformable, // a geometry that cannot be brought to longitude and latitude
-    BadGeometry,      // a geometry whose coordinates are not degrees; `detail` says where
-    LostByFormat,     // features the chosen output format cannot hold; `detail` says which
+    NoCrs,              // a layer that says nothing of its coordinate system; `text` names it
+    BadCrs,             // a CRS given as text that GDAL cannot read; `text` is it
+    NotWkt,             // a text that is not a WKT geometry; `detail` says what GDAL read
+    NotWkb,             // bytes that are not a WKB geometry; `detail` says what GDAL read
+    NotTransformable,   // a geometry that cannot be brought to longitude and latitude
+    BadGeometry,        // a geometry whose coordinates are not degrees; `detail` says where
+    LostByFormat,       // features the chosen output format cannot hold; `detail` says which
     UnreadableGeometry, // a feature's geometry GDAL could not read; `detail` says why
 };
 

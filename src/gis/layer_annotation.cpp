@@ -99,8 +99,7 @@ std::variant<LayerGeometry, Stop> geometryFor(OGRLayer& layer, const SourceLayer
 // A driver that reads the whole file at once (GeoJSON) says so before the first
 // feature, or with one whose geometry it did read: such a failure is kept for the
 // next feature that comes without one.
-template <typename Visit>
-void readFeatures(OGRLayer& layer, GdalErrors& errors, Visit visit) {
+template <typename Visit> void readFeatures(OGRLayer& layer, GdalErrors& errors, Visit visit) {
     layer.ResetReading();
     std::string unclaimed = errors.take({});
     while (const OGRFeatureUniquePtr feature{layer.GetNextFeature()}) {
@@ -165,8 +164,8 @@ int createdField(OGRLayer& layer, OGRFieldDefn& field) {
 // GeoPackage or a PostGIS table does.
 bool takesIdColumn(GDALDriver& driver) {
     const char* options = driver.GetMetadataItem(GDAL_DS_LAYER_CREATIONOPTIONLIST);
-    return options != nullptr && std::string_view(options).find("name='FID'") !=
-                                     std::string_view::npos;
+    return options != nullptr &&
+           std::string_view(options).find("name='FID'") != std::string_view::npos;
 }
 
 std::string joined(const std::vector<Reference>& cells) {
@@ -179,7 +178,6 @@ std::string joined(const std::vector<Reference>& cells) {
     }
     return text;
 }
-
 
 } // namespace
 
@@ -250,8 +248,8 @@ std::optional<Stop> annotateLayer(const LayerAnnotation& annotation, const Featu
     const std::string key = layer.GetFIDColumn();
     const bool keyAsId = !key.empty() && !annotation.explode && takesIdColumn(driver);
     if (!key.empty() && takesIdColumn(driver)) {
-        options.layer.SetNameValue("FID", keyAsId ? key.c_str()
-                                                  : (key == "fid" ? "ogc_fid" : "fid"));
+        options.layer.SetNameValue("FID",
+                                   keyAsId ? key.c_str() : (key == "fid" ? "ogc_fid" : "fid"));
     }
     std::optional<OGRFieldDefn> keyField;
     if (!key.empty() && !keyAsId && fields.GetFieldIndex(key.c_str()) < 0) {
@@ -278,8 +276,8 @@ std::optional<Stop> annotateLayer(const LayerAnnotation& annotation, const Featu
     for (OGRFieldDefn* field : toWrite) {
         const int index = createdField(*written, *field);
         if (index < 0) {
-            return failed("cannot write the field '" + std::string(field->GetNameRef()) +
-                          "' to '" + outPath + "'");
+            return failed("cannot write the field '" + std::string(field->GetNameRef()) + "' to '" +
+                          outPath + "'");
         }
         sameField.push_back(index);
     }
@@ -317,8 +315,8 @@ std::optional<Stop> annotateLayer(const LayerAnnotation& annotation, const Featu
                 copy.SetField(keyIndex, static_cast<GIntBig>(feature.GetFID()));
             }
             if (written->CreateFeature(&copy) != OGRERR_NONE) {
-                stop = failed(describeFeature(layer.GetName(), feature.GetFID()) + ": cannot write it to '" + outPath +
-                              "'");
+                stop = failed(describeFeature(layer.GetName(), feature.GetFID()) +
+                              ": cannot write it to '" + outPath + "'");
                 return;
             }
         }
@@ -354,8 +352,8 @@ coverSource(const SourceLayers& from, const FeatureReport& report, const GdalErr
             return std::move(*stop);
         }
         readFeatures(*layer, errors, [&](const OGRFeature& feature, const std::string& readError) {
-            covers.push_back(
-                featureCells(std::get<LayerGeometry>(geometry), *layer, feature, readError, report));
+            covers.push_back(featureCells(std::get<LayerGeometry>(geometry), *layer, feature,
+                                          readError, report));
         });
     }
     return sheetref::mergeCovers(covers);

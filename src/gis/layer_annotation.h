@@ -19,8 +19,8 @@ namespace sheetfind::gis {
 
 // A feature that has no cells, by its layer and id, and why; the run goes on
 // without it.
-using FeatureReport = std::function<void(std::string_view layer, std::int64_t feature,
-                                         const GisFailure& failure)>;
+using FeatureReport =
+    std::function<void(std::string_view layer, std::int64_t feature, const GisFailure& failure)>;
 
 // Where a feature is, for a message: "layer 'roads', feature 7".
 std::string describeFeature(std::string_view layer, std::int64_t feature);

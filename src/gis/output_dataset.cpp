@@ -146,9 +146,8 @@ std::variant<OutputDataset, Stop> OutputDataset::create(GDALDriver& driver,
         installWatch();
     }
     takeWriteFailure();
-    GDALDataset* dataset =
-        driver.Create((ownIo ? file.path() : watchedPath(file.path())).c_str(), 0, 0, 0,
-                      GDT_Unknown, options);
+    GDALDataset* dataset = driver.Create((ownIo ? file.path() : watchedPath(file.path())).c_str(),
+                                         0, 0, 0, GDT_Unknown, options);
     if (dataset == nullptr) {
         return Stop::io("cannot create \"" + destination +
                         "\": " + errors.take("the driver refused it"));

@@ -560,8 +560,8 @@ TEST_F(Layers, UnusualSourcesAreReadAsTheyAre) {
     // A driver's prefix asks GDAL to read a table, with its geometry column.
     const std::string wkt = path("wkt.csv");
     std::ofstream(wkt) << "WKT,name\n\"POINT (-123.1 49.25)\",harbour\n";
-    const ToolRun table = runTool(
-        {"annotate", "CSV:" + wkt, "--assume-crs", "EPSG:4326", "-o", path("wkt.gpkg")});
+    const ToolRun table =
+        runTool({"annotate", "CSV:" + wkt, "--assume-crs", "EPSG:4326", "-o", path("wkt.gpkg")});
     EXPECT_EQ(table.status, 0) << table.err;
     Dataset annotated(GDALDataset::Open(path("wkt.gpkg").c_str(), GDAL_OF_VECTOR));
     ASSERT_TRUE(annotated);

@@ -29,8 +29,8 @@ struct ShellRun {
 class OutputRule : public testing::Test {
 protected:
     void SetUp() override {
-        m_folder = fs::path(testing::TempDir()) /
-                   ("sheetfind_output_rule." + std::to_string(::getpid()));
+        m_folder =
+            fs::path(testing::TempDir()) / ("sheetfind_output_rule." + std::to_string(::getpid()));
         fs::remove_all(m_folder);
         fs::create_directories(m_folder);
         write("points.csv", "name,lat,lon\nA,49.25,-123.1\nB,49.3,-123.3\n");
@@ -60,8 +60,9 @@ protected:
 
     // Runs a bash script in the folder, with $CLI naming the tool.
     ShellRun shell(const std::string& script) const {
-        const std::string command = "cd '" + m_folder.string() + "' && CLI='" SHEETFIND_CLI
-                                    "' LC_ALL=C.UTF-8 bash -c '" + script + "' 2>&1";
+        const std::string command = "cd '" + m_folder.string() +
+                                    "' && CLI='" SHEETFIND_CLI "' LC_ALL=C.UTF-8 bash -c '" +
+                                    script + "' 2>&1";
         ShellRun run{-1, {}};
         FILE* pipe = ::popen(command.c_str(), "r");
         char buffer[512];
@@ -187,15 +188,17 @@ INSTANTIATE_TEST_SUITE_P(
                      "\"kept.csv\" is the input", false},
         TableRunCase{"input_by_link", "ln -s kept.csv link.csv; $CLI annotate kept.csv -o link.csv",
                      2, "\"link.csv\" is the input", false},
-        TableRunCase{"dangling_link", "ln -s nowhere.csv out.csv; $CLI annotate points.csv -o "
-                                      "out.csv; status=$?; rm out.csv; exit $status",
+        TableRunCase{"dangling_link",
+                     "ln -s nowhere.csv out.csv; $CLI annotate points.csv -o "
+                     "out.csv; status=$?; rm out.csv; exit $status",
                      2, "exists already", false},
         TableRunCase{"no_point_columns", "printf \"a,b\\n1,2\\n\" | $CLI annotate -o out.csv", 1,
                      "has no point columns", false},
         TableRunCase{"empty_table", "$CLI annotate -o out.csv < /dev/null", 1, "", false},
-        TableRunCase{"malformed_quotes",
-                     "printf \"lat,lon\\n49.25,-123.1\\n\\\"49,-123\\n\" | $CLI annotate -o out.csv",
-                     1, "", false}),
+        TableRunCase{
+            "malformed_quotes",
+            "printf \"lat,lon\\n49.25,-123.1\\n\\\"49,-123\\n\" | $CLI annotate -o out.csv", 1, "",
+            false}),
     [](const testing::TestParamInfo<TableRunCase>& run) { return run.param.name; });
 
 TEST_F(OutputRule, LayerOutputsAreNeverWrittenOverAFile) {
