@@ -197,7 +197,7 @@ bool CellWriter::add(const Reference& cell) {
     feature.SetGeometry(&polygon);
     if (m_layer->CreateFeature(&feature) != OGRERR_NONE) {
         m_error = "cannot write " + cell.text() + " to \"" + m_path +
-                  "\": " + m_errors.take("the driver refused it");
+                  "\": " + OutputDataset::failure(m_errors, "the driver refused it");
         return false;
     }
     return true;
@@ -209,7 +209,8 @@ bool CellWriter::close() {
     }
     bool closed = true;
     if (m_transaction && m_dataset->CommitTransaction() != OGRERR_NONE) {
-        m_error = "cannot finish \"" + m_path + "\": " + m_errors.take("the driver refused it");
+        m_error = "cannot finish \"" + m_path +
+                  "\": " + OutputDataset::failure(m_errors, "the driver refused it");
         closed = false;
     }
     if (m_output && closed) {

@@ -232,7 +232,7 @@ std::optional<Stop> annotateLayer(const LayerAnnotation& annotation, const Featu
 
     CreationOptions options = creationOptions(driver);
     const auto failed = [&](const std::string& what) {
-        return Stop::io(what + ": " + errors.take("GDAL gives no reason"));
+        return Stop::io(what + ": " + OutputDataset::failure(errors, "GDAL gives no reason"));
     };
     OGRFieldDefn sheetField(column.c_str(), OFTString);
     auto created = OutputDataset::create(driver, outPath, options.dataset.List(), errors);

@@ -173,6 +173,11 @@ void OutputDataset::close() {
     }
 }
 
+std::string OutputDataset::failure(GdalErrors& errors, std::string_view fallback) {
+    const std::string written = takeWriteFailure();
+    return errors.take(written.empty() ? fallback : written);
+}
+
 std::optional<Stop> OutputDataset::finish(GdalErrors& errors) {
     errors.take({});
     close();

@@ -9,6 +9,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 
 class GDALDataset;
@@ -38,6 +39,10 @@ public:
     GDALDataset& operator*() const { return *m_dataset; }
     GDALDataset* operator->() const { return m_dataset; }
     const std::string& destination() const { return m_file.destination(); }
+
+    // Why the last step failed: what GDAL reported, else the failed write it did not
+    // report, else `fallback`.
+    static std::string failure(GdalErrors& errors, std::string_view fallback);
 
     // Closes the dataset and moves it into place: nullopt, or why it was not written
     // (a failed write, or what GDAL reported while closing), in which case nothing
