@@ -78,6 +78,15 @@ check "sheetfind-cli cover --wkt 'POINT(-123.1 49.25)'" \
     sheetfind-cli cover --wkt 'POINT(-123.1 49.25)'
 check "python3 -c 'import sheetfind'" \
     python3 -c 'import sheetfind; print(sheetfind.locate(49.25, -123.1))'
+# The window's controls need a proportional face: with Liberation's fonts alone,
+# fontconfig would take Liberation Mono for sans-serif.
+font=/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
+if [ -f "$root$font" ]; then
+    echo "  window font -> $font"
+else
+    echo "  window font -> $font is missing"
+    failed=1
+fi
 # minbase has no man-db, so the pages are listed rather than looked up with man -w.
 echo "  /usr/share/man/man1 -> $(cd "$root/usr/share/man/man1" && echo sheetfind*)"
 echo "  /usr/share/doc/sheetfind -> $(cd "$root/usr/share/doc/sheetfind" && echo *)"

@@ -63,8 +63,9 @@ need_locales() {
 }
 
 # What the window needs at run time: Liberation Sans stands in for the result
-# label's MS Sans Serif.
-WINDOW_PACKAGES=(fonts-liberation)
+# label's MS Sans Serif; DejaVu Sans is the controls' proportional face, which
+# fontconfig also takes for sans-serif (with Liberation alone it takes Liberation Mono).
+WINDOW_PACKAGES=(fonts-liberation fonts-dejavu-core)
 
 # What the Python module needs to build, and what its tests and the Dask example use.
 PYTHON_PACKAGES=(python3-dev pybind11-dev python3-numpy python3-pandas python3-geopandas

@@ -186,9 +186,8 @@ TEST(SubcommandTheBareFormIsUnchanged, HighArcticPointsStillHaveNoCaption) {
 std::vector<std::string> checkedFeatures(const std::string& text, const std::string& scale) {
     static int file = 0;
     // CTest runs the cases as processes side by side: each names its own files.
-    const std::string path =
-        ::testing::TempDir() + "subcommand_" + std::to_string(::getpid()) + "_" +
-        std::to_string(++file) + ".geojson";
+    const std::string path = ::testing::TempDir() + "subcommand_" + std::to_string(::getpid()) +
+                             "_" + std::to_string(++file) + ".geojson";
     const ReadLayer layer = readLayer(writtenFile(path, text));
     std::filesystem::remove(path);
     EXPECT_TRUE(layer.opened) << text.substr(0, 200);

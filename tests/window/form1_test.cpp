@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "application_identity.h"
+#include "dialog_font.h"
 #include "form1.h"
 
 #include <QApplication>
@@ -482,6 +483,33 @@ private slots:
         QVERIFY(QFileInfo::exists(res.filePath(id + QStringLiteral(".desktop"))));
         // The metainfo is configured from this template with the release version.
         QVERIFY(QFileInfo::exists(res.filePath(id + QStringLiteral(".metainfo.xml.in"))));
+    }
+
+    // The platform's default font as fontconfig may resolve it, and the face the
+    // controls then get.
+    void theControlsFontIsProportional_data() {
+        QTest::addColumn<QString>("platformFamily");
+        QTest::addColumn<QString>("shownFamily");
+        QTest::newRow("monospaced: DejaVu Sans") << "Liberation Mono"
+                                                 << "DejaVu Sans";
+        QTest::newRow("proportional: kept") << "Liberation Sans"
+                                            << "Liberation Sans";
+    }
+
+    void theControlsFontIsProportional() {
+        QFETCH(QString, platformFamily);
+        QFETCH(QString, shownFamily);
+        const QFont platformFont = QApplication::font();
+        QFont font = platformFont;
+        font.setFamily(platformFamily);
+        QApplication::setFont(font);
+        sheetfind::useProportionalDialogFont();
+        Window w;
+        const QFontInfo shown(w.cmdSheetfind->font());
+        QApplication::setFont(platformFont);
+        QCOMPARE(shown.family(), shownFamily);
+        QVERIFY(!shown.fixedPitch());
+        QCOMPARE(shown.pointSizeF(), font.pointSizeF());
     }
 };
 
