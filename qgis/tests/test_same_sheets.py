@@ -220,9 +220,10 @@ def test_a_point_out_of_range_is_the_same_error_everywhere(cli, tmp_path):
 
     prefix = "sheetfind-cli: "
     done = cli_run(cli, "annotate", str(path), "-o", str(tmp_path / "out.gpkg"))
-    assert (done.returncode, done.stderr) == (1, f"{prefix}feature 2: {message}\n")
+    where = f"{prefix}layer 'bad', feature 2"
+    assert (done.returncode, done.stderr) == (1, f"{where}: {message}\n")
     done = cli_run(cli, "cover", str(path))
-    assert (done.returncode, done.stderr) == (1, f"{prefix}feature 2: {message}\n")
+    assert (done.returncode, done.stderr) == (1, f"{where}: {message}\n")
     done = cli_run(cli, "cover", "--wkt", "POINT (-123.1 91)")
     assert (done.returncode, done.stderr) == (1, f"{prefix}{message}\n")
 
