@@ -15,12 +15,13 @@ source scripts/common.sh
 # files with the tools the platforms use, draw the SVG icon with librsvg, and
 # read the window over AT-SPI on a virtual display as a screen reader does; the
 # manual page is made with help2man and the completion run by bash-completion. The
-# QGIS plugin's tests run in QGIS itself (about 900 MB).
+# QGIS plugin's tests run in QGIS itself (about 900 MB), and the PostGIS test runs a
+# PostgreSQL server of its own.
 need_packages "${BUILD_PACKAGES[@]}" libgtest-dev clang-format \
     "${WINDOW_PACKAGES[@]}" binutils-mingw-w64-i686 desktop-file-utils appstream python3 \
     librsvg2-bin imagemagick xvfb xauth dbus at-spi2-core python3-pyatspi \
     help2man bash-completion "${FUZZ_PACKAGES[@]}" "${PYTHON_PACKAGES[@]}" \
-    "${QGIS_PACKAGES[@]}"
+    "${QGIS_PACKAGES[@]}" "${POSTGIS_PACKAGES[@]}"
 need_locales
 
 failed=()
