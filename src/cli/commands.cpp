@@ -55,6 +55,9 @@ constexpr std::array kAnnotateOptions{
     kScale,    kColumn, kDelimiter, kLatitudeColumn, kLongitudeColumn, kPointColumn, kInput,
     kLonFirst, kOutput, kDriver,    kLayer,          kExplode,         kAssumeCrs,   kGeodesic};
 constexpr std::array kGridOptions{kScale, kFormat, kOutput, kDriver, kDensify, kBbox};
+constexpr std::array kServeOptions{KnownOption{.name = "bind", .takesValue = true},
+                                   KnownOption{.name = "port", .takesValue = true},
+                                   KnownOption{.name = "tiles", .takesValue = true}};
 
 // Text: a line per answer. Polygons: the cells as a layer, GeoJSON on standard output
 // or any GDAL format in the file of -o.
@@ -476,6 +479,7 @@ constexpr std::array kCommands{
     Command{"cover", kCoverOptions, cover},
     Command{"annotate", kAnnotateOptions, annotate},
     Command{"grid", kGridOptions, grid},
+    Command{"serve", kServeOptions, serve},
 };
 
 // One line of the bare form: the batch path, kept free of allocation for plain
@@ -500,6 +504,18 @@ void answerBareLine(std::string_view line, const NumberReader& numbers, Session&
 }
 
 } // namespace
+
+int serve(Context& context) {
+    if (!context.args.operands.empty()) {
+        return context.session.usageError("serve takes no arguments", context.command);
+    }
+    const GisModule* gis = gisModule(context.session);
+    if (gis == nullptr) {
+        context.session.finish();
+        return kUsageOrIo;
+    }
+    return gis->serve(context);
+}
 
 std::span<const Command> commands() {
     return kCommands;

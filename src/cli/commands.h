@@ -48,6 +48,9 @@ int annotate(Context& context);
 // grid: every cell of a scale, optionally inside --bbox, as text or a layer.
 int grid(Context& context);
 
+// serve: the grid over HTTP until SIGINT or SIGTERM.
+int serve(Context& context);
+
 // The bare form: what the window answers, for two arguments or for each line of
 // standard input. Decimal degrees in the locale only, the window's messages, and no
 // range check: a number is a point, even one that no sheet covers.

@@ -7,6 +7,13 @@
 #include "layer_annotation.h"
 #include "layer_geometry.h"
 #include "output_file.h"
+#include "server.h"
+
+#include <pthread.h>
+
+#include <charconv>
+#include <csignal>
+#include <thread>
 
 #include <string>
 
@@ -143,8 +150,54 @@ std::unique_ptr<gis::CellSink> openCells(Context& context, const gis::CellTarget
     return std::move(std::get<std::unique_ptr<gis::CellSink>>(opened));
 }
 
-constexpr GisModule kModule{
-    .annotateLayer = annotateLayer, .coverGeometry = coverGeometry, .openCells = openCells};
+int serve(Context& context) {
+    server::ServeSettings settings;
+    if (const auto bind = context.args.value("bind")) {
+        settings.bind = std::string(*bind);
+    }
+    if (const auto port = context.args.value("port")) {
+        int value = -1;
+        const auto [end, error] = std::from_chars(port->data(), port->data() + port->size(), value);
+        if (error != std::errc() || end != port->data() + port->size() ||
+            !(0 <= value && value <= 65535)) {
+            return context.session.usageError("--port \"" + std::string(*port) +
+                                                  "\" is not a port; expected 0 to 65535",
+                                              context.command);
+        }
+        settings.port = value;
+    }
+    settings.tiles = std::string(context.args.value("tiles").value_or(""));
+
+    // SIGINT and SIGTERM are taken by a thread of their own, which stops the server;
+    // the server's workers, started after this, inherit the mask.
+    sigset_t stopping;
+    sigemptyset(&stopping);
+    sigaddset(&stopping, SIGINT);
+    sigaddset(&stopping, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopping, nullptr);
+
+    server::HttpServer http(settings);
+    if (const auto failure = http.bind()) {
+        context.session.diagnose(*failure);
+        return kUsageOrIo;
+    }
+    context.session.out().append("Sheetfind serving on " + http.url() + "\n");
+    context.session.out().flush();
+    std::thread stopper([&http, stopping] {
+        int signal = 0;
+        sigwait(&stopping, &signal);
+        http.stop();
+    });
+    http.run();
+    // run() ends only once stopped, after the signal.
+    stopper.join();
+    return context.session.finish();
+}
+
+constexpr GisModule kModule{.annotateLayer = annotateLayer,
+                            .coverGeometry = coverGeometry,
+                            .openCells = openCells,
+                            .serve = serve};
 
 } // namespace
 } // namespace sheetfind::cli

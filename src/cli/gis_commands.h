@@ -20,6 +20,8 @@ struct GisModule {
     // A layer of cells to write to (-f geojson, -o FILE), or nullptr after the reason
     // was reported.
     std::unique_ptr<gis::CellSink> (*openCells)(Context& context, const gis::CellTarget& target);
+    // serve: the web face, which covers GeoJSON through GDAL.
+    int (*serve)(Context& context);
 };
 
 // The module, loaded on first use from beside the executable or from the library

@@ -32,6 +32,7 @@ Commands work on the whole grid, the high Arctic (80-88 N) included:
   cover       the cells a box, a line or an area shares some area with
   annotate    add the sheet to every record of a CSV table or a GIS layer
   grid        every cell of a scale, as a layer
+  serve       a map to click, an HTTP API, and the grid as OGC API - Features
 
 'sheetfind-cli COMMAND --help' tells more about each.
 
@@ -251,6 +252,27 @@ Options:
                       as cover reads its box (decimal degrees, west negative)
 )";
 
+constexpr std::string_view kServe = R"(Usage: sheetfind-cli serve [OPTION...]
+
+Serves the grid over HTTP until Ctrl-C or SIGTERM, which let the requests in
+flight finish: a JSON API (/api/locate, /api/bounds/REFERENCE,
+/api/neighbours/REFERENCE, /api/cover), with the same answers and messages as
+the commands. It prints the address it listens on, such as
+"Sheetfind serving on http://127.0.0.1:8080/". It keeps no state, so any number
+can serve side by side behind a load balancer.
+
+Examples:
+  sheetfind-cli serve
+  curl 'http://127.0.0.1:8080/api/locate?lat=49.25&lon=-123.1'
+
+Options:
+      --bind ADDRESS  the address to listen on (default 127.0.0.1, this machine
+                      only; 0.0.0.0 serves every network the machine is on)
+      --port N        the port (default 8080; 0 picks a free one)
+      --tiles URL     a tile URL template for the map, such as
+                      https://tile.openstreetmap.org/{z}/{x}/{y}.png
+)";
+
 constexpr std::string_view kCommonHelp = R"(  -h, --help          show this help
       --version       show the version
 )";
@@ -270,6 +292,7 @@ struct Helps {
                            std::string(kAnnotateLayersHelp);
     std::string grid = std::string(kGrid) + std::string(kScaleHelp) + std::string(kFormatHelp) +
                        std::string(kLayerHelp) + std::string(kCommonHelp);
+    std::string serve = std::string(kServe) + std::string(kCommonHelp);
 };
 
 const Helps& helps() {
@@ -301,6 +324,9 @@ std::optional<std::string_view> commandHelp(std::string_view command) {
     }
     if (command == "grid") {
         return helps().grid;
+    }
+    if (command == "serve") {
+        return helps().serve;
     }
     return std::nullopt;
 }

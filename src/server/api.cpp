@@ -1,0 +1,388 @@
+// SPDX-License-Identifier: MIT
+#include "api.h"
+
+#include "cell_writer.h"
+#include "geometry_cover.h"
+#include "grid.h"
+#include "input_error.h"
+#include "layer_geometry.h"
+#include "number_reader.h"
+#include "point_reader.h"
+#include "reference_reader.h"
+
+#include <nlohmann/json.hpp>
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <optional>
+#include <string_view>
+#include <variant>
+
+namespace sheetfind::server {
+namespace {
+
+using nlohmann::json;
+using sheetref::Reference;
+using sheetref::Scale;
+
+constexpr std::string_view kApi = "/api/";
+constexpr Scale kDefaultScale = Scale::Sheet;
+// Cells never change: a day in any cache, and an ETag to check for longer.
+constexpr const char* kCacheControl = "public, max-age=86400";
+
+// Numbers in a URL or a body are written as JSON and URLs write them: a dot, whatever
+// the locale of the machine that serves them.
+const NumberReader& urlNumbers() {
+    static const NumberReader numbers{NumberSymbols{}};
+    return numbers;
+}
+
+Response jsonResponse(int status, const json& body) {
+    return {.status = status, .body = body.dump()};
+}
+
+Response error(int status, const std::string& message) {
+    return jsonResponse(status, json{{"error", message}});
+}
+
+Response badInput(const InputFailure& failure) {
+    return error(400, describe(failure));
+}
+
+std::optional<std::string> parameter(const Request& request, const std::string& name) {
+    const auto found = request.query.find(name);
+    if (found == request.query.end()) {
+        return std::nullopt;
+    }
+    return found->second;
+}
+
+// The scale of ?scale= (the sheet when absent), or the message for an unknown one.
+std::variant<Scale, std::string> scaleOf(const Request& request) {
+    const auto name = parameter(request, "scale");
+    if (!name) {
+        return kDefaultScale;
+    }
+    if (const auto scale = sheetref::scaleNamed(*name)) {
+        return *scale;
+    }
+    return sheetref::describeUnknownScale(*name);
+}
+
+json boundsJson(const sheetref::Bounds& b) {
+    return {{"south", b.south}, {"west", b.west}, {"north", b.north}, {"east", b.east}};
+}
+
+// A cell as a GeoJSON Feature: the fields and the outline of every layer of cells.
+json cellFeature(const Reference& cell) {
+    const auto record = gis::cellRecord(cell);
+    json properties = json::object();
+    const auto fields = gis::cellFields();
+    const auto values = gis::fieldValues(*record);
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        std::visit([&](const auto& value) { properties[std::string(fields[i].name)] = value; },
+                   values[i]);
+    }
+    json ring = json::array();
+    for (const sheetref::LatLon& point : record->outline) {
+        ring.push_back({point.longitude, point.latitude});
+    }
+    return {{"type", "Feature"},
+            {"id", record->reference},
+            {"properties", std::move(properties)},
+            {"geometry", {{"type", "Polygon"}, {"coordinates", json::array({std::move(ring)})}}}};
+}
+
+json featureCollection(const std::vector<Reference>& cells) {
+    json features = json::array();
+    for (const Reference& cell : cells) {
+        features.push_back(cellFeature(cell));
+    }
+    return {{"type", "FeatureCollection"}, {"features", std::move(features)}};
+}
+
+Response tooMany(std::size_t count) {
+    return error(400, "the answer would hold " + std::to_string(count) +
+                          " cells; one answer holds at most " + std::to_string(kMaxCellsPerAnswer) +
+                          ": ask for a smaller box, a coarser scale, or page through "
+                          "/collections/{id}/items");
+}
+
+Response cellsAnswer(const std::vector<Reference>& cells) {
+    if (cells.size() > kMaxCellsPerAnswer) {
+        return tooMany(cells.size());
+    }
+    return jsonResponse(200, featureCollection(cells));
+}
+
+// GET /api/locate?lat=&lon= or ?point=TEXT
+Response locateOne(const Request& request, Scale scale) {
+    const PointReader reader(urlNumbers());
+    const auto point = parameter(request, "point");
+    const auto lat = parameter(request, "lat");
+    const auto lon = parameter(request, "lon");
+    PointResult read;
+    if (point && !lat && !lon) {
+        read = reader.read(*point);
+    } else if (lat && lon && !point) {
+        read = reader.read(*lat, *lon);
+    } else {
+        return error(400, "give lat and lon, such as ?lat=49.25&lon=-123.1, or point, such as "
+                          "?point=10U 491213 5458885");
+    }
+    if (const auto* failure = std::get_if<InputFailure>(&read)) {
+        return badInput(*failure);
+    }
+    const sheetref::LatLon at = std::get<sheetref::LatLon>(read);
+    json answer = {{"point", {{"latitude", at.latitude}, {"longitude", at.longitude}}},
+                   {"scale", sheetref::scaleName(scale)}};
+    const auto cell = sheetref::locate(at, scale);
+    answer["reference"] = cell ? json(cell->text()) : json(nullptr);
+    answer["bounds"] = cell ? boundsJson(sheetref::bounds(*cell)) : json(nullptr);
+    // The cells of every scale, from the series down.
+    json cells = json::array();
+    for (const Scale each : {Scale::Series, Scale::MapArea, Scale::Sheet}) {
+        if (const auto holder = sheetref::locate(at, each)) {
+            cells.push_back({{"reference", holder->text()},
+                             {"scale", sheetref::scaleName(each)},
+                             {"bounds", boundsJson(sheetref::bounds(*holder))}});
+        }
+    }
+    answer["cells"] = std::move(cells);
+    return jsonResponse(200, answer);
+}
+
+// POST /api/locate: a line of text for each point, answered line for line as
+// `sheetfind-cli locate` answers standard input.
+Response locateLines(const Request& request, Scale scale) {
+    const PointReader reader(urlNumbers());
+    Response response{.contentType = "text/plain; charset=utf-8"};
+    std::string_view rest = request.body;
+    while (!rest.empty()) {
+        const std::size_t end = rest.find('\n');
+        std::string_view line = rest.substr(0, end);
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        if (line.find_first_not_of(" \t") == std::string_view::npos) {
+            response.body += '\n';
+            continue;
+        }
+        const PointResult point = reader.read(line);
+        if (const auto* failure = std::get_if<InputFailure>(&point)) {
+            response.body += "ERROR: " + describe(*failure) + '\n';
+            continue;
+        }
+        const auto cell = sheetref::locate(std::get<sheetref::LatLon>(point), scale);
+        response.body += (cell ? cell->text() : std::string()) + '\n';
+    }
+    return response;
+}
+
+// GET /api/bounds/{reference} and /api/neighbours/{reference}
+Response aboutReference(std::string_view what, std::string_view text) {
+    auto reference = readReference(text);
+    if (const auto* failure = std::get_if<InputFailure>(&reference)) {
+        return badInput(*failure);
+    }
+    const Reference& cell = std::get<Reference>(reference);
+    if (what == "bounds") {
+        return jsonResponse(200, cellFeature(cell));
+    }
+    return jsonResponse(200, featureCollection(sheetref::neighbours(cell)));
+}
+
+// GET /api/cover?bbox=WEST,SOUTH,EAST,NORTH, the order of OGC APIs and GeoJSON.
+Response coverBox(const Request& request, Scale scale) {
+    const auto bbox = parameter(request, "bbox");
+    if (!bbox) {
+        return error(400, "give the box as bbox=WEST,SOUTH,EAST,NORTH in degrees, such as "
+                          "bbox=-123.5,49,-122.5,49.5");
+    }
+    std::array<double, 4> edges{};
+    constexpr std::array kEdges{Field::West, Field::South, Field::East, Field::North};
+    std::string_view rest = *bbox;
+    for (std::size_t i = 0; i < kEdges.size(); ++i) {
+        const std::size_t comma = rest.find(',');
+        if ((comma == std::string_view::npos) != (i + 1 == kEdges.size())) {
+            return error(400, "the bbox \"" + *bbox +
+                                  "\" is not four numbers WEST,SOUTH,EAST,NORTH separated by "
+                                  "commas");
+        }
+        auto edge = readEdge(urlNumbers(), rest.substr(0, comma), kEdges[i]);
+        if (const auto* failure = std::get_if<InputFailure>(&edge)) {
+            return badInput(*failure);
+        }
+        edges[i] = std::get<double>(edge);
+        rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
+    }
+    const sheetref::Bounds box{
+        .south = edges[1], .north = edges[3], .west = edges[0], .east = edges[2]};
+    const auto cells = sheetref::cover(box, scale);
+    if (const auto* failure = std::get_if<sheetref::BoxFailure>(&cells)) {
+        return badInput(InputFailure{.error = InputError::BadBox,
+                                     .field = Field::South,
+                                     .text = *bbox,
+                                     .detail = sheetref::describe(*failure)});
+    }
+    return cellsAnswer(std::get<std::vector<Reference>>(cells));
+}
+
+// The geometries of a GeoJSON geometry, Feature or FeatureCollection, as JSON texts.
+std::variant<std::vector<std::string>, std::string> geometriesOf(const json& geoJson) {
+    const std::string type =
+        geoJson.is_object() && geoJson.contains("type") && geoJson["type"].is_string()
+            ? geoJson["type"].get<std::string>()
+            : std::string();
+    if (type == "FeatureCollection") {
+        if (!geoJson.contains("features") || !geoJson["features"].is_array()) {
+            return std::string("the FeatureCollection has no \"features\" array");
+        }
+        std::vector<std::string> all;
+        for (const json& feature : geoJson["features"]) {
+            auto some = geometriesOf(feature);
+            if (auto* message = std::get_if<std::string>(&some)) {
+                return std::move(*message);
+            }
+            auto& found = std::get<std::vector<std::string>>(some);
+            all.insert(all.end(), found.begin(), found.end());
+        }
+        return all;
+    }
+    if (type == "Feature") {
+        if (!geoJson.contains("geometry")) {
+            return std::string("a Feature has no \"geometry\" member");
+        }
+        if (geoJson["geometry"].is_null()) {
+            return std::vector<std::string>{};
+        }
+        return std::vector<std::string>{geoJson["geometry"].dump()};
+    }
+    if (type.empty()) {
+        return std::string("the body is not GeoJSON: expected an object with a \"type\"");
+    }
+    return std::vector<std::string>{geoJson.dump()};
+}
+
+// POST /api/cover?scale=&geodesic=: the cells of a GeoJSON body, longitude first.
+Response coverGeoJson(const Request& request, Scale scale) {
+    const json geoJson = json::parse(request.body, nullptr, false);
+    if (geoJson.is_discarded()) {
+        return error(400, "the body is not JSON; expected a GeoJSON geometry, Feature or "
+                          "FeatureCollection");
+    }
+    auto geometries = geometriesOf(geoJson);
+    if (const auto* message = std::get_if<std::string>(&geometries)) {
+        return error(400, *message);
+    }
+    const bool geodesic = parameter(request, "geodesic").value_or("false") == "true";
+    auto geometry = gis::LayerGeometry::from(std::string_view(), scale, geodesic);
+    if (const auto* failure = std::get_if<gis::GisFailure>(&geometry)) {
+        return error(500, gis::describe(*failure));
+    }
+    std::vector<std::vector<Reference>> covers;
+    for (const std::string& each : std::get<std::vector<std::string>>(geometries)) {
+        auto cells = std::get<gis::LayerGeometry>(geometry).cellsOfGeoJson(each);
+        if (const auto* failure = std::get_if<gis::GisFailure>(&cells)) {
+            return error(400, gis::describe(*failure));
+        }
+        covers.push_back(std::move(std::get<std::vector<Reference>>(cells)));
+    }
+    return cellsAnswer(sheetref::mergeCovers(covers));
+}
+
+// A 64-bit FNV-1a of the body: the same answer, the same tag.
+std::string entityTag(std::string_view body) {
+    std::uint64_t hash = 14695981039346656037ULL;
+    for (const char ch : body) {
+        hash = (hash ^ static_cast<unsigned char>(ch)) * 1099511628211ULL;
+    }
+    char text[19];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    return "\"" + std::string(text) + "\"";
+}
+
+using Handler = std::function<Response(const Request&, Scale)>;
+
+struct Route {
+    std::string_view path; // a prefix when it ends with '/'
+    std::string_view method;
+    Handler handle;
+};
+
+} // namespace
+
+Response respond(const Request& request) {
+    static const std::array kRoutes{
+        Route{"/api/locate", "GET", locateOne},
+        Route{"/api/locate", "POST", locateLines},
+        Route{"/api/cover", "GET", coverBox},
+        Route{"/api/cover", "POST", coverGeoJson},
+        Route{"/api/bounds/", "GET",
+              [](const Request& r, Scale) {
+                  return aboutReference("bounds", std::string_view(r.path).substr(12));
+              }},
+        Route{"/api/neighbours/", "GET",
+              [](const Request& r, Scale) {
+                  return aboutReference("neighbours", std::string_view(r.path).substr(16));
+              }},
+    };
+    std::string allowed;
+    const Route* route = nullptr;
+    for (const Route& each : kRoutes) {
+        const bool matches = each.path.ends_with('/') ? request.path.starts_with(each.path) &&
+                                                            request.path.size() > each.path.size()
+                                                      : request.path == each.path;
+        if (!matches) {
+            continue;
+        }
+        allowed += allowed.empty() ? "" : ", ";
+        allowed += each.method;
+        if (each.method == request.method || (request.method == "HEAD" && each.method == "GET")) {
+            route = &each;
+        }
+    }
+    Response response;
+    if (route == nullptr && !allowed.empty() && request.method == "OPTIONS") {
+        // A browser's preflight before a cross-origin POST.
+        response = Response{.status = 204, .contentType = {}};
+        response.headers.emplace_back("Access-Control-Allow-Methods", allowed + ", OPTIONS");
+        response.headers.emplace_back("Access-Control-Allow-Headers", "Content-Type");
+    } else if (route == nullptr && !allowed.empty()) {
+        response = error(405, "the method " + request.method + " is not allowed on " +
+                                  request.path + "; allowed: " + allowed);
+        response.headers.emplace_back("Allow", allowed);
+    } else if (route == nullptr) {
+        response = error(404, "no such path: " + request.path +
+                                  (request.path.starts_with(kApi)
+                                       ? "; the API has /api/locate, /api/bounds/{reference}, "
+                                         "/api/neighbours/{reference} and /api/cover"
+                                       : ""));
+    } else if (request.body.size() > kMaxBodyBytes) {
+        response =
+            error(413, "the body is larger than " + std::to_string(kMaxBodyBytes) + " bytes");
+    } else {
+        const auto scale = scaleOf(request);
+        if (const auto* message = std::get_if<std::string>(&scale)) {
+            response = error(400, *message);
+        } else {
+            response = route->handle(request, std::get<Scale>(scale));
+        }
+        if (response.status == 200) {
+            const std::string tag = entityTag(response.body);
+            response.headers.emplace_back("Cache-Control", kCacheControl);
+            response.headers.emplace_back("ETag", tag);
+            if (request.ifNoneMatch == tag) {
+                response.status = 304;
+                response.body.clear();
+            }
+        }
+    }
+    response.headers.emplace_back("Access-Control-Allow-Origin", "*");
+    return response;
+}
+
+} // namespace sheetfind::server

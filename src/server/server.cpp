@@ -1,0 +1,117 @@
+// SPDX-License-Identifier: MIT
+#include "server.h"
+
+#include "api.h"
+
+#include <httplib.h>
+
+#include <nlohmann/json.hpp>
+
+#include <cerrno>
+#include <cstring>
+
+namespace sheetfind::server {
+namespace {
+
+// A client that sends nothing for this long is dropped, so slow clients cannot hold
+// the workers.
+constexpr time_t kReadTimeoutSeconds = 5;
+constexpr time_t kWriteTimeoutSeconds = 10;
+
+Request requestOf(const httplib::Request& from) {
+    Request request{.method = from.method, .path = from.path, .body = from.body};
+    for (const auto& [name, value] : from.params) {
+        request.query.emplace(name, value);
+    }
+    request.accept = from.get_header_value("Accept");
+    request.ifNoneMatch = from.get_header_value("If-None-Match");
+    return request;
+}
+
+void answer(const Response& from, httplib::Response& to) {
+    to.status = from.status;
+    for (const auto& [name, value] : from.headers) {
+        to.set_header(name, value);
+    }
+    if (!from.contentType.empty()) {
+        to.set_content(from.body, from.contentType.c_str());
+    }
+}
+
+} // namespace
+
+struct HttpServer::Impl {
+    ServeSettings settings;
+    httplib::Server http;
+    int port = 0;
+};
+
+HttpServer::HttpServer(ServeSettings settings) : m_impl(std::make_unique<Impl>()) {
+    m_impl->settings = std::move(settings);
+    httplib::Server& http = m_impl->http;
+    http.set_payload_max_length(kMaxBodyBytes);
+    http.set_read_timeout(kReadTimeoutSeconds, 0);
+    http.set_write_timeout(kWriteTimeoutSeconds, 0);
+    const auto handle = [](const httplib::Request& request, httplib::Response& response) {
+        answer(respond(requestOf(request)), response);
+    };
+    const std::string every = ".*";
+    http.Get(every, handle);
+    http.Post(every, handle);
+    http.Put(every, handle);
+    http.Patch(every, handle);
+    http.Delete(every, handle);
+    http.Options(every, handle);
+    // What the HTTP layer refuses itself (a body over the limit, a URI too long)
+    // gets a JSON body like every other error.
+    http.set_error_handler([](const httplib::Request&, httplib::Response& response) {
+        if (response.body.empty()) {
+            const nlohmann::json body = {{"error", "the request was refused with status " +
+                                                       std::to_string(response.status)}};
+            response.set_content(body.dump(), "application/json");
+        }
+        response.set_header("Access-Control-Allow-Origin", "*");
+    });
+    http.set_exception_handler(
+        [](const httplib::Request&, httplib::Response& response, std::exception_ptr) {
+            response.status = 500;
+            response.set_content(R"({"error": "the server failed to answer"})", "application/json");
+        });
+}
+
+HttpServer::~HttpServer() = default;
+
+std::optional<std::string> HttpServer::bind() {
+    const ServeSettings& settings = m_impl->settings;
+    if (settings.port == 0) {
+        m_impl->port = m_impl->http.bind_to_any_port(settings.bind);
+        if (m_impl->port > 0) {
+            return std::nullopt;
+        }
+    } else if (m_impl->http.bind_to_port(settings.bind, settings.port)) {
+        m_impl->port = settings.port;
+        return std::nullopt;
+    }
+    return "cannot listen on " + settings.bind + " port " + std::to_string(settings.port) + ": " +
+           std::strerror(errno);
+}
+
+int HttpServer::port() const {
+    return m_impl->port;
+}
+
+std::string HttpServer::url() const {
+    const std::string& host = m_impl->settings.bind;
+    const bool ipv6 = host.find(':') != std::string::npos;
+    return "http://" + (ipv6 ? "[" + host + "]" : host) + ":" + std::to_string(port()) + "/";
+}
+
+void HttpServer::run() {
+    m_impl->http.listen_after_bind();
+}
+
+void HttpServer::stop() {
+    m_impl->http.stop();
+}
+
+} // namespace sheetfind::server

@@ -1,0 +1,134 @@
+// SPDX-License-Identifier: MIT
+// The JSON API, request by request: the engine's answers and messages, the HTTP
+// statuses of bad requests, and the headers every answer carries.
+
+#include "api.h"
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <string>
+
+namespace {
+
+using nlohmann::json;
+using sheetfind::server::Request;
+using sheetfind::server::respond;
+using sheetfind::server::Response;
+
+std::string header(const Response& response, const std::string& name) {
+    for (const auto& [key, value] : response.headers) {
+        if (key == name) {
+            return value;
+        }
+    }
+    return {};
+}
+
+struct Case {
+    const char* name;
+    Request request;
+    int status;
+    const char* expected; // a JSON pointer and its value as JSON, "/reference=\"092G06\"",
+                          // or text the body must hold
+};
+
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class Api : public testing::TestWithParam<Case> {};
+
+TEST_P(Api, Answers) {
+    const Case& c = GetParam();
+    const Response response = respond(c.request);
+    EXPECT_EQ(response.status, c.status) << response.body;
+    EXPECT_EQ(header(response, "Access-Control-Allow-Origin"), "*");
+    const std::string expected = c.expected;
+    const std::size_t equals = expected.find('=');
+    if (expected.starts_with('/') && equals != std::string::npos) {
+        const json body = json::parse(response.body);
+        EXPECT_EQ(body.at(json::json_pointer(expected.substr(0, equals))),
+                  json::parse(expected.substr(equals + 1)))
+            << response.body;
+    } else {
+        EXPECT_NE(response.body.find(expected), std::string::npos) << response.body;
+    }
+}
+
+Request get(std::string path, std::map<std::string, std::string> query = {}) {
+    return {.method = "GET", .path = std::move(path), .query = std::move(query)};
+}
+
+Request post(std::string path, std::string body, std::map<std::string, std::string> query = {}) {
+    return {.method = "POST",
+            .path = std::move(path),
+            .query = std::move(query),
+            .body = std::move(body)};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Requests, Api,
+    testing::Values(
+        Case{"LocateLatLon", get("/api/locate", {{"lat", "49.25"}, {"lon", "-123.1"}}), 200,
+             "/reference=\"092G06\""},
+        Case{"LocateCoarserCells", get("/api/locate", {{"lat", "49.25"}, {"lon", "-123.1"}}), 200,
+             "/cells/1/reference=\"092G\""},
+        Case{"LocateAtAScale",
+             get("/api/locate", {{"lat", "49.25"}, {"lon", "-123.1"}, {"scale", "250k"}}), 200,
+             "/scale=\"1:250000\""},
+        Case{"LocateUtm", get("/api/locate", {{"point", "10U 491213 5458885"}}), 200,
+             "/reference=\"092G06\""},
+        Case{"LocateWhereNoSheetIs", get("/api/locate", {{"lat", "-10"}, {"lon", "0"}}), 200,
+             "/reference=null"},
+        Case{"LocateOutOfRange", get("/api/locate", {{"lat", "91"}, {"lon", "-123.1"}}), 400,
+             "latitude 91 is out of range"},
+        Case{"LocateNaN", get("/api/locate", {{"lat", "nan"}, {"lon", "-123.1"}}), 400,
+             "\"error\""},
+        Case{"LocateNothing", get("/api/locate"), 400, "give lat and lon"},
+        Case{"LocateUnknownScale",
+             get("/api/locate", {{"lat", "49.25"}, {"lon", "-123.1"}, {"scale", "25k"}}), 400,
+             "unknown scale \\\"25k\\\""},
+        Case{"LocateLines", post("/api/locate", "49.25 -123.1\r\nabc\n\n85 -100\n"), 200,
+             "092G06\nERROR: the text \"abc\" is not a point"},
+        Case{"Bounds", get("/api/bounds/92G6"), 200, "/properties/south=49.25"},
+        Case{"BoundsOfNothing", get("/api/bounds/92Z6"), 400, "\"error\""},
+        Case{"Neighbours", get("/api/neighbours/092G06"), 200, "/features/7/type=\"Feature\""},
+        Case{"CoverBox", get("/api/cover", {{"bbox", "-123.4,49.3,-123.1,49.4"}}), 200,
+             "/features/0/id=\"092G06\""},
+        Case{"CoverReversedBox", get("/api/cover", {{"bbox", "-123,49,-124,50"}}), 400,
+             "\"error\""},
+        Case{"CoverThreeNumbers", get("/api/cover", {{"bbox", "-123,49,-124"}}), 400,
+             "is not four numbers"},
+        Case{"CoverTheWholeWorld", get("/api/cover", {{"bbox", "-180,-90,180,90"}}), 400,
+             "at most 10000"},
+        Case{"CoverGeoJson", post("/api/cover", R"({"type": "Feature", "properties": {}, "geometry":
+                  {"type": "LineString", "coordinates": [[-123.4, 49.3], [-122.9, 49.3]]}})"),
+             200, "/features/1/id=\"092G07\""},
+        Case{"CoverMalformedJson", post("/api/cover", "{\"type\": "), 400, "is not JSON"},
+        Case{"CoverOutOfRange",
+             post("/api/cover", R"({"type": "Point", "coordinates": [-123.1, 91]})"), 400,
+             "latitude 91"},
+        Case{"UnknownPath", get("/api/nowhere"), 404, "no such path"},
+        Case{"WrongMethod", post("/api/bounds/092G06", ""), 405, "allowed: GET"}),
+    [](const testing::TestParamInfo<Case>& row) { return std::string(row.param.name); });
+
+TEST(ApiCaching, AnAnswerHasATagAndAMatchingTagIsNotModified) {
+    const Request request = get("/api/bounds/092G06");
+    const Response first = respond(request);
+    EXPECT_EQ(header(first, "Cache-Control"), "public, max-age=86400");
+    Request again = request;
+    again.ifNoneMatch = header(first, "ETag");
+    const Response second = respond(again);
+    EXPECT_EQ(second.status, 304);
+    EXPECT_EQ(second.body, "");
+}
+
+TEST(ApiCors, APreflightNamesTheMethods) {
+    const Response response = respond({.method = "OPTIONS", .path = "/api/cover"});
+    EXPECT_EQ(response.status, 204);
+    EXPECT_EQ(header(response, "Access-Control-Allow-Methods"), "GET, POST, OPTIONS");
+}
+
+} // namespace
