@@ -1,0 +1,33 @@
+// SPDX-License-Identifier: MIT
+// The floor of the web face: a cpp-httplib server that answers every GET with the
+// same small JSON and does nothing else, on the same machine and with the same
+// library, to set the server's rate against.
+//   server_floor        prints "serving on http://127.0.0.1:PORT/", stops on SIGTERM
+#include <httplib.h>
+
+#include <csignal>
+#include <cstdio>
+#include <thread>
+
+int main() {
+    sigset_t stopping;
+    sigemptyset(&stopping);
+    sigaddset(&stopping, SIGINT);
+    sigaddset(&stopping, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopping, nullptr);
+    httplib::Server server;
+    server.Get(".*", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content(R"({"reference":"092G06"})", "application/json");
+    });
+    const int port = server.bind_to_any_port("127.0.0.1");
+    std::printf("serving on http://127.0.0.1:%d/\n", port);
+    std::fflush(stdout);
+    std::thread stopper([&server, stopping] {
+        int signal = 0;
+        sigwait(&stopping, &signal);
+        server.stop();
+    });
+    server.listen_after_bind();
+    stopper.join();
+    return 0;
+}

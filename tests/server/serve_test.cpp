@@ -1,0 +1,192 @@
+// SPDX-License-Identifier: MIT
+// sheetfind-cli serve as a client meets it: over loopback, with hostile requests,
+// under load from many keep-alive clients, and stopped while it answers.
+
+#include "grid.h"
+
+#include <gtest/gtest.h>
+
+#include <httplib.h>
+
+#include <nlohmann/json.hpp>
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+// The tool serving on a free port of loopback, stopped with SIGTERM at the end.
+class Served {
+public:
+    Served() {
+        int out[2];
+        EXPECT_EQ(::pipe(out), 0);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addclose(&actions, out[0]);
+        char* const argv[] = {const_cast<char*>(SHEETFIND_CLI), const_cast<char*>("serve"),
+                              const_cast<char*>("--port"), const_cast<char*>("0"), nullptr};
+        EXPECT_EQ(posix_spawn(&m_pid, SHEETFIND_CLI, &actions, nullptr, argv, environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(out[1]);
+        m_out = ::fdopen(out[0], "r");
+        char line[256] = {};
+        if (std::fgets(line, sizeof line, m_out) != nullptr) {
+            const std::string text(line);
+            const std::size_t colon = text.rfind(':');
+            m_port = std::stoi(text.substr(colon + 1));
+        }
+    }
+    ~Served() {
+        if (m_pid > 0) {
+            stop();
+        }
+        std::fclose(m_out);
+    }
+    int port() const { return m_port; }
+    // SIGTERM, then the exit status.
+    int stop() {
+        ::kill(m_pid, SIGTERM);
+        int status = 0;
+        ::waitpid(m_pid, &status, 0);
+        m_pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    httplib::Client client() const {
+        httplib::Client client("127.0.0.1", m_port);
+        client.set_read_timeout(30, 0);
+        return client;
+    }
+
+private:
+    pid_t m_pid = -1;
+    FILE* m_out = nullptr;
+    int m_port = 0;
+};
+
+// One server for the suite: starting one per case would cost more than the cases.
+Served& served() {
+    static Served server;
+    return server;
+}
+
+struct HostileCase {
+    const char* name;
+    std::string target; // sent as it is, undecoded
+    int status;
+};
+
+void PrintTo(const HostileCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class Hostile : public testing::TestWithParam<HostileCase> {};
+
+TEST_P(Hostile, IsRefusedWithJsonAndNeverAFile) {
+    const HostileCase& c = GetParam();
+    httplib::Client client = served().client();
+    const auto result = client.Get(c.target);
+    ASSERT_TRUE(result) << httplib::to_string(result.error());
+    EXPECT_EQ(result->status, c.status) << result->body;
+    EXPECT_EQ(result->body.find("root:"), std::string::npos);
+    EXPECT_TRUE(nlohmann::json::accept(result->body)) << result->body;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Requests, Hostile,
+    testing::Values(HostileCase{"Traversal", "/static/../../etc/passwd", 404},
+                    HostileCase{"EncodedTraversal", "/static/%2e%2e/%2e%2e/etc/passwd", 404},
+                    HostileCase{"EncodedSlash", "/static/..%2f..%2fetc%2fpasswd", 404},
+                    HostileCase{"RootTraversal", "/%2e%2e/%2e%2e/etc/passwd", 404},
+                    HostileCase{"LongUri", "/api/locate?point=" + std::string(10'000, '1'), 414},
+                    HostileCase{"NaN", "/api/locate?lat=nan&lon=-123.1", 400},
+                    HostileCase{"Antimeridian", "/api/cover?bbox=170,50,-170,60", 400},
+                    HostileCase{"WholeWorldAtSheets", "/api/cover?bbox=-180,-90,180,90", 400}),
+    [](const testing::TestParamInfo<HostileCase>& row) { return std::string(row.param.name); });
+
+TEST(Serve, ABodyOverTheLimitIs413) {
+    httplib::Client client = served().client();
+    const auto result =
+        client.Post("/api/cover", std::string(2 * 1024 * 1024, ' '), "application/json");
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->status, 413);
+}
+
+TEST(Serve, MalformedGeoJsonIs400WithTheReason) {
+    httplib::Client client = served().client();
+    const auto result = client.Post("/api/cover", R"({"type": "Point", "coordinates": ["a", 1]})",
+                                    "application/geo+json");
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->status, 400);
+    EXPECT_NE(result->body.find("error"), std::string::npos);
+}
+
+// 32 keep-alive clients, 100 requests each, every answer checked against the grid.
+TEST(Serve, HoldsLoadAndAnswersEveryRequestRight) {
+    constexpr int kClients = 32;
+    constexpr int kRequests = 100;
+    std::atomic<int> wrong{0};
+    std::atomic<int> failed{0};
+    std::vector<std::thread> clients;
+    for (int c = 0; c < kClients; ++c) {
+        clients.emplace_back([c, &wrong, &failed] {
+            httplib::Client client = served().client();
+            client.set_keep_alive(true);
+            std::mt19937 random(static_cast<unsigned>(c));
+            std::uniform_real_distribution<double> latitude(41, 79);
+            std::uniform_real_distribution<double> longitude(-140, -50);
+            for (int r = 0; r < kRequests; ++r) {
+                const double lat = latitude(random);
+                const double lon = longitude(random);
+                char target[128];
+                if (r % 2 == 0) {
+                    std::snprintf(target, sizeof target, "/api/locate?lat=%.6f&lon=%.6f", lat, lon);
+                } else {
+                    std::snprintf(target, sizeof target, "/api/cover?bbox=%.6f,%.6f,%.6f,%.6f", lon,
+                                  lat, lon + 0.01, lat + 0.01);
+                }
+                const auto result = client.Get(target);
+                if (!result || result->status != 200) {
+                    ++failed;
+                    continue;
+                }
+                const auto body = nlohmann::json::parse(result->body);
+                const auto cell =
+                    sheetref::locate({.latitude = lat, .longitude = lon}, sheetref::Scale::Sheet);
+                bool right = r % 2 == 0 && body["reference"] == cell->text();
+                for (const auto& feature : body.value("features", nlohmann::json::array())) {
+                    right = right || feature["properties"]["reference"] == cell->text();
+                }
+                wrong += right ? 0 : 1;
+            }
+        });
+    }
+    for (std::thread& client : clients) {
+        client.join();
+    }
+    EXPECT_EQ(failed.load(), 0);
+    EXPECT_EQ(wrong.load(), 0);
+}
+
+TEST(Serve, SigtermEndsItCleanly) {
+    Served own;
+    httplib::Client client = own.client();
+    const auto result = client.Get("/api/locate?lat=49.25&lon=-123.1");
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->status, 200);
+    EXPECT_EQ(own.stop(), 0);
+}
+
+} // namespace
