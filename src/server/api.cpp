@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "api.h"
 
-#include "cell_writer.h"
+#include "assets.h"
+#include "cell_json.h"
 #include "geometry_cover.h"
 #include "grid.h"
 #include "input_error.h"
 #include "layer_geometry.h"
 #include "number_reader.h"
+#include "ogc.h"
 #include "point_reader.h"
 #include "reference_reader.h"
 
@@ -73,34 +75,6 @@ std::variant<Scale, std::string> scaleOf(const Request& request) {
 
 json boundsJson(const sheetref::Bounds& b) {
     return {{"south", b.south}, {"west", b.west}, {"north", b.north}, {"east", b.east}};
-}
-
-// A cell as a GeoJSON Feature: the fields and the outline of every layer of cells.
-json cellFeature(const Reference& cell) {
-    const auto record = gis::cellRecord(cell);
-    json properties = json::object();
-    const auto fields = gis::cellFields();
-    const auto values = gis::fieldValues(*record);
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        std::visit([&](const auto& value) { properties[std::string(fields[i].name)] = value; },
-                   values[i]);
-    }
-    json ring = json::array();
-    for (const sheetref::LatLon& point : record->outline) {
-        ring.push_back({point.longitude, point.latitude});
-    }
-    return {{"type", "Feature"},
-            {"id", record->reference},
-            {"properties", std::move(properties)},
-            {"geometry", {{"type", "Polygon"}, {"coordinates", json::array({std::move(ring)})}}}};
-}
-
-json featureCollection(const std::vector<Reference>& cells) {
-    json features = json::array();
-    for (const Reference& cell : cells) {
-        features.push_back(cellFeature(cell));
-    }
-    return {{"type", "FeatureCollection"}, {"features", std::move(features)}};
 }
 
 Response tooMany(std::size_t count) {
@@ -202,31 +176,9 @@ Response coverBox(const Request& request, Scale scale) {
         return error(400, "give the box as bbox=WEST,SOUTH,EAST,NORTH in degrees, such as "
                           "bbox=-123.5,49,-122.5,49.5");
     }
-    std::array<double, 4> edges{};
-    constexpr std::array kEdges{Field::West, Field::South, Field::East, Field::North};
-    std::string_view rest = *bbox;
-    for (std::size_t i = 0; i < kEdges.size(); ++i) {
-        const std::size_t comma = rest.find(',');
-        if ((comma == std::string_view::npos) != (i + 1 == kEdges.size())) {
-            return error(400, "the bbox \"" + *bbox +
-                                  "\" is not four numbers WEST,SOUTH,EAST,NORTH separated by "
-                                  "commas");
-        }
-        auto edge = readEdge(urlNumbers(), rest.substr(0, comma), kEdges[i]);
-        if (const auto* failure = std::get_if<InputFailure>(&edge)) {
-            return badInput(*failure);
-        }
-        edges[i] = std::get<double>(edge);
-        rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
-    }
-    const sheetref::Bounds box{
-        .south = edges[1], .north = edges[3], .west = edges[0], .east = edges[2]};
-    const auto cells = sheetref::cover(box, scale);
-    if (const auto* failure = std::get_if<sheetref::BoxFailure>(&cells)) {
-        return badInput(InputFailure{.error = InputError::BadBox,
-                                     .field = Field::South,
-                                     .text = *bbox,
-                                     .detail = sheetref::describe(*failure)});
+    const auto cells = coverOfBbox(*bbox, scale);
+    if (const auto* message = std::get_if<std::string>(&cells)) {
+        return error(400, *message);
     }
     return cellsAnswer(std::get<std::vector<Reference>>(cells));
 }
@@ -308,7 +260,7 @@ std::string entityTag(std::string_view body) {
 using Handler = std::function<Response(const Request&, Scale)>;
 
 struct Route {
-    std::string_view path; // a prefix when it ends with '/'
+    std::string_view path; // a prefix when it ends with '/', except "/" itself
     std::string_view method;
     Handler handle;
 };
@@ -329,13 +281,24 @@ Response respond(const Request& request) {
               [](const Request& r, Scale) {
                   return aboutReference("neighbours", std::string_view(r.path).substr(16));
               }},
+        // OGC API - Features (ogc.h): the landing page, and the grid as collections.
+        Route{"/", "GET", [](const Request& r, Scale) { return respondOgc(r); }},
+        Route{"/static/", "GET",
+              [](const Request& r, Scale) {
+                  return asset(r.path).value_or(error(404, "no such path: " + r.path));
+              }},
+        Route{"/conformance", "GET", [](const Request& r, Scale) { return respondOgc(r); }},
+        Route{"/api", "GET", [](const Request& r, Scale) { return respondOgc(r); }},
+        Route{"/collections", "GET", [](const Request& r, Scale) { return respondOgc(r); }},
+        Route{"/collections/", "GET", [](const Request& r, Scale) { return respondOgc(r); }},
     };
     std::string allowed;
     const Route* route = nullptr;
     for (const Route& each : kRoutes) {
-        const bool matches = each.path.ends_with('/') ? request.path.starts_with(each.path) &&
-                                                            request.path.size() > each.path.size()
-                                                      : request.path == each.path;
+        const bool prefix = each.path.size() > 1 && each.path.ends_with('/');
+        const bool matches =
+            prefix ? request.path.starts_with(each.path) && request.path.size() > each.path.size()
+                   : request.path == each.path;
         if (!matches) {
             continue;
         }

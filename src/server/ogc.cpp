@@ -1,0 +1,379 @@
+// SPDX-License-Identifier: MIT
+#include "ogc.h"
+
+#include "assets.h"
+#include "cell_json.h"
+#include "grid.h"
+#include "input_error.h"
+#include "quote.h"
+#include "reference_reader.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <charconv>
+#include <limits>
+#include <optional>
+#include <span>
+#include <string_view>
+#include <variant>
+
+namespace sheetfind::server {
+namespace {
+
+using nlohmann::json;
+using sheetref::Reference;
+using sheetref::Scale;
+
+constexpr std::string_view kJson = "application/json";
+constexpr std::string_view kGeoJson = "application/geo+json";
+constexpr std::string_view kOpenApi = "application/vnd.oai.openapi+json;version=3.0";
+constexpr std::string_view kCrs84 = "http://www.opengis.net/def/crs/OGC/1.3/CRS84";
+constexpr std::string_view kCollections = "/collections";
+
+constexpr std::size_t kDefaultLimit = 100;
+constexpr std::size_t kMaxLimit = kMaxCellsPerAnswer;
+
+struct Collection {
+    std::string_view id;
+    Scale scale;
+    std::string_view title;
+};
+
+constexpr std::array kCollectionsByScale{
+    Collection{"nts_1m", Scale::Series, "NTS series, 1:1 000 000"},
+    Collection{"nts_250k", Scale::MapArea, "NTS map areas, 1:250 000"},
+    Collection{"nts_50k", Scale::Sheet, "NTS sheets, 1:50 000"},
+};
+
+// A box past every edge of the grid: cover ignores what lies outside it.
+constexpr sheetref::Bounds kWholeWorld{.south = -90, .north = 90, .west = -180, .east = 180};
+
+Response answer(int status, const json& body, std::string_view contentType = kJson) {
+    return {.status = status, .contentType = std::string(contentType), .body = body.dump()};
+}
+
+Response failure(int status, const std::string& message) {
+    return answer(status, json{{"error", message}});
+}
+
+json link(std::string href, std::string_view rel, std::string_view type, std::string title = {}) {
+    json made = {{"href", std::move(href)}, {"rel", rel}, {"type", type}};
+    if (!title.empty()) {
+        made["title"] = std::move(title);
+    }
+    return made;
+}
+
+std::optional<std::string> parameter(const Request& request, const std::string& name) {
+    const auto found = request.query.find(name);
+    return found == request.query.end() ? std::nullopt : std::optional(found->second);
+}
+
+const Collection* collectionNamed(std::string_view id) {
+    const auto found = std::ranges::find(kCollectionsByScale, id, &Collection::id);
+    return found == kCollectionsByScale.end() ? nullptr : &*found;
+}
+
+// The extent of the grid, from its own series rather than restated here.
+const sheetref::Bounds& gridExtent() {
+    static const sheetref::Bounds extent = [] {
+        const auto series =
+            std::get<std::vector<Reference>>(sheetref::cover(kWholeWorld, Scale::Series));
+        sheetref::Bounds all = sheetref::bounds(series.front());
+        for (const Reference& each : series) {
+            const sheetref::Bounds b = sheetref::bounds(each);
+            all = {.south = std::min(all.south, b.south),
+                   .north = std::max(all.north, b.north),
+                   .west = std::min(all.west, b.west),
+                   .east = std::max(all.east, b.east)};
+        }
+        return all;
+    }();
+    return extent;
+}
+
+json collectionJson(const Collection& c) {
+    const std::string self = std::string(kCollections) + "/" + std::string(c.id);
+    const sheetref::Bounds& e = gridExtent();
+    return {
+        {"id", c.id},
+        {"title", c.title},
+        {"description", "The cells of the NTS grid at " +
+                            std::string(sheetref::scaleName(c.scale)) +
+                            ", with their reference, scale and bounds"},
+        {"itemType", "feature"},
+        {"crs", json::array({kCrs84})},
+        {"extent",
+         {{"spatial",
+           {{"bbox", json::array({json::array({e.west, e.south, e.east, e.north})})},
+            {"crs", kCrs84}}}}},
+        {"links", json::array({link(self, "self", kJson, std::string(c.title)),
+                               link(self + "/items", "items", kGeoJson, std::string(c.title))})}};
+}
+
+Response landingPage(const Request& request) {
+    const auto format = parameter(request, "f");
+    const bool browser = request.accept.find("text/html") != std::string::npos;
+    if ((format == "html" || (browser && !format)) && format != "json") {
+        if (auto page = asset("/")) {
+            return std::move(*page);
+        }
+    }
+    return answer(
+        200, {{"title", "Sheetfind"},
+              {"description", "The map sheets of Canada's National Topographic System "
+                              "(NTS) at 1:1 000 000, 1:250 000 and 1:50 000"},
+              {"links", json::array({link("/", "self", kJson, "this document"),
+                                     link("/api", "service-desc", kOpenApi, "the API definition"),
+                                     link("/conformance", "conformance", kJson,
+                                          "the conformance classes implemented"),
+                                     link(std::string(kCollections), "data", kJson,
+                                          "the collections, one per scale")})}});
+}
+
+Response conformance() {
+    return answer(
+        200, {{"conformsTo", json::array({
+                                 "http://www.opengis.net/spec/ogcapi-features-1/1.0/conf/core",
+                                 "http://www.opengis.net/spec/ogcapi-features-1/1.0/conf/geojson",
+                                 "http://www.opengis.net/spec/ogcapi-features-1/1.0/conf/oas30",
+                             })}});
+}
+
+json jsonContent(std::string_view type) {
+    return {{type, {{"schema", {{"type", "object"}}}}}};
+}
+
+json operation(std::string id, std::string summary, std::string_view type,
+               json parameters = json::array()) {
+    return {
+        {"get",
+         {{"operationId", std::move(id)},
+          {"summary", std::move(summary)},
+          {"parameters", std::move(parameters)},
+          {"responses",
+           {{"200", {{"description", "the answer"}, {"content", jsonContent(type)}}},
+            {"400", {{"description", "a bad parameter"}, {"content", jsonContent(kJson)}}},
+            {"404",
+             {{"description", "no such collection or item"}, {"content", jsonContent(kJson)}}}}}}}};
+}
+
+json pathParameter(std::string_view name, json schema) {
+    return {{"name", name}, {"in", "path"}, {"required", true}, {"schema", std::move(schema)}};
+}
+
+json queryParameter(std::string_view name, std::string_view description, json schema) {
+    return {{"name", name},
+            {"in", "query"},
+            {"required", false},
+            {"description", description},
+            {"schema", std::move(schema)},
+            {"style", "form"},
+            {"explode", false}};
+}
+
+Response openApi() {
+    json ids = json::array();
+    for (const Collection& c : kCollectionsByScale) {
+        ids.push_back(c.id);
+    }
+    const json collectionId = pathParameter("collectionId", {{"type", "string"}, {"enum", ids}});
+    const json items = json::array(
+        {collectionId,
+         queryParameter("bbox",
+                        "WEST,SOUTH,EAST,NORTH in degrees (CRS84); the cells that share some area "
+                        "with the box",
+                        {{"type", "array"},
+                         {"minItems", 4},
+                         {"maxItems", 4},
+                         {"items", {{"type", "number"}}}}),
+         queryParameter("limit", "the most items on a page",
+                        {{"type", "integer"},
+                         {"minimum", 1},
+                         {"maximum", kMaxLimit},
+                         {"default", kDefaultLimit}}),
+         queryParameter("offset", "the items to skip, in reference order",
+                        {{"type", "integer"}, {"minimum", 0}, {"default", 0}}),
+         queryParameter("datetime", "accepted for clients that send it; cells have no time",
+                        {{"type", "string"}})});
+    const std::string collection = std::string(kCollections) + "/{collectionId}";
+    return answer(
+        200,
+        {{"openapi", "3.0.3"},
+         {"info",
+          {{"title", "Sheetfind"},
+           {"version", "1.0"},
+           {"description", "The NTS grid as OGC API - Features"}}},
+         {"servers", json::array({{{"url", "/"}}})},
+         {"paths",
+          {{"/", operation("getLandingPage", "the landing page", kJson)},
+           {"/conformance", operation("getConformance", "the conformance classes", kJson)},
+           {"/api", operation("getApi", "this document", kOpenApi)},
+           {kCollections, operation("getCollections", "the collections, one per scale", kJson)},
+           {collection,
+            operation("describeCollection", "one collection", kJson, json::array({collectionId}))},
+           {collection + "/items",
+            operation("getFeatures", "the cells of a collection, a page at a time", kGeoJson,
+                      items)},
+           {collection + "/items/{featureId}",
+            operation(
+                "getFeature", "one cell, by its reference", kGeoJson,
+                json::array({collectionId, pathParameter("featureId", {{"type", "string"}})}))}}}},
+        kOpenApi);
+}
+
+Response collections() {
+    json all = json::array();
+    for (const Collection& c : kCollectionsByScale) {
+        all.push_back(collectionJson(c));
+    }
+    return answer(200, {{"links", json::array({link(std::string(kCollections), "self", kJson)})},
+                        {"collections", std::move(all)}});
+}
+
+// A whole number in [least, most] from a query parameter, or the message saying so.
+std::variant<std::size_t, std::string> count(const Request& request, const std::string& name,
+                                             std::size_t fallback, std::size_t least,
+                                             std::size_t most) {
+    const auto text = parameter(request, name);
+    if (!text) {
+        return fallback;
+    }
+    std::size_t value = 0;
+    const char* end = text->data() + text->size();
+    const auto [stop, error] = std::from_chars(text->data(), end, value);
+    if (error != std::errc() || stop != end || text->empty() || value < least || value > most) {
+        return "the " + name + " " + sheetref::quoteText(*text) + " is not a whole number in [" +
+               std::to_string(least) + ", " + std::to_string(most) + "]";
+    }
+    return value;
+}
+
+// Characters that go into a query unescaped (RFC 3986's unreserved, and the comma
+// that separates a bbox's numbers).
+std::string queryEscaped(std::string_view text) {
+    static constexpr std::string_view kPlain = "-._~,";
+    std::string escaped;
+    for (const char ch : text) {
+        const auto byte = static_cast<unsigned char>(ch);
+        if (std::isalnum(byte) != 0 || kPlain.find(ch) != std::string_view::npos) {
+            escaped += ch;
+        } else {
+            static constexpr std::string_view kHex = "0123456789ABCDEF";
+            escaped += '%';
+            escaped += kHex[byte >> 4];
+            escaped += kHex[byte & 0xF];
+        }
+    }
+    return escaped;
+}
+
+Response items(const Request& request, const Collection& c) {
+    const auto bbox = parameter(request, "bbox");
+    std::vector<Reference> cells;
+    if (bbox) {
+        auto covered = coverOfBbox(*bbox, c.scale);
+        if (const auto* message = std::get_if<std::string>(&covered)) {
+            return failure(400, *message);
+        }
+        cells = std::move(std::get<std::vector<Reference>>(covered));
+    } else {
+        cells = std::get<std::vector<Reference>>(sheetref::cover(kWholeWorld, c.scale));
+    }
+    const auto limit = count(request, "limit", kDefaultLimit, 1, kMaxLimit);
+    if (const auto* message = std::get_if<std::string>(&limit)) {
+        return failure(400, *message);
+    }
+    const auto offset = count(request, "offset", 0, 0, std::numeric_limits<std::size_t>::max());
+    if (const auto* message = std::get_if<std::string>(&offset)) {
+        return failure(400, *message);
+    }
+    const std::size_t size = std::get<std::size_t>(limit);
+    const std::size_t first = std::min(std::get<std::size_t>(offset), cells.size());
+    const std::size_t last = first + std::min(size, cells.size() - first);
+    json page = featureCollection(std::span(cells).subspan(first, last - first));
+    const auto pageAt = [&](std::size_t at) {
+        return std::string(kCollections) + "/" + std::string(c.id) + "/items?" +
+               (bbox ? "bbox=" + queryEscaped(*bbox) + "&" : "") + "limit=" + std::to_string(size) +
+               "&offset=" + std::to_string(at);
+    };
+    json links = json::array({link(pageAt(first), "self", kGeoJson, "this page")});
+    if (last < cells.size()) {
+        links.push_back(link(pageAt(last), "next", kGeoJson, "the next page"));
+    }
+    if (first > 0) {
+        links.push_back(
+            link(pageAt(first - std::min(first, size)), "prev", kGeoJson, "the previous page"));
+    }
+    page["numberMatched"] = cells.size();
+    page["numberReturned"] = last - first;
+    page["links"] = std::move(links);
+    return answer(200, page, kGeoJson);
+}
+
+Response item(const Collection& c, std::string_view text) {
+    auto read = readReference(text);
+    if (const auto* bad = std::get_if<InputFailure>(&read)) {
+        return failure(400, describe(*bad));
+    }
+    const Reference& cell = std::get<Reference>(read);
+    if (cell.scale() != c.scale) {
+        return failure(404, "the cell " + cell.text() + " is not in the collection " +
+                                std::string(c.id) + ", which holds the cells at " +
+                                std::string(sheetref::scaleName(c.scale)));
+    }
+    const std::string collection = std::string(kCollections) + "/" + std::string(c.id);
+    json feature = cellFeature(cell);
+    feature["links"] = json::array({link(collection + "/items/" + cell.text(), "self", kGeoJson),
+                                    link(collection, "collection", kJson, std::string(c.title))});
+    return answer(200, feature, kGeoJson);
+}
+
+} // namespace
+
+Response respondOgc(const Request& request) {
+    const std::string_view path = request.path;
+    if (path == "/") {
+        return landingPage(request);
+    }
+    if (path == "/conformance") {
+        return conformance();
+    }
+    if (path == "/api") {
+        return openApi();
+    }
+    if (path == kCollections) {
+        return collections();
+    }
+    // /collections/{id}[/items[/{reference}]]
+    const std::string prefix = std::string(kCollections) + "/";
+    if (path.starts_with(prefix)) {
+        std::string_view rest = path.substr(prefix.size());
+        const std::size_t slash = rest.find('/');
+        const Collection* c = collectionNamed(rest.substr(0, slash));
+        if (c == nullptr) {
+            std::string known;
+            for (const Collection& each : kCollectionsByScale) {
+                known += (known.empty() ? "" : ", ") + std::string(each.id);
+            }
+            return failure(404, "no collection " + sheetref::quoteText(rest.substr(0, slash)) +
+                                    "; expected " + known);
+        }
+        if (slash == std::string_view::npos) {
+            return answer(200, collectionJson(*c));
+        }
+        rest.remove_prefix(slash);
+        if (rest == "/items") {
+            return items(request, *c);
+        }
+        if (rest.starts_with("/items/") && rest.size() > 7) {
+            return item(*c, rest.substr(7));
+        }
+    }
+    return failure(404, "no such path: " + std::string(path));
+}
+
+} // namespace sheetfind::server
