@@ -2,6 +2,7 @@
 #include "server.h"
 
 #include "api.h"
+#include "assets.h"
 
 #include <httplib.h>
 
@@ -55,6 +56,10 @@ HttpServer::HttpServer(ServeSettings settings) : m_impl(std::make_unique<Impl>()
     const auto handle = [](const httplib::Request& request, httplib::Response& response) {
         answer(respond(requestOf(request)), response);
     };
+    // The one answer built from the settings, ahead of the rest.
+    http.Get("/static/config.json", [this](const httplib::Request&, httplib::Response& response) {
+        answer(pageConfig(m_impl->settings.tiles), response);
+    });
     const std::string every = ".*";
     http.Get(every, handle);
     http.Post(every, handle);

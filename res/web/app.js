@@ -1,0 +1,319 @@
+// SPDX-License-Identifier: MIT
+// The map page. It knows nothing of the grid: every cell, reference, bound and
+// message comes from the server's API.
+'use strict';
+
+(function () {
+  // The scale of the grid drawn at each zoom: series when far out, map areas, then
+  // sheets. Chosen so that a view holds a few hundred cells at most; an answer the
+  // API refuses as too large is simply not drawn.
+  const GRID_BY_ZOOM = [
+    { minZoom: 8, scale: '50k', cells: 'sheets' },
+    { minZoom: 5, scale: '250k', cells: 'map areas' },
+    { minZoom: 0, scale: '1m', cells: 'series' },
+  ];
+  // The cells of a point, finest first, by the scale /api/locate names them with.
+  const CELL_TITLES = { '1:50000': '1:50 000 sheet', '1:250000': '1:250 000 map area', '1:1000000': 'Series' };
+  const CELL_ORDER = Object.keys(CELL_TITLES);
+  const START = { lat: 56, lon: -96, zoom: 4 };
+
+  const searchForm = document.getElementById('search');
+  const searchText = document.getElementById('search-text');
+  const searchMessage = document.getElementById('search-message');
+  const status = document.getElementById('status');
+  // Not live: a screen reader hears the selection, not every pan.
+  const gridNote = document.getElementById('grid-note');
+
+  const map = L.map('map', { minZoom: 2, maxZoom: 14, worldCopyJump: false, keyboard: true });
+  map.attributionControl.addAttribution('Base layer: Natural Earth (public domain)');
+  map.createPane('base').style.zIndex = 250;
+
+  const gridLayer = L.layerGroup().addTo(map);
+  const labelLayer = L.layerGroup().addTo(map);
+  const highlightLayer = L.layerGroup().addTo(map);
+  let marker = null;
+  // The selection the URL hash keeps: a point clicked or found, or a reference.
+  let selection = null;
+  let gridRequest = 0;
+
+  async function getJson(url) {
+    const response = await fetch(url);
+    const body = await response.json();
+    if (!response.ok) {
+      throw new Error(body && body.error ? body.error : response.statusText);
+    }
+    return body;
+  }
+
+  function boundsText(b) {
+    const lat = (v) => Math.abs(v).toFixed(4) + '° ' + (v < 0 ? 'S' : 'N');
+    const lon = (v) => Math.abs(v).toFixed(4) + '° ' + (v < 0 ? 'W' : 'E');
+    return lat(b.south) + ' to ' + lat(b.north) + ', ' + lon(b.west) + ' to ' + lon(b.east);
+  }
+
+  function leafletBounds(b) {
+    return L.latLngBounds([b.south, b.west], [b.north, b.east]);
+  }
+
+  function bboxOfView() {
+    const b = map.getBounds();
+    const west = Math.max(-180, b.getWest());
+    const east = Math.min(180, b.getEast());
+    const south = Math.max(-90, b.getSouth());
+    const north = Math.min(90, b.getNorth());
+    if (!(west < east && south < north)) {
+      return null;
+    }
+    return [west, south, east, north].map((v) => v.toFixed(5)).join(',');
+  }
+
+  async function drawGrid() {
+    const request = ++gridRequest;
+    const grid = GRID_BY_ZOOM.find((g) => map.getZoom() >= g.minZoom);
+    const bbox = bboxOfView();
+    let cells = { features: [] };
+    if (bbox) {
+      try {
+        cells = await getJson('/api/cover?bbox=' + bbox + '&scale=' + grid.scale);
+      } catch (failure) {
+        cells = { features: [] };
+      }
+    }
+    if (request !== gridRequest) {
+      return; // a later view's answer is, or will be, drawn
+    }
+    gridLayer.clearLayers();
+    labelLayer.clearLayers();
+    for (const feature of cells.features) {
+      L.geoJSON(feature, { interactive: false, style: { className: 'cell' } }).addTo(gridLayer);
+      const ring = feature.geometry.coordinates[0];
+      const lats = ring.map((p) => p[1]);
+      const lons = ring.map((p) => p[0]);
+      const centre = [(Math.min(...lats) + Math.max(...lats)) / 2, (Math.min(...lons) + Math.max(...lons)) / 2];
+      L.marker(centre, {
+        interactive: false,
+        keyboard: false,
+        icon: L.divIcon({ className: 'cell-label', html: '', iconSize: [80, 14] }),
+      }).addTo(labelLayer).getElement().textContent = feature.id;
+    }
+    gridNote.textContent = cells.features.length
+      ? cells.features.length + ' ' + grid.cells + ' in view'
+      : '';
+  }
+
+  function copyButton(reference) {
+    const button = document.createElement('button');
+    button.type = 'button';
+    button.textContent = 'Copy';
+    button.setAttribute('aria-label', 'Copy ' + reference);
+    button.addEventListener('click', async () => {
+      try {
+        await navigator.clipboard.writeText(reference);
+        status.textContent = 'Copied ' + reference;
+      } catch (failure) {
+        status.textContent = 'Could not copy ' + reference + ': ' + failure.message;
+      }
+    });
+    return button;
+  }
+
+  function popupContent(located) {
+    const content = document.createElement('div');
+    const heading = document.createElement('p');
+    const p = located.point;
+    heading.textContent = p.latitude.toFixed(5) + ', ' + p.longitude.toFixed(5);
+    content.appendChild(heading);
+    if (!located.cells.length) {
+      const none = document.createElement('p');
+      none.textContent = 'No NTS sheet covers this point.';
+      content.appendChild(none);
+      return content;
+    }
+    const list = document.createElement('ul');
+    list.className = 'cells';
+    const cells = [...located.cells].sort((a, b) => CELL_ORDER.indexOf(a.scale) - CELL_ORDER.indexOf(b.scale));
+    for (const cell of cells) {
+      const item = document.createElement('li');
+      item.append((CELL_TITLES[cell.scale] || cell.scale) + ': ');
+      const reference = document.createElement('span');
+      reference.className = 'reference';
+      reference.textContent = cell.reference;
+      item.append(reference, copyButton(cell.reference));
+      const bounds = document.createElement('span');
+      bounds.className = 'bounds';
+      bounds.textContent = boundsText(cell.bounds);
+      item.appendChild(bounds);
+      list.appendChild(item);
+    }
+    content.appendChild(list);
+    return content;
+  }
+
+  function highlight(reference, bounds) {
+    highlightLayer.clearLayers();
+    L.rectangle(leafletBounds(bounds), { interactive: false, className: 'highlight' }).addTo(highlightLayer);
+    document.getElementById('map').dataset.highlighted = reference;
+  }
+
+  // Shows what /api/locate answered: a marker, its popup, the sheet highlighted.
+  function showLocated(located) {
+    const at = [located.point.latitude, located.point.longitude];
+    if (marker) {
+      marker.remove();
+    }
+    marker = L.marker(at, { title: 'Selected point', alt: 'Selected point' }).addTo(map);
+    marker.bindPopup(popupContent(located), { minWidth: 260 }).openPopup();
+    if (located.reference) {
+      highlight(located.reference, located.bounds);
+      status.textContent = 'Sheet ' + located.reference;
+    } else {
+      highlightLayer.clearLayers();
+      delete document.getElementById('map').dataset.highlighted;
+      status.textContent = 'No NTS sheet covers this point';
+    }
+    selection = { at: at };
+    writeHash();
+  }
+
+  async function locate(lat, lon) {
+    try {
+      showLocated(await getJson('/api/locate?lat=' + lat + '&lon=' + lon));
+    } catch (failure) {
+      searchMessage.textContent = failure.message;
+    }
+  }
+
+  async function showReference(text, zoom) {
+    const feature = await getJson('/api/bounds/' + encodeURIComponent(text));
+    const reference = feature.id;
+    const ring = feature.geometry.coordinates[0];
+    const bounds = {
+      south: Math.min(...ring.map((p) => p[1])),
+      north: Math.max(...ring.map((p) => p[1])),
+      west: Math.min(...ring.map((p) => p[0])),
+      east: Math.max(...ring.map((p) => p[0])),
+    };
+    highlight(reference, bounds);
+    if (marker) {
+      marker.remove();
+      marker = null;
+    }
+    if (zoom) {
+      map.fitBounds(leafletBounds(bounds), { padding: [40, 40] });
+    }
+    status.textContent = 'Sheet ' + reference;
+    selection = { reference: reference };
+    writeHash();
+  }
+
+  // A point in any notation locate reads, else a reference; a text that is
+  // neither gets the server's message for it as a point (and as a reference,
+  // when that says something else).
+  async function search(text) {
+    searchMessage.textContent = '';
+    text = text.trim();
+    if (!text) {
+      return;
+    }
+    let asPoint;
+    try {
+      const located = await getJson('/api/locate?point=' + encodeURIComponent(text));
+      showLocated(located);
+      const target = located.bounds ? leafletBounds(located.bounds) : null;
+      if (target) {
+        map.fitBounds(target, { padding: [40, 40] });
+      } else {
+        map.setView([located.point.latitude, located.point.longitude], Math.max(map.getZoom(), 8));
+      }
+      return;
+    } catch (failure) {
+      asPoint = failure.message;
+    }
+    try {
+      await showReference(text, true);
+    } catch (failure) {
+      searchMessage.textContent = failure.message === asPoint ? asPoint : asPoint + ' — ' + failure.message;
+    }
+  }
+
+  function writeHash() {
+    const c = map.getCenter();
+    let hash = '#map=' + map.getZoom() + '/' + c.lat.toFixed(5) + '/' + c.lng.toFixed(5);
+    if (selection && selection.at) {
+      hash += '&at=' + selection.at[0].toFixed(6) + ',' + selection.at[1].toFixed(6);
+    } else if (selection && selection.reference) {
+      hash += '&ref=' + encodeURIComponent(selection.reference);
+    }
+    history.replaceState(null, '', hash);
+  }
+
+  function readHash() {
+    const fields = new URLSearchParams(location.hash.slice(1));
+    const view = (fields.get('map') || '').split('/').map(Number);
+    if (view.length === 3 && view.every(Number.isFinite)) {
+      map.setView([view[1], view[2]], view[0]);
+    } else {
+      map.setView([START.lat, START.lon], START.zoom);
+    }
+    const at = (fields.get('at') || '').split(',').map(Number);
+    if (at.length === 2 && at.every(Number.isFinite)) {
+      locate(at[0], at[1]);
+    } else if (fields.get('ref')) {
+      showReference(fields.get('ref'), false).catch((failure) => {
+        searchMessage.textContent = failure.message;
+      });
+    }
+  }
+
+  async function addBaseLayers() {
+    const layers = {};
+    try {
+      const base = await getJson('/static/base_layer.json');
+      layers['Natural Earth (offline)'] = L.geoJSON(base, {
+        pane: 'base',
+        interactive: false,
+        style: (feature) => ({ className: feature.properties.kind }),
+      }).addTo(map);
+    } catch (failure) {
+      status.textContent = 'The base layer did not load: ' + failure.message;
+    }
+    const config = await getJson('/static/config.json').catch(() => ({}));
+    if (config.tiles) {
+      let host = config.tiles;
+      try {
+        host = new URL(config.tiles.replace(/\{[^}]*\}/g, 'x')).host;
+      } catch (failure) {
+        // The template is not a URL: name it whole.
+      }
+      layers['Tiles from ' + host] = L.tileLayer(config.tiles, {
+        attribution: 'Tiles: ' + host,
+        maxZoom: 19,
+      });
+      L.control.layers(layers, {}, { collapsed: false }).addTo(map);
+    }
+  }
+
+  map.on('click', (event) => {
+    searchMessage.textContent = '';
+    locate(event.latlng.lat, event.latlng.lng);
+  });
+  map.getContainer().addEventListener('keydown', (event) => {
+    if (event.key === 'Enter' && event.target === map.getContainer()) {
+      const c = map.getCenter();
+      locate(c.lat, c.lng);
+    }
+  });
+  map.on('moveend', () => {
+    drawGrid();
+    writeHash();
+  });
+  searchForm.addEventListener('submit', (event) => {
+    event.preventDefault();
+    search(searchText.value);
+  });
+
+  addBaseLayers();
+  readHash();
+  // For scripts that drive the page, as its browser test does.
+  window.sheetfind = { map: map };
+})();
