@@ -82,3 +82,6 @@ QGIS_PACKAGES=(python3-qgis)
 # What the PostGIS test needs: a PostgreSQL 15 server with PostGIS 3, which it starts
 # on its own, and GDAL's Python bindings to read its outputs back.
 POSTGIS_PACKAGES=(postgresql-15-postgis-3 python3-gdal)
+
+# What the map page's browser test needs: headless Chromium driven by Selenium.
+BROWSER_PACKAGES=(chromium chromium-driver python3-selenium)

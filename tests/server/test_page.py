@@ -1,0 +1,148 @@
+# SPDX-License-Identifier: MIT
+"""The map page in a real browser: Debian's headless Chromium, driven by Selenium,
+against `sheetfind-cli serve` on a free loopback port.
+
+    SHEETFIND_CLI=build/dev/src/cli/sheetfind-cli /usr/bin/python3 -m pytest tests/server/test_page.py
+
+SHEETFIND_PAGE_SCREENSHOT=docs/map.png also saves the page after a click.
+"""
+import json
+import math
+import os
+import re
+import shutil
+import signal
+import subprocess
+import urllib.error
+import urllib.parse
+import urllib.request
+
+import pytest
+from selenium import webdriver
+from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.action_chains import ActionChains
+from selenium.webdriver.common.actions.action_builder import ActionBuilder
+from selenium.webdriver.common.by import By
+from selenium.webdriver.common.keys import Keys
+from selenium.webdriver.support import expected_conditions as ready
+from selenium.webdriver.support.ui import WebDriverWait
+
+CLI = os.environ.get("SHEETFIND_CLI", "sheetfind-cli")
+CHROMEDRIVER = shutil.which("chromedriver") or "/usr/bin/chromedriver"
+WAIT_SECONDS = 20
+
+if not os.path.exists(CHROMEDRIVER) and not os.environ.get("CI"):
+    pytest.skip("chromium-driver is not installed", allow_module_level=True)
+
+
+@pytest.fixture(scope="module")
+def server():
+    process = subprocess.Popen([CLI, "serve", "--port", "0"], stdout=subprocess.PIPE, text=True)
+    line = process.stdout.readline()
+    match = re.search(r"Sheetfind serving on (http://\S+/)", line)
+    assert match, f"no URL in {line!r}"
+    yield match.group(1)
+    process.send_signal(signal.SIGTERM)
+    assert process.wait(timeout=10) == 0
+
+
+@pytest.fixture(scope="module")
+def browser():
+    options = webdriver.ChromeOptions()
+    options.binary_location = shutil.which("chromium") or "/usr/bin/chromium"
+    for argument in ("--headless=new", "--no-sandbox", "--disable-dev-shm-usage",
+                     "--window-size=1200,800", "--force-device-scale-factor=1"):
+        options.add_argument(argument)
+    options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
+    driver = webdriver.Chrome(service=Service(CHROMEDRIVER), options=options)
+    yield driver
+    driver.quit()
+
+
+def api_error(server, path):
+    """The message the API itself gives for a bad request."""
+    with pytest.raises(urllib.error.HTTPError) as refused:
+        urllib.request.urlopen(server + path)
+    assert refused.value.code == 400
+    return json.load(refused.value)["error"]
+
+
+def open_page(browser, server, view):
+    """Loads the page at `view` ("zoom/lat/lon") and waits for the land and the grid."""
+    browser.get("about:blank")
+    browser.get(f"{server}#map={view}")
+    wait = WebDriverWait(browser, WAIT_SECONDS)
+    wait.until(ready.presence_of_element_located((By.CSS_SELECTOR, "path.land")))
+    wait.until(ready.presence_of_element_located((By.CSS_SELECTOR, ".cell-label")))
+    return wait
+
+
+def severe_console_entries(browser):
+    return [e for e in browser.get_log("browser") if e["level"] == "SEVERE"]
+
+
+def test_the_map_loads_with_its_grid_and_no_console_error(browser, server):
+    browser.get_log("browser")  # what came before this page
+    open_page(browser, server, "4/56/-96")
+    labels = {e.text for e in browser.find_elements(By.CSS_SELECTOR, ".cell-label")}
+    # At zoom 4 the grid is the series, labelled with their references.
+    assert {"092", "082", "093"} <= labels
+    assert severe_console_entries(browser) == []
+
+
+def test_controls_have_accessible_names(browser, server):
+    open_page(browser, server, "4/56/-96")
+    for selector in ("#search-text", "#search button", "#map", ".leaflet-control-zoom-in"):
+        element = browser.find_element(By.CSS_SELECTOR, selector)
+        assert element.accessible_name.strip(), selector
+
+
+def test_a_click_at_the_pixel_of_a_point_opens_its_sheets(browser, server):
+    wait = open_page(browser, server, "12/49.27/-123.14")
+    # The pixel whose area holds 49.25, -123.1: its top left corner is at or north
+    # and west of the point, so the click lands inside 092G06 even on its south edge.
+    x, y = browser.execute_script(
+        "const p = window.sheetfind.map.latLngToContainerPoint([49.25, -123.1]);"
+        "const r = document.getElementById('map').getBoundingClientRect();"
+        "return [r.left + p.x, r.top + p.y];")
+    actions = ActionBuilder(browser)
+    actions.pointer_action.move_to_location(math.floor(x), math.floor(y)).click()
+    actions.perform()
+    popup = wait.until(ready.visibility_of_element_located((By.CSS_SELECTOR, ".leaflet-popup-content")))
+    wait.until(lambda _: "092G06" in popup.text)
+    assert "092G" in popup.text and "092" in popup.text
+    copy = [b.accessible_name for b in popup.find_elements(By.TAG_NAME, "button")]
+    assert copy == ["Copy 092G06", "Copy 092G", "Copy 092"]
+    assert "&at=49.25" in browser.current_url
+    if os.environ.get("SHEETFIND_PAGE_SCREENSHOT"):
+        browser.save_screenshot(os.environ["SHEETFIND_PAGE_SCREENSHOT"])
+
+
+@pytest.mark.parametrize("text, highlighted", [
+    ("10U 491213 5458885", "092G06"),  # UTM, the point of 49.25, -123.1
+    ("92G6", "092G06"),                # a reference, as it is often written
+])
+def test_search_highlights_the_sheet(browser, server, text, highlighted):
+    wait = open_page(browser, server, "4/56/-96")
+    box = browser.find_element(By.ID, "search-text")
+    box.clear()
+    box.send_keys(text, Keys.ENTER)
+    map_element = browser.find_element(By.ID, "map")
+    wait.until(lambda _: map_element.get_attribute("data-highlighted") == highlighted)
+    assert browser.find_elements(By.CSS_SELECTOR, "path.highlight")
+    assert browser.find_element(By.ID, "search-message").text == ""
+    assert "092G06" in browser.find_element(By.ID, "status").text
+
+
+def test_a_bad_text_shows_the_servers_message(browser, server):
+    wait = open_page(browser, server, "4/56/-96")
+    text = "49.25 north somewhere"
+    expected = api_error(server, "api/locate?point=" + urllib.parse.quote(text))
+    box = browser.find_element(By.ID, "search-text")
+    box.clear()
+    box.send_keys(text, Keys.ENTER)
+    message = browser.find_element(By.ID, "search-message")
+    wait.until(lambda _: message.text)
+    assert message.text.startswith(expected)
+    assert message.get_attribute("role") == "alert"
+    assert browser.find_element(By.ID, "map").get_attribute("data-highlighted") is None
