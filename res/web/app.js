@@ -307,6 +307,9 @@
     drawGrid();
     writeHash();
   });
+  // A link followed or a hash typed in the address bar; the page's own writes
+  // replace the state and fire no event.
+  window.addEventListener('hashchange', readHash);
   searchForm.addEventListener('submit', (event) => {
     event.preventDefault();
     search(searchText.value);
