@@ -35,15 +35,27 @@ if not os.path.exists(CHROMEDRIVER) and not os.environ.get("CI"):
     pytest.skip("chromium-driver is not installed", allow_module_level=True)
 
 
+class Served:
+    """`sheetfind-cli serve` on a free port, ended with SIGTERM."""
+
+    def __init__(self, *options):
+        self.process = subprocess.Popen([CLI, "serve", "--port", "0", *options],
+                                        stdout=subprocess.PIPE, text=True)
+        line = self.process.stdout.readline()
+        match = re.search(r"Sheetfind serving on (http://\S+/)", line)
+        assert match, f"no URL in {line!r}"
+        self.url = match.group(1)
+
+    def stop(self):
+        self.process.send_signal(signal.SIGTERM)
+        assert self.process.wait(timeout=10) == 0
+
+
 @pytest.fixture(scope="module")
 def server():
-    process = subprocess.Popen([CLI, "serve", "--port", "0"], stdout=subprocess.PIPE, text=True)
-    line = process.stdout.readline()
-    match = re.search(r"Sheetfind serving on (http://\S+/)", line)
-    assert match, f"no URL in {line!r}"
-    yield match.group(1)
-    process.send_signal(signal.SIGTERM)
-    assert process.wait(timeout=10) == 0
+    served = Served()
+    yield served.url
+    served.stop()
 
 
 @pytest.fixture(scope="module")
@@ -70,6 +82,7 @@ def api_error(server, path):
 def open_page(browser, server, view):
     """Loads the page at `view` ("zoom/lat/lon") and waits for the land and the grid."""
     browser.get("about:blank")
+    browser.get_log("browser")  # what earlier pages logged
     browser.get(f"{server}#map={view}")
     wait = WebDriverWait(browser, WAIT_SECONDS)
     wait.until(ready.presence_of_element_located((By.CSS_SELECTOR, "path.land")))
@@ -82,7 +95,6 @@ def severe_console_entries(browser):
 
 
 def test_the_map_loads_with_its_grid_and_no_console_error(browser, server):
-    browser.get_log("browser")  # what came before this page
     open_page(browser, server, "4/56/-96")
     labels = {e.text for e in browser.find_elements(By.CSS_SELECTOR, ".cell-label")}
     # At zoom 4 the grid is the series, labelled with their references.
@@ -90,11 +102,18 @@ def test_the_map_loads_with_its_grid_and_no_console_error(browser, server):
     assert severe_console_entries(browser) == []
 
 
-def test_controls_have_accessible_names(browser, server):
-    open_page(browser, server, "4/56/-96")
+def test_the_controls_have_names_and_the_map_answers_the_keyboard(browser, server):
+    wait = open_page(browser, server, "10/49.4/-123.2")
     for selector in ("#search-text", "#search button", "#map", ".leaflet-control-zoom-in"):
         element = browser.find_element(By.CSS_SELECTOR, selector)
         assert element.accessible_name.strip(), selector
+    # Tab from the search box's button reaches the map, and Enter finds the sheets
+    # at its centre.
+    browser.find_element(By.CSS_SELECTOR, "#search button").send_keys(Keys.TAB)
+    assert browser.switch_to.active_element.get_attribute("id") == "map"
+    browser.switch_to.active_element.send_keys(Keys.ENTER)
+    popup = wait.until(ready.visibility_of_element_located((By.CSS_SELECTOR, ".leaflet-popup-content")))
+    wait.until(lambda _: "092G06" in popup.text)
 
 
 def test_a_click_at_the_pixel_of_a_point_opens_its_sheets(browser, server):
@@ -114,6 +133,7 @@ def test_a_click_at_the_pixel_of_a_point_opens_its_sheets(browser, server):
     copy = [b.accessible_name for b in popup.find_elements(By.TAG_NAME, "button")]
     assert copy == ["Copy 092G06", "Copy 092G", "Copy 092"]
     assert "&at=49.25" in browser.current_url
+    assert severe_console_entries(browser) == []  # the marker's images among them
     if os.environ.get("SHEETFIND_PAGE_SCREENSHOT"):
         browser.save_screenshot(os.environ["SHEETFIND_PAGE_SCREENSHOT"])
 
@@ -146,3 +166,21 @@ def test_a_bad_text_shows_the_servers_message(browser, server):
     assert message.text.startswith(expected)
     assert message.get_attribute("role") == "alert"
     assert browser.find_element(By.ID, "map").get_attribute("data-highlighted") is None
+
+
+def test_a_tile_template_adds_a_tile_layer_with_its_attribution(browser, server):
+    # The tiles come from the other server: any image answers for every tile.
+    template = server + "static/leaflet/images/layers.png?z={z}&x={x}&y={y}"
+    online = Served("--tiles", template)
+    try:
+        wait = open_page(browser, online.url, "4/56/-96")
+        host = urllib.parse.urlsplit(server).netloc
+        choice = wait.until(ready.element_to_be_clickable(
+            (By.XPATH, f"//label[contains(., 'Tiles from {host}')]//input")))
+        choice.click()
+        wait.until(ready.presence_of_element_located((By.CSS_SELECTOR, "img.leaflet-tile-loaded")))
+        attribution = browser.find_element(By.CSS_SELECTOR, ".leaflet-control-attribution").text
+        assert f"Tiles: {host}" in attribution
+        assert severe_console_entries(browser) == []
+    finally:
+        online.stop()
