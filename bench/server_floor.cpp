@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-// The floor of the web face: a cpp-httplib server that answers every GET with the
-// same small JSON and does nothing else, on the same machine and with the same
-// library, to set the server's rate against.
+// The floor of the web face: a cpp-httplib server with the server's own transport
+// settings that answers every GET with the same small JSON and does nothing else, on
+// the same machine and with the same library, to set the server's rate against.
 //   server_floor        prints "serving on http://127.0.0.1:PORT/", stops on SIGTERM
-#include <httplib.h>
+#include "http_transport.h"
 
 #include <csignal>
 #include <cstdio>
@@ -16,6 +16,7 @@ int main() {
     sigaddset(&stopping, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopping, nullptr);
     httplib::Server server;
+    sheetfind::server::configureTransport(server);
     server.Get(".*", [](const httplib::Request&, httplib::Response& response) {
         response.set_content(R"({"reference":"092G06"})", "application/json");
     });

@@ -3,6 +3,7 @@
 
 #include "api.h"
 #include "assets.h"
+#include "http_transport.h"
 
 #include <httplib.h>
 
@@ -50,6 +51,7 @@ struct HttpServer::Impl {
 HttpServer::HttpServer(ServeSettings settings) : m_impl(std::make_unique<Impl>()) {
     m_impl->settings = std::move(settings);
     httplib::Server& http = m_impl->http;
+    configureTransport(http);
     http.set_payload_max_length(kMaxBodyBytes);
     http.set_read_timeout(kReadTimeoutSeconds, 0);
     http.set_write_timeout(kWriteTimeoutSeconds, 0);
