@@ -14,6 +14,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -336,7 +337,12 @@ Response respond(const Request& request) {
         }
         if (response.status == 200) {
             const std::string tag = entityTag(response.body);
-            response.headers.emplace_back("Cache-Control", kCacheControl);
+            const bool ownCaching =
+                std::any_of(response.headers.begin(), response.headers.end(),
+                            [](const auto& header) { return header.first == "Cache-Control"; });
+            if (!ownCaching) {
+                response.headers.emplace_back("Cache-Control", kCacheControl);
+            }
             response.headers.emplace_back("ETag", tag);
             if (request.ifNoneMatch == tag) {
                 response.status = 304;

@@ -36,7 +36,11 @@ std::optional<Response> asset(std::string_view path) {
     // Only a name the table holds, compared whole: no path is ever joined or opened.
     for (const EmbeddedAsset& each : embeddedAssets()) {
         if (each.path == name) {
-            return Response{.contentType = contentTypeOf(name), .body = std::string(each.bytes)};
+            Response response{.contentType = contentTypeOf(name), .body = std::string(each.bytes)};
+            // A new version of the program may bring new files under the same names:
+            // the browser asks each time, and its ETag makes the answer a 304.
+            response.headers.emplace_back("Cache-Control", "no-cache");
+            return response;
         }
     }
     return std::nullopt;
