@@ -10,12 +10,17 @@
 
 #include <nlohmann/json.hpp>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <random>
 #include <string>
@@ -154,8 +159,9 @@ TEST(Serve, HoldsLoadAndAnswersEveryRequestRight) {
                 if (r % 2 == 0) {
                     std::snprintf(target, sizeof target, "/api/locate?lat=%.6f&lon=%.6f", lat, lon);
                 } else {
-                    std::snprintf(target, sizeof target, "/api/cover?bbox=%.6f,%.6f,%.6f,%.6f", lon,
-                                  lat, lon + 0.01, lat + 0.01);
+                    std::snprintf(target, sizeof target,
+                                  "/collections/nts_50k/items?bbox=%.6f,%.6f,%.6f,%.6f", lon, lat,
+                                  lon + 0.01, lat + 0.01);
                 }
                 const auto result = client.Get(target);
                 if (!result || result->status != 200) {
@@ -178,6 +184,46 @@ TEST(Serve, HoldsLoadAndAnswersEveryRequestRight) {
     }
     EXPECT_EQ(failed.load(), 0);
     EXPECT_EQ(wrong.load(), 0);
+}
+
+// What a raw socket gets back for `request`, until the server closes the connection
+// or `seconds` pass.
+std::string rawExchange(int port, const std::string& request, int seconds) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    EXPECT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    EXPECT_EQ(::send(fd, request.data(), request.size(), MSG_NOSIGNAL),
+              static_cast<ssize_t>(request.size()));
+    timeval timeout{.tv_sec = seconds, .tv_usec = 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    std::string answer;
+    char buffer[4096];
+    for (ssize_t got; (got = ::recv(fd, buffer, sizeof buffer, 0)) > 0;) {
+        answer.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(fd);
+    return answer;
+}
+
+TEST(Serve, AnOverlongHeaderIsRefused) {
+    const std::string answer = rawExchange(
+        served().port(),
+        "GET /api/locate?lat=1&lon=2 HTTP/1.1\r\nHost: x\r\nX-Long: " + std::string(20'000, 'a') +
+            "\r\n\r\n",
+        10);
+    EXPECT_TRUE(answer.starts_with("HTTP/1.1 4")) << answer.substr(0, 80);
+}
+
+TEST(Serve, ASlowClientIsDropped) {
+    const auto start = std::chrono::steady_clock::now();
+    // Half a request line, then nothing: the server closes the connection.
+    const std::string answer = rawExchange(served().port(), "GET /api/loc", 30);
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(waited, std::chrono::seconds(20));
+    EXPECT_EQ(answer.find("200 OK"), std::string::npos);
 }
 
 TEST(Serve, SigtermEndsItCleanly) {
