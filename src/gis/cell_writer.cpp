@@ -240,6 +240,12 @@ int defaultPointsPerEdge(Scale scale) {
     case Scale::MapArea:
         return kMapAreaPointsPerEdge;
     case Scale::Sheet:
+    // BCGS cells are at most 12' wide, far narrower than the widest sheet: its steps
+    // keep them within 10 m too.
+    case Scale::Bcgs20k:
+    case Scale::Bcgs10k:
+    case Scale::Bcgs5k:
+    case Scale::Bcgs2500:
         return kSheetPointsPerEdge;
     }
     return kSeriesPointsPerEdge;

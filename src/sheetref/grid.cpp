@@ -3,13 +3,16 @@
 
 #include "sheet_reference.h"
 
+#include "bcgs_layout.h"
 #include "coordinates.h"
 #include "decimal_text.h"
 #include "nts_layout.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
+#include <functional>
 
 namespace sheetref {
 namespace {
@@ -85,6 +88,11 @@ Lattice latticeOf(const Zone& zone, Scale scale) {
         return {zone.areaWidth, layout::kAreaHeight, zone.seriesColumns * zone.areaColumns,
                 zone.seriesRows * layout::kAreaRows};
     case Scale::Sheet:
+    case Scale::Bcgs20k:
+    case Scale::Bcgs10k:
+    case Scale::Bcgs5k:
+    case Scale::Bcgs2500:
+        // The BCGS cells are not a lattice of the zone; bcgsCells walks them.
         break;
     }
     return {zone.sheetWidth, layout::kSheetHeight,
@@ -153,6 +161,206 @@ std::vector<Reference> cellsIn(const Bounds& box, Scale scale, Reach reach) {
     return found;
 }
 
+// The BCGS cells of one map area along one axis, at one scale. Cell k of `count` spans
+// ticks origin + k * step to origin + (k + 1) * step (from the equator or Greenwich;
+// columns count eastward), and its edges are the doubles edge(k): every scale that
+// shares an edge gives it the same double, bounds() gives it too, and locate decides
+// on it, so a point typed on an edge is placed by the edge rule however 1/80 rounds.
+struct TickAxis {
+    int origin;
+    int step;
+    int count;
+
+    double edge(int k) const {
+        return static_cast<double>(origin + k * step) / layout::kTicksPerDegree;
+    }
+
+    // The greatest k in [-1, count] with edge(k) <= value, or edge(k) < value when
+    // `strictly`; -1 when there is none. The division only guesses k, and may be one
+    // off where `value` lies within a rounding error of an edge; comparing with the
+    // edges themselves settles it. `value` is finite and within [-180, 180].
+    int lastEdgeBelow(double value, bool strictly) const {
+        const double guess = std::floor((value * layout::kTicksPerDegree - origin) / step);
+        int k = static_cast<int>(std::clamp(guess, -1.0, static_cast<double>(count)));
+        const auto below = [&](int i) { return strictly ? edge(i) < value : edge(i) <= value; };
+        while (k >= 0 && !below(k)) {
+            --k;
+        }
+        while (k < count && below(k + 1)) {
+            ++k;
+        }
+        return k;
+    }
+};
+
+// The digits a BCGS scale adds to its 1:20 000 number, and so how many times the
+// 1:20 000 cell is cut in two each way.
+int cutsOf(Scale scale) {
+    return static_cast<int>(scale) - static_cast<int>(Scale::Bcgs20k);
+}
+
+// The rows (south to north) and columns (west to east) of the cells at a BCGS scale in
+// the map area whose bounds are given; map-area edges are whole degrees.
+struct TickLattice {
+    TickAxis rows;
+    TickAxis columns;
+};
+
+TickLattice tickLatticeOf(const Bounds& area, Scale scale) {
+    const int cuts = cutsOf(scale);
+    const auto ticks = [](double degrees) {
+        return static_cast<int>(degrees) * layout::kTicksPerDegree;
+    };
+    return {{ticks(area.south), layout::kBcgs20kHeightTicks >> cuts, layout::kBcgsRows << cuts},
+            {ticks(area.west), layout::kBcgs20kWidthTicks >> cuts, layout::kBcgsColumns << cuts}};
+}
+
+// The row and column of a 1:20 000 cell in its map area, from its number.
+std::pair<int, int> placeOfNumber(int number) {
+    for (int row = 0; row < layout::kBcgsRows; ++row) {
+        for (int column = 0; column < layout::kBcgsColumns; ++column) {
+            if (layout::kBcgsNumbers[row][column] == number) {
+                return {row, column};
+            }
+        }
+    }
+    return {0, 0};
+}
+
+// The half (row, column) of a cell that a quarter digit names.
+std::pair<int, int> placeOfQuarter(int digit) {
+    for (int row = 0; row < layout::kQuarterSide; ++row) {
+        for (int column = 0; column < layout::kQuarterSide; ++column) {
+            if (layout::kQuarterDigits[row][column] == digit) {
+                return {row, column};
+            }
+        }
+    }
+    return {0, 0};
+}
+
+// The cells that an interval [low, high] meets on an axis, as cellsMeeting does for
+// the NTS lattices. Rows own their low (south) edge, columns their high (east) edge,
+// which decides which cell holds an interval of no length.
+IndexRange ticksMeeting(const TickAxis& axis, double low, double high, Reach reach,
+                        bool ownsLowEdge) {
+    int first = 0;
+    int last = 0;
+    if (reach == Reach::Touching) {
+        first = axis.lastEdgeBelow(low, true);
+        last = axis.lastEdgeBelow(high, false);
+    } else if (low == high) {
+        first = last = axis.lastEdgeBelow(low, !ownsLowEdge);
+    } else {
+        first = axis.lastEdgeBelow(low, false);
+        last = axis.lastEdgeBelow(high, true);
+    }
+    first = std::max(first, 0);
+    last = std::min(last, axis.count - 1);
+    return {first, last};
+}
+
+// Visits every BCGS cell at `scale` that the box meets, in reference order: BC's series
+// in turn, their map areas by letter, in each the 1:20 000 numbers in turn, and in each
+// number its quarters by digit, depth first. Nothing is gathered; the cells are made as
+// they are visited. Stops when `visit` returns false, and tells whether it ran through.
+bool visitBcgsCells(const Bounds& box, Scale scale, Reach reach,
+                    const std::function<bool(const Reference&)>& visit) {
+    const int cuts = cutsOf(scale);
+    const int side = 1 << cuts; // cells of `scale` across a 1:20 000 cell
+    // The halves, south-west first, in the order of their digits.
+    std::array<std::pair<int, int>, layout::kLastQuarterDigit> halves{};
+    for (int digit = layout::kFirstQuarterDigit; digit <= layout::kLastQuarterDigit; ++digit) {
+        halves[static_cast<std::size_t>(digit - layout::kFirstQuarterDigit)] =
+            placeOfQuarter(digit);
+    }
+    const int descendants = side * side;
+    static_assert(std::is_sorted(layout::kBcgsSeries.begin(), layout::kBcgsSeries.end()));
+    for (const int series : layout::kBcgsSeries) {
+        // Letters in alphabetical order, which is reference order.
+        for (std::size_t i = 0; i < layout::kSouthern.letters.size(); ++i) {
+            const auto letter = static_cast<char>('A' + i);
+            const Reference area = *Reference::mapArea(series, letter);
+            const TickLattice lattice = tickLatticeOf(bounds(area), scale);
+            const IndexRange rows = ticksMeeting(lattice.rows, box.south, box.north, reach, true);
+            const IndexRange columns =
+                ticksMeeting(lattice.columns, box.west, box.east, reach, false);
+            if (rows.first > rows.last || columns.first > columns.last) {
+                continue;
+            }
+            for (int number = layout::kFirstBcgsNumber; number <= layout::kLastBcgsNumber;
+                 ++number) {
+                const auto [row20k, column20k] = placeOfNumber(number);
+                const int row0 = row20k * side;
+                const int column0 = column20k * side;
+                if (row0 > rows.last || row0 + side - 1 < rows.first || column0 > columns.last ||
+                    column0 + side - 1 < columns.first) {
+                    continue;
+                }
+                // Each descendant's quarter digits, read as a number in base 4, count up
+                // in reference order.
+                for (int index = 0; index < descendants; ++index) {
+                    int row = row0;
+                    int column = column0;
+                    for (int cut = cuts - 1; cut >= 0; --cut) {
+                        const auto [half, across] = halves[static_cast<std::size_t>(
+                            index >> (2 * cut) & (layout::kLastQuarterDigit - 1))];
+                        row += half << cut;
+                        column += across << cut;
+                    }
+                    if (!(rows.first <= row && row <= rows.last && columns.first <= column &&
+                          column <= columns.last)) {
+                        continue;
+                    }
+                    std::optional<Reference> cell = Reference::bcgs(series, letter, number);
+                    for (int cut = cuts - 1; cut >= 0; --cut) {
+                        cell =
+                            cell->quarter((index >> (2 * cut) & (layout::kLastQuarterDigit - 1)) +
+                                          layout::kFirstQuarterDigit);
+                    }
+                    if (!visit(*cell)) {
+                        return false;
+                    }
+                }
+            }
+        }
+    }
+    return true;
+}
+
+// locate() at a BCGS scale: the map area the NTS gives, then the cell of the map area's
+// tick lattice that owns the point.
+std::optional<Reference> locateBcgs(LatLon point, Scale scale) {
+    const std::optional<Reference> area = locate(point, Scale::MapArea);
+    if (!area || !layout::isBcgsSeries(area->seriesNumber())) {
+        return std::nullopt;
+    }
+    const TickLattice lattice = tickLatticeOf(bounds(*area), scale);
+    // The point lies in the map area, so both are in [0, count).
+    const int row = lattice.rows.lastEdgeBelow(point.latitude, false);
+    const int column = lattice.columns.lastEdgeBelow(point.longitude, true);
+    const int cuts = cutsOf(scale);
+    std::optional<Reference> cell = Reference::bcgs(
+        area->seriesNumber(), area->letter(), layout::kBcgsNumbers[row >> cuts][column >> cuts]);
+    for (int cut = cuts - 1; cut >= 0; --cut) {
+        cell = cell->quarter(layout::kQuarterDigits[row >> cut & 1][column >> cut & 1]);
+    }
+    return cell;
+}
+
+Bounds bcgsBounds(const Reference& reference) {
+    const Scale scale = reference.scale();
+    const TickLattice lattice = tickLatticeOf(bounds(*reference.at(Scale::MapArea)), scale);
+    auto [row, column] = placeOfNumber(reference.bcgsNumber());
+    for (int cut = 0; cut < cutsOf(scale); ++cut) {
+        const auto [half, across] = placeOfQuarter(reference.quarterDigit(cut));
+        row = 2 * row + half;
+        column = 2 * column + across;
+    }
+    return {lattice.rows.edge(row), lattice.rows.edge(row + 1), lattice.columns.edge(column),
+            lattice.columns.edge(column + 1)};
+}
+
 std::string_view edgeName(BoxEdge edge) {
     switch (edge) {
     case BoxEdge::South:
@@ -205,6 +413,9 @@ std::ostream& operator<<(std::ostream& out, const LatLon& point) {
 }
 
 std::optional<Reference> locate(LatLon point, Scale scale) {
+    if (isBcgs(scale)) {
+        return locateBcgs(point, scale);
+    }
     const Zone* zone = layout::zoneAt(point.latitude);
     const CellName cell = zone == &layout::kSouthern     ? cellAt<layout::kSouthern>(point, scale)
                           : zone == &layout::kArctic     ? cellAt<layout::kArctic>(point, scale)
@@ -217,6 +428,9 @@ std::optional<Reference> locate(LatLon point, Scale scale) {
 }
 
 Bounds bounds(const Reference& reference) {
+    if (isBcgs(reference.scale())) {
+        return bcgsBounds(reference);
+    }
     // A Reference only ever names a cell of the grid, so its series is found.
     const layout::SeriesPlace place = layout::findSeries(reference.seriesNumber());
     const Zone& zone = *place.zone;
@@ -248,6 +462,17 @@ Bounds bounds(const Reference& reference) {
 }
 
 std::vector<Reference> neighbours(const Reference& reference) {
+    if (isBcgs(reference.scale())) {
+        std::vector<Reference> found;
+        visitBcgsCells(bounds(reference), reference.scale(), Reach::Touching,
+                       [&](const Reference& cell) {
+                           if (cell != reference) {
+                               found.push_back(cell);
+                           }
+                           return true;
+                       });
+        return found;
+    }
     std::vector<Reference> found = cellsIn(bounds(reference), reference.scale(), Reach::Touching);
     std::erase(found, reference);
     return found;
@@ -276,10 +501,38 @@ std::string describe(const BoxFailure& failure) {
 }
 
 CoverResult cover(const Bounds& box, Scale scale) {
-    if (const std::optional<BoxFailure> failure = checkBox(box)) {
+    if (!isBcgs(scale)) {
+        if (const std::optional<BoxFailure> failure = checkBox(box)) {
+            return *failure;
+        }
+        return cellsIn(box, scale, Reach::Covering);
+    }
+    std::vector<Reference> found;
+    if (const std::optional<BoxFailure> failure =
+            coverEach(box, scale, [&found](const Reference& cell) {
+                found.push_back(cell);
+                return true;
+            })) {
         return *failure;
     }
-    return cellsIn(box, scale, Reach::Covering);
+    return found;
+}
+
+std::optional<BoxFailure> coverEach(const Bounds& box, Scale scale,
+                                    const std::function<bool(const Reference&)>& visit) {
+    if (const std::optional<BoxFailure> failure = checkBox(box)) {
+        return failure;
+    }
+    if (isBcgs(scale)) {
+        visitBcgsCells(box, scale, Reach::Covering, visit);
+        return std::nullopt;
+    }
+    for (const Reference& cell : cellsIn(box, scale, Reach::Covering)) {
+        if (!visit(cell)) {
+            break;
+        }
+    }
+    return std::nullopt;
 }
 
 // Defined here, beside locate, so that the compiler can inline locate into it: the

@@ -4,14 +4,16 @@
 #include "lat_lon.h"
 #include "reference.h"
 
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <variant>
 #include <vector>
 
-// The National Topographic System (NTS) of Canada: where each series, map area and
-// sheet lies, and which of them covers a point or a box.
+// The National Topographic System (NTS) of Canada, and the BC Geographic System (BCGS)
+// that refines it in British Columbia: where each cell lies, and which of them covers a
+// point or a box.
 //
 // Coordinates are decimal degrees, longitude negative west of Greenwich and latitude
 // positive north. Series are numbered by column and row: outside the high Arctic,
@@ -29,6 +31,25 @@
 //
 // High-Arctic series are numbered 120, 340, 560, 780, 910 from east to west for 80°
 // to 84° N, and 121, 341, 561, 781 for 84° to 88° N.
+//
+// The BCGS cuts each map area of BC's series (082, 083, 092, 093, 094, 102, 103, 104
+// and 114, all southern, so every map area is 2° x 1°) into 10 x 10 cells at 1:20 000,
+// 12' x 6', numbered 001 to 100 from the south-west corner: 001 to 010 west to east
+// along the southern row, 011 to 020 along the next, up to 100 in the north-east. Each
+// finer scale quarters the cell above and adds a digit, 1 south-west, 2 south-east,
+// 3 north-west, 4 north-east:
+//
+//   scale      cell          example
+//   1:20 000   12' x 6'      092G025
+//   1:10 000   6' x 3'       092G0253
+//   1:5 000    3' x 1'30"    092G02532
+//   1:2 500    1'30" x 45"   092G025322
+//
+// BC's series lie within 48° to 60° N and 112° to 144° W, without 084 (56° to 60° N east
+// of 120° W) and 112 and 113 (48° to 56° N west of 136° W).
+//
+// BCGS cells do not nest in NTS 1:50 000 sheets (their 6' rows cut across the sheets'
+// 15' rows); both nest in map areas. Outside BC's series there is no BCGS cell.
 //
 // Edge rule, at every level and in every zone: a point exactly on a meridian belongs
 // to the cell west of it, and a point exactly on a parallel to the cell north of it.
@@ -52,17 +73,27 @@ std::ostream& operator<<(std::ostream& out, const Bounds& bounds);
 // cell of the grid holds it: south of 40° N, north of 88° N, east of 48° W or west of
 // 144° W, in the high-Arctic band outside its series, or a non-finite argument.
 //
-// Example: locate({.latitude = 49.25, .longitude = -123.1}, Scale::Sheet)->text() == "092G06".
+// At a BCGS scale, also nullopt outside BC's series.
+//
+// Example: locate({.latitude = 49.25, .longitude = -123.1}, Scale::Sheet)->text() == "092G06",
+// and at Scale::Bcgs2500 "092G025322": both coordinates lie on BCGS edges, so the cell
+// is the one north of 49.25 and west of -123.1 at every BCGS scale.
 std::optional<Reference> locate(LatLon point, Scale scale);
 
 // The extent of a cell; the cell holds exactly the points with
-// west < longitude <= east and south <= latitude < north. Every edge is a multiple of
-// 15' and exact. Example: bounds(092G06) == {49.25, 49.5, -123.5, -123}.
+// west < longitude <= east and south <= latitude < north. Every NTS edge is a multiple
+// of 15' and exact. A BCGS edge is a multiple of 45" (1/80°), which a double cannot hold
+// exactly: it is given as the double nearest its true value, the one a user types for
+// it (49.1, -123.2), and locate decides on that very double, so a cell holds exactly the
+// doubles its bounds enclose. Example: bounds(092G06) == {49.25, 49.5, -123.5, -123},
+// bounds(092G025) == {49.2, 49.3, -123.2, -123}.
 Bounds bounds(const Reference& reference);
 
 // Every cell at the reference's scale that shares an edge or a corner with it, in
 // reference order. Across 68° N and 80° N cells of different widths meet, so a cell
-// can have more than eight neighbours; at the edges of the grid it has fewer.
+// can have more than eight neighbours; at the edges of the grid it has fewer. BCGS
+// neighbours reach across map areas and series, and a BCGS cell at the edge of BC's
+// series has fewer.
 std::vector<Reference> neighbours(const Reference& reference);
 
 // What can be wrong with a box to cover.
@@ -98,8 +129,25 @@ std::string describe(const BoxFailure& failure);
 // a point box covers exactly what locate gives.
 //
 // Parts of the box outside the grid are ignored, so the largest cover is the whole
-// grid (27 264 sheets) and the result never grows beyond it.
+// grid (27 264 sheets) and the result never grows beyond it. At the BCGS scales the
+// result can be large: all of BC's series hold 14 400 cells at 1:20 000 and 921 600 at
+// 1:2 500 (some 7 MB of References); coverEach visits them without holding them.
 using CoverResult = std::variant<std::vector<Reference>, BoxFailure>;
 CoverResult cover(const Bounds& box, Scale scale);
+
+// The cells cover() gives, in the same order, handed to `visit` one at a time; the
+// walk stops early when `visit` returns false. Returns the failure of a bad box (and
+// visits nothing), or nullopt.
+//
+// Memory: at the BCGS scales nothing is gathered; each cell is made when it is
+// visited, so any box takes the same small, constant memory, whatever the scale. At
+// the NTS scales the cells are gathered first and then visited: at most the 27 264
+// sheets of the whole grid, about 220 kB.
+//
+// Example: counting the 1:2 500 cells of map area 092G (6 400) holds no list:
+//   std::size_t n = 0;
+//   coverEach(bounds(area), Scale::Bcgs2500, [&n](const Reference&) { ++n; return true; });
+std::optional<BoxFailure> coverEach(const Bounds& box, Scale scale,
+                                    const std::function<bool(const Reference&)>& visit);
 
 } // namespace sheetref

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "reference.h"
 
+#include "bcgs_layout.h"
 #include "nts_layout.h"
 
 #include <array>
@@ -11,16 +12,22 @@
 namespace sheetref {
 namespace {
 
-// Series numbers are written with three digits, sheet numbers with two.
+// Series numbers are written with three digits, sheet numbers with two (BCGS numbers
+// with three and each quarter digit with one).
 constexpr std::size_t kSeriesDigits = 3;
 constexpr std::size_t kSheetDigits = 2;
-// The longest text, a sheet's, rounded up to a word.
+// The longest NTS text, a sheet's, rounded up to a word.
 constexpr std::size_t kTextCapacity = sizeof(std::uint64_t);
 
 constexpr int kDecimal = 10;
 
 bool letterIn(const layout::Zone& zone, char letter) {
     return zone.letters.find(letter) != std::string_view::npos;
+}
+
+// How many quarter digits a BCGS scale adds to its 1:20 000 number.
+int quarterCount(Scale scale) {
+    return isBcgs(scale) ? static_cast<int>(scale) - static_cast<int>(Scale::Bcgs20k) : 0;
 }
 
 } // namespace
@@ -33,6 +40,14 @@ std::string_view scaleName(Scale scale) {
         return "1:250000";
     case Scale::Sheet:
         return "1:50000";
+    case Scale::Bcgs20k:
+        return "1:20000";
+    case Scale::Bcgs10k:
+        return "1:10000";
+    case Scale::Bcgs5k:
+        return "1:5000";
+    case Scale::Bcgs2500:
+        return "1:2500";
     }
     return {};
 }
@@ -45,12 +60,20 @@ std::string_view scaleShortName(Scale scale) {
         return "250k";
     case Scale::Sheet:
         return "50k";
+    case Scale::Bcgs20k:
+        return "20k";
+    case Scale::Bcgs10k:
+        return "10k";
+    case Scale::Bcgs5k:
+        return "5k";
+    case Scale::Bcgs2500:
+        return "2500";
     }
     return {};
 }
 
 std::optional<Scale> scaleNamed(std::string_view name) {
-    for (const Scale scale : {Scale::Series, Scale::MapArea, Scale::Sheet}) {
+    for (const Scale scale : kScales) {
         if (name == scaleShortName(scale) || name == scaleName(scale)) {
             return scale;
         }
@@ -59,7 +82,12 @@ std::optional<Scale> scaleNamed(std::string_view name) {
 }
 
 std::string describeUnknownScale(std::string_view name) {
-    return "unknown scale \"" + std::string(name) + "\"; expected 1m, 250k or 50k";
+    std::string expected;
+    for (std::size_t i = 0; i < kScales.size(); ++i) {
+        expected += i == 0 ? "" : i + 1 == kScales.size() ? " or " : ", ";
+        expected += scaleShortName(kScales[i]);
+    }
+    return "unknown scale \"" + std::string(name) + "\"; expected " + expected;
 }
 
 std::optional<Reference> Reference::series(int number) {
@@ -88,19 +116,74 @@ std::optional<Reference> Reference::sheet(int series, char letter, int sheet) {
     return Reference(Scale::Sheet, series, letter, sheet);
 }
 
-Reference Reference::at(Scale coarser) const {
-    switch (coarser < scale() ? coarser : scale()) {
+std::optional<Reference> Reference::bcgs(int series, char letter, int number) {
+    if (!layout::isBcgsSeries(series) ||
+        !(layout::kFirstBcgsNumber <= number && number <= layout::kLastBcgsNumber) ||
+        !mapArea(series, letter)) {
+        return std::nullopt;
+    }
+    return Reference(Scale::Bcgs20k, series, letter, 0, number);
+}
+
+std::optional<Reference> Reference::quarter(int digit) const {
+    if (!isBcgs(scale()) || scale() == Scale::Bcgs2500 ||
+        !(layout::kFirstQuarterDigit <= digit && digit <= layout::kLastQuarterDigit)) {
+        return std::nullopt;
+    }
+    const int cut = quarterCount(scale());
+    const auto quarters =
+        static_cast<int>(field(kQuartersShift, kQuartersBits)) |
+        digit << (kQuarterBits * static_cast<unsigned>(layout::kQuarterLevels - 1 - cut));
+    return Reference(static_cast<Scale>(static_cast<int>(scale()) + 1), seriesNumber(), letter(), 0,
+                     bcgsNumber(), quarters);
+}
+
+int Reference::quarterDigit(int index) const {
+    if (!(0 <= index && index < quarterCount(scale()))) {
+        return 0;
+    }
+    const auto shift =
+        kQuartersShift + kQuarterBits * static_cast<unsigned>(layout::kQuarterLevels - 1 - index);
+    return static_cast<int>(field(shift, kQuarterBits));
+}
+
+std::optional<Reference> Reference::at(Scale coarser) const {
+    if (!nests(scale(), coarser)) {
+        return std::nullopt;
+    }
+    switch (coarser) {
     case Scale::Series:
         return Reference(Scale::Series, seriesNumber(), '\0', 0);
     case Scale::MapArea:
         return Reference(Scale::MapArea, seriesNumber(), letter(), 0);
     case Scale::Sheet:
+    case Scale::Bcgs2500:
+        return *this;
+    case Scale::Bcgs20k:
+    case Scale::Bcgs10k:
+    case Scale::Bcgs5k:
         break;
     }
-    return *this;
+    // Keep the digits of the cuts down to `coarser`, clear the finer ones.
+    const unsigned cleared =
+        kQuarterBits * static_cast<unsigned>(layout::kQuarterLevels - quarterCount(coarser));
+    const auto quarters =
+        static_cast<int>(field(kQuartersShift, kQuartersBits) >> cleared << cleared);
+    return Reference(coarser, seriesNumber(), letter(), 0, bcgsNumber(), quarters);
 }
 
 std::string Reference::text() const {
+    if (isBcgs(scale())) {
+        std::string text = at(Scale::MapArea)->text();
+        const int number = bcgsNumber();
+        text += static_cast<char>('0' + number / (kDecimal * kDecimal));
+        text += static_cast<char>('0' + number / kDecimal % kDecimal);
+        text += static_cast<char>('0' + number % kDecimal);
+        for (int i = 0; i < quarterCount(scale()); ++i) {
+            text += static_cast<char>('0' + quarterDigit(i));
+        }
+        return text;
+    }
     // The characters are gathered in one word and stored at once: written one by
     // one, they would reach whoever copies the text (memcpy reads in words) only
     // after the stores retire, which in a batch costs more than making them. A

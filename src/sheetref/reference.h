@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <array>
 #include <compare>
 #include <cstdint>
 #include <optional>
@@ -13,76 +14,131 @@
 namespace sheetref {
 
 // The three scales of the NTS: a series is cut into map areas, a map area into sheets.
+// Then the four of the BC Geographic System (BCGS), which cuts the map areas of BC's
+// series (082, 083, 092, 093, 094, 102, 103, 104, 114) on its own: 10 x 10 cells at
+// 1:20 000, each quartered at every finer scale.
 enum class Scale : std::uint8_t {
-    Series,  // 1:1 000 000, e.g. 092
-    MapArea, // 1:250 000, e.g. 092G
-    Sheet,   // 1:50 000, e.g. 092G06
+    Series,   // 1:1 000 000, e.g. 092
+    MapArea,  // 1:250 000, e.g. 092G
+    Sheet,    // 1:50 000, e.g. 092G06
+    Bcgs20k,  // 1:20 000, 6' x 12', e.g. 092G025
+    Bcgs10k,  // 1:10 000, 3' x 6', e.g. 092G0253
+    Bcgs5k,   // 1:5 000, 1'30" x 3', e.g. 092G02532
+    Bcgs2500, // 1:2 500, 45" x 1'30", e.g. 092G025322
 };
 
-// "1:1000000", "1:250000" or "1:50000".
+// Every scale, the NTS's from the coarsest, then the BCGS's from the coarsest.
+inline constexpr std::array<Scale, 7> kScales = {Scale::Series,  Scale::MapArea, Scale::Sheet,
+                                                 Scale::Bcgs20k, Scale::Bcgs10k, Scale::Bcgs5k,
+                                                 Scale::Bcgs2500};
+
+// Whether the scale is one of the BCGS's.
+constexpr bool isBcgs(Scale scale) {
+    return scale >= Scale::Bcgs20k;
+}
+
+// Whether every cell at `fine` lies within one cell at `coarse`: a scale nests in itself
+// and in every coarser scale of its own chain, series > map area > sheet and
+// series > map area > 1:20 000 > 1:10 000 > 1:5 000 > 1:2 500. The BCGS rows of 6' and
+// the NTS sheets of 15' do not nest in each other: nests(Bcgs20k, Sheet) and
+// nests(Sheet, Bcgs20k) are both false.
+constexpr bool nests(Scale fine, Scale coarse) {
+    return coarse <= fine && (coarse <= Scale::MapArea || isBcgs(coarse) == isBcgs(fine));
+}
+
+// "1:1000000", "1:250000", "1:50000", "1:20000", "1:10000", "1:5000" or "1:2500".
 std::string_view scaleName(Scale scale);
 
-// The short name users type: "1m", "250k" or "50k".
+// The short name users type: "1m", "250k", "50k", "20k", "10k", "5k" or "2500".
 std::string_view scaleShortName(Scale scale);
 
 // The scale a user names, by its ratio or its short name: "1m" or "1:1000000",
-// "250k" or "1:250000", "50k" or "1:50000"; nullopt for anything else.
+// "250k" or "1:250000", "50k" or "1:50000", "20k" or "1:20000", "10k" or "1:10000",
+// "5k" or "1:5000", "2500" or "1:2500"; nullopt for anything else.
 std::optional<Scale> scaleNamed(std::string_view name);
 
 // Why scaleNamed gave nullopt for `name`, as every face reports it, e.g.
-//   unknown scale "25k"; expected 1m, 250k or 50k
+//   unknown scale "25k"; expected 1m, 250k, 50k, 20k, 10k, 5k or 2500
 std::string describeUnknownScale(std::string_view name);
 
-// A reference to one cell of the NTS grid: a series, a map area or a sheet.
+// A reference to one cell of the NTS grid (a series, a map area or a sheet) or of the
+// BCGS (a cell at 1:20 000, 1:10 000, 1:5 000 or 1:2 500).
 //
 // Only names that exist in the grid can be made: series 000 to 119 (column and row,
 // see grid.h) and the high-Arctic series 120, 121, 340, 341, 560, 561, 780, 781 and
 // 910; letters A-P in the southern series (rows 0-6) and A-H in the Arctic and
-// high-Arctic ones; sheets 1-16.
+// high-Arctic ones; sheets 1-16. BCGS cells only in the map areas of BC's series, with
+// numbers 1-100 and quarter digits 1-4.
 //
 // Canonical text: three-digit series, capital letter, two-digit sheet: "092",
-// "092G", "092G06", "340D15".
+// "092G", "092G06", "340D15"; for the BCGS, the map area, a three-digit number and one
+// digit per quarter: "092G025", "092G0253", "092G02534", "092G025342".
 class Reference {
 public:
     static std::optional<Reference> series(int number);
     static std::optional<Reference> mapArea(int series, char letter);
     static std::optional<Reference> sheet(int series, char letter, int sheet);
+    // The 1:20 000 cell `number` (1 to 100) of a map area of BC's series.
+    static std::optional<Reference> bcgs(int series, char letter, int number);
+
+    // The quarter of this BCGS cell one scale finer: digit 1 the south-west, 2 the
+    // south-east, 3 the north-west, 4 the north-east one. nullopt for any other digit, for
+    // an NTS cell and for a 1:2 500 cell, which is not cut further.
+    // Example: bcgs(92, 'G', 25)->quarter(3)->quarter(2)->text() == "092G02532".
+    std::optional<Reference> quarter(int digit) const;
 
     Scale scale() const { return static_cast<Scale>(field(kScaleShift, kScaleBits)); }
     int seriesNumber() const { return static_cast<int>(field(kSeriesShift, kSeriesBits)); }
     // 'A' to 'P'; '\0' for a series.
     char letter() const { return static_cast<char>(field(kLetterShift, kLetterBits)); }
-    // 1 to 16; 0 for a series or a map area.
+    // 1 to 16; 0 for any other scale.
     int sheetNumber() const { return static_cast<int>(field(kSheetShift, kSheetBits)); }
+    // 1 to 100 for a BCGS cell; 0 for an NTS cell.
+    int bcgsNumber() const { return static_cast<int>(field(kBcgsShift, kBcgsBits)); }
+    // The quarter digit (1 to 4) that the cut `index` chose: index 0 for the cut down to
+    // 1:10 000, 1 to 1:5 000, 2 to 1:2 500. 0 for a cut finer than the reference's scale
+    // or an index outside [0, 2].
+    int quarterDigit(int index) const;
 
-    // The reference that contains this one at a scale no finer than its own: the map
-    // area or series of a sheet, the series of a map area. A finer scale gives this
-    // reference unchanged.
-    Reference at(Scale coarser) const;
+    // The cell at `coarser` that holds this one, when nests(scale(), coarser): the map
+    // area or series of a sheet, the 1:20 000 cell of a 1:5 000 one, the reference itself
+    // at its own scale. Otherwise nullopt: no single cell at that scale holds it, as for a
+    // BCGS cell at Scale::Sheet, a sheet at Scale::Bcgs20k, or a series at any finer scale.
+    std::optional<Reference> at(Scale coarser) const;
 
     std::string text() const;
 
-    // Ordered by scale, then series number, letter and sheet number: for references
-    // of one scale, the order of their canonical texts.
+    // Ordered by scale, then series number, letter, sheet number, BCGS number and quarter
+    // digits: for references of one scale, the order of their canonical texts.
     friend auto operator<=>(const Reference&, const Reference&) = default;
     friend bool operator==(const Reference&, const Reference&) = default;
 
 private:
-    Reference(Scale scale, int series, char letter, int sheet)
+    Reference(Scale scale, int series, char letter, int sheet, int bcgs = 0, int quarters = 0)
         : m_code(static_cast<std::uint64_t>(scale) << kScaleShift |
                  static_cast<std::uint64_t>(series) << kSeriesShift |
                  static_cast<std::uint64_t>(static_cast<unsigned char>(letter)) << kLetterShift |
-                 static_cast<std::uint64_t>(sheet) << kSheetShift) {}
+                 static_cast<std::uint64_t>(sheet) << kSheetShift |
+                 static_cast<std::uint64_t>(bcgs) << kBcgsShift |
+                 static_cast<std::uint64_t>(quarters) << kQuartersShift) {}
 
     // locate() names cells straight from the grid's tables, which only hold names
     // that exist; it skips the factories' checks because the window's lookup is hot.
     friend std::optional<Reference> locate(LatLon point, Scale scale);
 
-    // The four parts packed in one word, scale first, so that comparing words
-    // orders as documented. One word also travels in one register: an optional
-    // Reference comes back from locate without passing through memory, where its
-    // parts, stored one by one, would hold up whoever reads them as a whole.
-    static constexpr unsigned kSheetShift = 0;
+    // The parts packed in one word, scale first, so that comparing words orders as
+    // documented. One word also travels in one register: an optional Reference comes
+    // back from locate without passing through memory, where its parts, stored one by
+    // one, would hold up whoever reads them as a whole.
+    //
+    // The quarter digits take four bits each, the first cut in the highest, so that
+    // they compare as the digits of the text do; cuts the scale does not make are 0.
+    static constexpr unsigned kQuarterBits = 4;
+    static constexpr unsigned kQuartersShift = 0;
+    static constexpr unsigned kQuartersBits = 3 * kQuarterBits;
+    static constexpr unsigned kBcgsShift = kQuartersShift + kQuartersBits;
+    static constexpr unsigned kBcgsBits = 8;
+    static constexpr unsigned kSheetShift = kBcgsShift + kBcgsBits;
     static constexpr unsigned kSheetBits = 8;
     static constexpr unsigned kLetterShift = kSheetShift + kSheetBits;
     static constexpr unsigned kLetterBits = 8;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "reference_parser.h"
 
+#include "bcgs_layout.h"
 #include "nts_layout.h"
 #include "quote.h"
 
@@ -11,6 +12,8 @@ namespace {
 
 constexpr std::size_t kMaxSeriesDigits = 3;
 constexpr std::size_t kMaxSheetDigits = 2;
+// Three digits after the letter are a BCGS number, where one or two are an NTS sheet.
+constexpr std::size_t kBcgsDigits = 3;
 bool isBlank(char ch) {
     return ch == ' ' || ch == '\t';
 }
@@ -123,8 +126,8 @@ public:
             return separated ? fail(ParseError::SheetExpected, characterLength(m_text, m_at))
                              : fail(ParseError::TrailingText, m_end - m_at);
         }
-        if (sheetDigits > kMaxSheetDigits) {
-            return fail(ParseError::SheetOutOfRange, sheetDigits);
+        if (sheetDigits >= kBcgsDigits) {
+            return readBcgs(letter);
         }
         const std::optional<Reference> sheet =
             Reference::sheet(m_series, letter, value(sheetDigits));
@@ -140,6 +143,41 @@ public:
     }
 
 private:
+    // The BCGS number at the cursor, then its quarter digits, run together with it or
+    // with each other, or apart: "092G025342", "092G.025.3.4.2", "92g025_34_2".
+    ParseResult readBcgs(char letter) {
+        if (!layout::isBcgsSeries(m_series)) {
+            return fail(ParseError::MapAreaNotInBcgs, kBcgsDigits);
+        }
+        std::optional<Reference> cell = Reference::bcgs(m_series, letter, value(kBcgsDigits));
+        if (!cell) {
+            return fail(ParseError::BcgsNumberOutOfRange, kBcgsDigits);
+        }
+        m_at += kBcgsDigits;
+        m_readSoFar = cell->text();
+        while (!atEnd()) {
+            // The finest cell takes no more digits, and no more text.
+            if (cell->scale() == Scale::Bcgs2500) {
+                return fail(ParseError::TrailingText, m_end - m_at);
+            }
+            const bool separated = separator();
+            if (atEnd() || !isDigit(m_text[m_at])) {
+                return separated ? fail(ParseError::QuarterExpected,
+                                        atEnd() ? 0 : characterLength(m_text, m_at))
+                                 : fail(ParseError::TrailingText, m_end - m_at);
+            }
+            while (!atEnd() && isDigit(m_text[m_at]) && cell->scale() != Scale::Bcgs2500) {
+                cell = cell->quarter(m_text[m_at] - '0');
+                if (!cell) {
+                    return fail(ParseError::QuarterOutOfRange, 1);
+                }
+                ++m_at;
+                m_readSoFar = cell->text();
+            }
+        }
+        return *cell;
+    }
+
     bool atEnd() const { return m_at >= m_end; }
 
     // Counts the digits at the cursor without moving it.
@@ -160,7 +198,8 @@ private:
         return result;
     }
 
-    // Skips blanks, one '-' or '/', and blanks; tells whether it skipped anything.
+    // Skips blanks, one '-', '/', '.' or '_', and blanks; tells whether it skipped
+    // anything.
     bool separator() {
         const std::size_t start = m_at;
         const auto skipBlanks = [this] {
@@ -169,7 +208,8 @@ private:
             }
         };
         skipBlanks();
-        if (!atEnd() && (m_text[m_at] == '-' || m_text[m_at] == '/')) {
+        if (!atEnd() && (m_text[m_at] == '-' || m_text[m_at] == '/' || m_text[m_at] == '.' ||
+                         m_text[m_at] == '_')) {
             ++m_at;
             skipBlanks();
         }
@@ -199,8 +239,8 @@ std::string describe(const ParseFailure& failure) {
         quoteText(text.substr(std::min(failure.at, text.size()), failure.length));
     switch (failure.error) {
     case ParseError::Empty:
-        return head + "nothing to read; expected a series such as 92, a map area such as 92G "
-                      "or a sheet such as 92G6";
+        return head + "nothing to read; expected a series such as 92, a map area such as 92G, "
+                      "a sheet such as 92G6 or a BCGS cell such as 92G025";
     case ParseError::SeriesExpected:
         return head + "expected a series number of 1 to 3 digits" + where + ", " + found(failure);
     case ParseError::SeriesTooLong:
@@ -224,6 +264,19 @@ std::string describe(const ParseFailure& failure) {
                found(failure);
     case ParseError::SheetOutOfRange:
         return head + "sheet number " + part + where + " is not in 1 to 16";
+    case ParseError::MapAreaNotInBcgs:
+        return head + "BCGS number " + part + where + " follows map area " + failure.readSoFar +
+               ", which is not in BC's series; expected a sheet number 1 to 16, or a map area "
+               "of series 082, 083, 092, 093, 094, 102, 103, 104 or 114";
+    case ParseError::BcgsNumberOutOfRange:
+        return head + "BCGS number " + part + where + " is not in 001 to 100";
+    case ParseError::QuarterExpected:
+        return head + "expected a quarter digit 1 to 4 after " + failure.readSoFar + where + ", " +
+               found(failure);
+    case ParseError::QuarterOutOfRange:
+        return head + "quarter digit " + part + where + " after " + failure.readSoFar +
+               " is not in 1 to 4; expected 1 (south-west), 2 (south-east), 3 (north-west) "
+               "or 4 (north-east)";
     case ParseError::TrailingText:
         return head + "unexpected " + part + where + " after " + failure.readSoFar +
                "; expected the end";

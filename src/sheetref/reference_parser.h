@@ -12,15 +12,19 @@ namespace sheetref {
 
 // What can be wrong with a written reference.
 enum class ParseError {
-    Empty,             // nothing but blanks
-    SeriesExpected,    // it does not start with a digit
-    SeriesTooLong,     // more than three digits
-    SeriesNotInGrid,   // e.g. 911 or 125
-    LetterExpected,    // something other than a letter where the map area goes
-    LetterNotInSeries, // I-P in an Arctic or high-Arctic series, or Q-Z anywhere
-    SheetExpected,     // a separator after the letter, then no sheet number
-    SheetOutOfRange,   // 0, 17, or three digits and more
-    TrailingText,      // anything after a complete reference
+    Empty,                // nothing but blanks
+    SeriesExpected,       // it does not start with a digit
+    SeriesTooLong,        // more than three digits
+    SeriesNotInGrid,      // e.g. 911 or 125
+    LetterExpected,       // something other than a letter where the map area goes
+    LetterNotInSeries,    // I-P in an Arctic or high-Arctic series, or Q-Z anywhere
+    SheetExpected,        // a separator after the letter, then no sheet number
+    SheetOutOfRange,      // 0 or 17
+    MapAreaNotInBcgs,     // a three-digit BCGS number after a map area outside BC's series
+    BcgsNumberOutOfRange, // a BCGS number 000 or 101 to 999
+    QuarterExpected,      // a separator after a BCGS cell, then no quarter digit
+    QuarterOutOfRange,    // a quarter digit 0 or 5 to 9
+    TrailingText,         // anything after a complete reference
 };
 
 struct ParseFailure {
@@ -44,11 +48,15 @@ using ParseResult = std::variant<Reference, ParseFailure>;
 
 // Reads a reference the way people write them: "092G06", "92G6", "92g6", "92 G/6",
 // "092G/06", "92-G-6", "021 O07" are all sheet 092G06 or alike; "82O" is a map area
-// and "92" a series; "340 D15" is a high-Arctic sheet.
+// and "92" a series; "340 D15" is a high-Arctic sheet. "092G025", "92G.025" and
+// "92g025" are the BCGS 1:20 000 cell 092G025; "092G025342", "092G.025.3.4.2" and
+// "092g025_3_4_2" its 1:2 500 cell 092G025342.
 //
 // Accepted: blanks around the text; a series of one to three digits; then
 // optionally a map-area letter in either case; then optionally a sheet number of one
-// or two digits. Between the parts there may be blanks, a '-' or a '/', or both.
+// or two digits, or, in a map area of BC's series, a BCGS number of exactly three
+// digits followed by up to three quarter digits, each 1 to 4, run together or apart.
+// Between the parts there may be blanks, one '-', '/', '.' or '_', or both.
 ParseResult parseReference(std::string_view text);
 
 } // namespace sheetref

@@ -82,7 +82,8 @@ INSTANTIATE_TEST_SUITE_P(
              "",
              "",
              2,
-             "sheetfind-cli: unknown scale \"100k\"; expected 1m, 250k or 50k\nTry "
+             "sheetfind-cli: unknown scale \"100k\"; expected 1m, 250k, 50k, 20k, 10k, 5k or "
+             "2500\nTry "
              "'sheetfind-cli locate --help'.\n"}),
     [](const auto& row) { return std::string(row.param.name); });
 

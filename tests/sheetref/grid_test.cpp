@@ -269,7 +269,7 @@ TEST(RandomPoints, RoundTripThroughBoundsTextAndNeighbours) {
                         ASSERT_EQ(sheetref::locate({.latitude = latitude, .longitude = longitude},
                                                    coarser),
                                   r.at(coarser));
-                        ASSERT_TRUE(within(b, sheetref::bounds(r.at(coarser))));
+                        ASSERT_TRUE(within(b, sheetref::bounds(*r.at(coarser))));
                     }
                 }
                 if (i % 16 == 0) {

@@ -54,7 +54,16 @@ INSTANTIATE_TEST_SUITE_P(
                     Good{"SeriesZero", "0", "000", Scale::Series},
                     Good{"HighArcticSeries", "910", "910", Scale::Series},
                     Good{"LastSouthernLetter", "116P16", "116P16", Scale::Sheet},
-                    Good{"LastArcticLetter", "119H", "119H", Scale::MapArea}),
+                    Good{"LastArcticLetter", "119H", "119H", Scale::MapArea},
+                    Good{"Bcgs20k", "092G025", "092G025", Scale::Bcgs20k},
+                    Good{"BcgsShortSeries", "92G025", "092G025", Scale::Bcgs20k},
+                    Good{"BcgsDot", "092G.025", "092G025", Scale::Bcgs20k},
+                    Good{"BcgsShortDot", "92G.025", "092G025", Scale::Bcgs20k},
+                    Good{"BcgsDotted", "092G.025.3.4.2", "092G025342", Scale::Bcgs2500},
+                    Good{"BcgsRunTogether", "092G025342", "092G025342", Scale::Bcgs2500},
+                    Good{"BcgsUnderscores", "092g025_3_4_2", "092G025342", Scale::Bcgs2500},
+                    Good{"BcgsMixed", "92 G-025/34", "092G02534", Scale::Bcgs5k},
+                    Good{"Bcgs10k", "114P1004", "114P1004", Scale::Bcgs10k}),
     [](const auto& row) { return std::string(row.param.name); });
 
 struct Bad {
@@ -83,7 +92,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         Bad{"Empty", "  ", ParseError::Empty,
             "reference \"  \": nothing to read; expected a series such as 92, a map area such as "
-            "92G or a sheet such as 92G6"},
+            "92G, a sheet such as 92G6 or a BCGS cell such as 92G025"},
         Bad{"NoSeries", "G06", ParseError::SeriesExpected,
             "reference \"G06\": expected a series number of 1 to 3 digits at character 1, found "
             "\"G\""},
@@ -120,8 +129,23 @@ INSTANTIATE_TEST_SUITE_P(
             "reference \"92G17\": sheet number \"17\" at character 4 is not in 1 to 16"},
         Bad{"Sheet0", "92G0", ParseError::SheetOutOfRange,
             "reference \"92G0\": sheet number \"0\" at character 4 is not in 1 to 16"},
-        Bad{"SheetThreeDigits", "92G006", ParseError::SheetOutOfRange,
-            "reference \"92G006\": sheet number \"006\" at character 4 is not in 1 to 16"},
+        Bad{"BcgsOutsideBc", "21H006", ParseError::MapAreaNotInBcgs,
+            "reference \"21H006\": BCGS number \"006\" at character 4 follows map area 021H, "
+            "which is not in BC's series; expected a sheet number 1 to 16, or a map area of "
+            "series 082, 083, 092, 093, 094, 102, 103, 104 or 114"},
+        Bad{"BcgsNumber0", "92G000", ParseError::BcgsNumberOutOfRange,
+            "reference \"92G000\": BCGS number \"000\" at character 4 is not in 001 to 100"},
+        Bad{"BcgsNumber101", "92G.101", ParseError::BcgsNumberOutOfRange,
+            "reference \"92G.101\": BCGS number \"101\" at character 5 is not in 001 to 100"},
+        Bad{"Quarter5", "92G02535", ParseError::QuarterOutOfRange,
+            "reference \"92G02535\": quarter digit \"5\" at character 8 after 092G0253 is not in "
+            "1 to 4; expected 1 (south-west), 2 (south-east), 3 (north-west) or 4 (north-east)"},
+        Bad{"QuarterMissing", "92G025.", ParseError::QuarterExpected,
+            "reference \"92G025.\": expected a quarter digit 1 to 4 after 092G025 at character 8, "
+            "found the end"},
+        Bad{"FourQuarters", "92G0251234", ParseError::TrailingText,
+            "reference \"92G0251234\": unexpected \"4\" at character 10 after 092G025123; "
+            "expected the end"},
         Bad{"TrailingJunk", "092G06x", ParseError::TrailingText,
             "reference \"092G06x\": unexpected \"x\" at character 7 after 092G06; expected the "
             "end"},

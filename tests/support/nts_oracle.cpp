@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 
 namespace oracle {
 namespace {
@@ -126,6 +127,67 @@ bool digit(char c) {
     return '0' <= c && c <= '9';
 }
 
+// The BCGS, in ticks of 45": 80 to the degree. A map area of BC's series is 80 ticks
+// high and 160 wide; a 1:20 000 cell 8 x 16, and each cut halves both.
+constexpr std::int64_t kTicks = 80;
+constexpr std::int64_t kBcSeries[] = {82, 83, 92, 93, 94, 102, 103, 104, 114};
+
+std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
+    return a / b - (a % b != 0 && (a < 0) != (b < 0) ? 1 : 0);
+}
+
+int cutsOf(Scale scale) {
+    return scale == Scale::Bcgs20k   ? 0
+           : scale == Scale::Bcgs10k ? 1
+           : scale == Scale::Bcgs5k  ? 2
+                                     : 3;
+}
+
+// The double a tick count of degrees reads as, from its decimal text: a tick is
+// exactly 0.0125°.
+double tickDegrees(std::int64_t ticks) {
+    const std::int64_t magnitude = ticks < 0 ? -ticks : ticks;
+    const std::string text = (ticks < 0 ? "-" : "") + std::to_string(magnitude / kTicks) + "." +
+                             std::to_string(10000 + magnitude % kTicks * 125).substr(1);
+    return std::strtod(text.c_str(), nullptr);
+}
+
+bool inBc(std::int64_t series) {
+    for (const std::int64_t each : kBcSeries) {
+        if (each == series) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The BCGS reference of the tick cell that holds a point: its latitude lies in tick row
+// [row, row + 1) and its longitude in tick column (column - 1, column].
+std::string bcgsAt(std::int64_t row, std::int64_t column, Scale scale) {
+    const std::string area = referenceAt(row, column, kTicks, Scale::MapArea);
+    if (area.empty() || !inBc(std::stoll(area.substr(0, 3)))) {
+        return "";
+    }
+    // Map areas of BC's series start on whole degrees of latitude and even degrees of
+    // longitude.
+    const std::int64_t north = row - floorDiv(row, kTicks) * kTicks; // 0 to 79
+    const std::int64_t east = column - 1 - floorDiv(column - 1, 2 * kTicks) * 2 * kTicks;
+    const std::int64_t eighthRow = north;       // 1:2 500 rows, 0 to 79
+    const std::int64_t eighthColumn = east / 2; // 1:2 500 columns, 0 to 79
+    const std::int64_t number = eighthRow / 8 * 10 + eighthColumn / 8 + 1;
+    std::string text = area + threeDigits(number);
+    for (int cut = 0; cut < cutsOf(scale); ++cut) {
+        const std::int64_t northHalf = eighthRow >> (2 - cut) & 1;
+        const std::int64_t eastHalf = eighthColumn >> (2 - cut) & 1;
+        text += static_cast<char>('1' + eastHalf + 2 * northHalf);
+    }
+    return text;
+}
+
+bool isBcgs(Scale scale) {
+    return scale != Scale::Series && scale != Scale::MapArea && scale != Scale::Sheet;
+}
+
 } // namespace
 
 std::string referenceByIntegers(std::int64_t latitudeNano, std::int64_t longitudeNano,
@@ -136,6 +198,11 @@ std::string referenceByIntegers(std::int64_t latitudeNano, std::int64_t longitud
           longitudeNano < kFar)) {
         return "";
     }
+    if (isBcgs(scale)) {
+        // A tick is 12 500 000 nanodegrees.
+        const std::int64_t tick = kNano / kTicks;
+        return bcgsAt(floorDiv(latitudeNano, tick), -floorDiv(-longitudeNano, tick), scale);
+    }
     return referenceAt(latitudeNano, longitudeNano, kNano, scale);
 }
 
@@ -145,6 +212,23 @@ std::string oracleReference(double latitude, double longitude, Scale scale) {
     constexpr double kFar = 1000;
     if (!(-kFar < latitude && latitude < kFar && -kFar < longitude && longitude < kFar)) {
         return "";
+    }
+    if (isBcgs(scale)) {
+        // 80 times a double below 1000 needs at most 60 bits: exact in the 64 bits of a
+        // long double. An edge's double can lie a hair off its tick line; a point that is
+        // that double still lies on the edge.
+        static_assert(std::numeric_limits<long double>::digits >= 64);
+        auto row =
+            static_cast<std::int64_t>(std::floor(kTicks * static_cast<long double>(latitude)));
+        auto column =
+            static_cast<std::int64_t>(std::ceil(kTicks * static_cast<long double>(longitude)));
+        if (tickDegrees(row + 1) == latitude) {
+            ++row;
+        }
+        if (tickDegrees(column - 1) == longitude) {
+            --column;
+        }
+        return bcgsAt(row, column, scale);
     }
     const auto row = static_cast<std::int64_t>(std::floor(kQuartersPerDegree * latitude));
     const auto column = static_cast<std::int64_t>(std::ceil(kQuartersPerDegree * longitude));
@@ -160,6 +244,36 @@ double fromNano(std::int64_t nano) {
 
 std::optional<Extent> oracleBounds(std::string_view reference) {
     const std::size_t length = reference.size();
+    if (7 <= length && length <= 10) {
+        const std::optional<Extent> area = oracleBounds(reference.substr(0, 4));
+        if (!area || !inBc(std::stoll(std::string(reference.substr(0, 3))))) {
+            return std::nullopt;
+        }
+        for (std::size_t i = 4; i < length; ++i) {
+            if (!digit(reference[i]) || (i >= 7 && !('1' <= reference[i] && reference[i] <= '4'))) {
+                return std::nullopt;
+            }
+        }
+        const std::int64_t number = std::stoll(std::string(reference.substr(4, 3)));
+        if (!(1 <= number && number <= 100)) {
+            return std::nullopt;
+        }
+        // In 1:2 500 rows and columns from the map area's south-west corner.
+        std::int64_t row = (number - 1) / 10 * 8;
+        std::int64_t column = (number - 1) % 10 * 8;
+        std::int64_t size = 8;
+        for (std::size_t i = 7; i < length; ++i) {
+            const int quarter = reference[i] - '1';
+            size /= 2;
+            row += quarter / 2 * size;
+            column += quarter % 2 * size;
+        }
+        // Map-area edges are whole degrees, exact in a double.
+        const auto south = static_cast<std::int64_t>(area->south) * kTicks + row;
+        const auto west = static_cast<std::int64_t>(area->west) * kTicks + 2 * column;
+        return Extent{tickDegrees(south), tickDegrees(south + size), tickDegrees(west),
+                      tickDegrees(west + 2 * size)};
+    }
     if (!(length == 3 || length == 4 || length == 6) || !digit(reference[0]) ||
         !digit(reference[1]) || !digit(reference[2])) {
         return std::nullopt;

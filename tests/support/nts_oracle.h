@@ -11,11 +11,16 @@
 // or quarter degrees for doubles), derives letters and sheet numbers from the zig-zag
 // rule instead of reading tables, and returns references as canonical text.
 //
+// It knows the BCGS too, as a count of 45" ticks (1/80°) from the equator and from
+// Greenwich: the cells of a map area of BC's series are numbered row by row from the
+// south-west, and each quarter digit is 1 + (east half) + 2 * (north half). A BCGS edge
+// as a double is the one its decimal text reads as (49.1 for 3928 ticks).
+//
 // Edge rule, as in the grid: a cell holds west < longitude <= east and
 // south <= latitude < north.
 namespace oracle {
 
-enum class Scale { Series, MapArea, Sheet };
+enum class Scale { Series, MapArea, Sheet, Bcgs20k, Bcgs10k, Bcgs5k, Bcgs2500 };
 
 inline constexpr std::int64_t kNano = 1'000'000'000;
 
@@ -32,7 +37,8 @@ std::string oracleReference(double latitude, double longitude, Scale scale);
 // The double nearest to a nanodegree value, read from its decimal text.
 double fromNano(std::int64_t nano);
 
-// A cell's extent in decimal degrees; every edge is a multiple of 15' and exact.
+// A cell's extent in decimal degrees; every NTS edge is a multiple of 15' and exact,
+// every BCGS edge the double its decimal text reads as.
 struct Extent {
     double south = 0;
     double north = 0;
@@ -40,8 +46,8 @@ struct Extent {
     double east = 0;
 };
 
-// The extent of the cell named by canonical text ("092", "092G", "092G06", "340D15"),
-// or nullopt when the grid has no such cell.
+// The extent of the cell named by canonical text ("092", "092G", "092G06", "340D15",
+// "092G025", "092G025342"), or nullopt when the grid has no such cell.
 std::optional<Extent> oracleBounds(std::string_view reference);
 
 } // namespace oracle

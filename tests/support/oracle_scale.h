@@ -13,7 +13,15 @@ inline oracle::Scale toOracle(sheetref::Scale scale) {
     case sheetref::Scale::MapArea:
         return oracle::Scale::MapArea;
     case sheetref::Scale::Sheet:
+        return oracle::Scale::Sheet;
+    case sheetref::Scale::Bcgs20k:
+        return oracle::Scale::Bcgs20k;
+    case sheetref::Scale::Bcgs10k:
+        return oracle::Scale::Bcgs10k;
+    case sheetref::Scale::Bcgs5k:
+        return oracle::Scale::Bcgs5k;
+    case sheetref::Scale::Bcgs2500:
         break;
     }
-    return oracle::Scale::Sheet;
+    return oracle::Scale::Bcgs2500;
 }
