@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "geodesic_cover.h"
 
+#include "bcgs_layout.h"
 #include "grid.h"
 #include "nts_layout.h"
 
@@ -18,11 +19,16 @@ namespace {
 using GeographicLib::Geodesic;
 using GeographicLib::GeodesicLine;
 
-// Every cell edge of every zone and scale lies on one of these lines (see
+// Every NTS cell edge of every zone and scale lies on one of these lines (see
 // geometry_cover.cpp), so a geodesic piece that crosses none of them stays in one cell
-// at any scale.
-constexpr double kLatticeMeridianStep = layout::kSouthernSheetWidth; // 30'
-constexpr double kLatticeParallelStep = layout::kSheetHeight;        // 15'
+// at any NTS scale: meridians every 30', parallels every 15'.
+constexpr double kMeridiansPerDegree = 1.0 / layout::kSouthernSheetWidth;
+constexpr double kParallelsPerDegree = 1.0 / layout::kSheetHeight;
+// Every BCGS edge lies on the lines of the 1:2 500 cells, every 1'30" and 45".
+constexpr double kBcgsMeridiansPerDegree =
+    static_cast<double>(layout::kTicksPerDegree) / layout::kBcgs2500WidthTicks;
+constexpr double kBcgsParallelsPerDegree =
+    static_cast<double>(layout::kTicksPerDegree) / layout::kBcgs2500HeightTicks;
 
 constexpr double kFullTurn = 360.0;
 // Arc lengths on the auxiliary sphere, in degrees: latitude has a turning point (a
@@ -106,20 +112,28 @@ double longitudeOf(const LatLon& point) {
     return point.longitude;
 }
 
-// The lattice lines strictly between two values: k * step for low < k * step < high.
-std::vector<double> linesBetween(double a, double b, double step) {
+// The lattice lines strictly between two values: k / perDegree for
+// low < k / perDegree < high. Each line is the double nearest its true value, the one
+// bounds() gives the cell edges on it (for the NTS every line is exact).
+std::vector<double> linesBetween(double a, double b, double perDegree) {
     const double low = std::min(a, b);
     const double high = std::max(a, b);
     std::vector<double> lines;
-    for (double k = std::floor(low / step) + 1; k * step < high; ++k) {
-        lines.push_back(k * step);
+    double k = std::floor(low * perDegree);
+    while (k / perDegree <= low) {
+        ++k;
+    }
+    for (; k / perDegree < high; ++k) {
+        lines.push_back(k / perDegree);
     }
     return lines;
 }
 
 // The edge's vertices, turning points and lattice crossings, ordered along it, each
 // crossing exactly on its lattice line.
-std::vector<Event> eventsOf(const LatLon& a, const LatLon& b) {
+std::vector<Event> eventsOf(const LatLon& a, const LatLon& b, Scale scale) {
+    const double meridiansPerDegree = isBcgs(scale) ? kBcgsMeridiansPerDegree : kMeridiansPerDegree;
+    const double parallelsPerDegree = isBcgs(scale) ? kBcgsParallelsPerDegree : kParallelsPerDegree;
     std::vector<Event> events{{.arc = 0, .point = a}};
     if (a == b) {
         return events;
@@ -129,7 +143,7 @@ std::vector<Event> eventsOf(const LatLon& a, const LatLon& b) {
     const LatLon end = edge.at(length);
     // The longitude of a geodesic changes monotonically, so each meridian is crossed
     // at most once.
-    for (const double meridian : linesBetween(a.longitude, end.longitude, kLatticeMeridianStep)) {
+    for (const double meridian : linesBetween(a.longitude, end.longitude, meridiansPerDegree)) {
         const double arc = edge.crossing(0, length, meridian, longitudeOf);
         events.push_back(
             {.arc = arc, .point = {.latitude = edge.at(arc).latitude, .longitude = meridian}});
@@ -146,8 +160,7 @@ std::vector<Event> eventsOf(const LatLon& a, const LatLon& b) {
         const double high = bounds[i + 1];
         const double southOrNorth = i == 0 ? a.latitude : edge.at(low).latitude;
         const double northOrSouth = i + 2 == bounds.size() ? b.latitude : edge.at(high).latitude;
-        for (const double parallel :
-             linesBetween(southOrNorth, northOrSouth, kLatticeParallelStep)) {
+        for (const double parallel : linesBetween(southOrNorth, northOrSouth, parallelsPerDegree)) {
             const double arc = edge.crossing(low, high, parallel, latitudeOf);
             events.push_back(
                 {.arc = arc, .point = {.latitude = parallel, .longitude = edge.at(arc).longitude}});
@@ -183,7 +196,7 @@ std::vector<Event> eventsOf(const LatLon& a, const LatLon& b) {
 
 } // namespace
 
-std::vector<LatLon> geodesicPath(std::span<const LatLon> vertices) {
+std::vector<LatLon> geodesicPath(std::span<const LatLon> vertices, Scale scale) {
     std::vector<LatLon> path;
     for (std::size_t i = 0; i < vertices.size(); ++i) {
         if (i + 1 == vertices.size()) {
@@ -192,7 +205,7 @@ std::vector<LatLon> geodesicPath(std::span<const LatLon> vertices) {
             }
             break;
         }
-        const std::vector<Event> events = eventsOf(vertices[i], vertices[i + 1]);
+        const std::vector<Event> events = eventsOf(vertices[i], vertices[i + 1], scale);
         // Each edge starts where the last one ended.
         for (std::size_t j = i == 0 ? 0 : 1; j < events.size(); ++j) {
             LatLon point = events[j].point;
@@ -210,7 +223,7 @@ GeometryCover coverGeodesicLine(std::span<const LatLon> vertices, Scale scale) {
         return *failure;
     }
     std::set<Reference> cells;
-    for (const LatLon& point : geodesicPath(vertices)) {
+    for (const LatLon& point : geodesicPath(vertices, scale)) {
         if (const auto cell = locate(point, scale)) {
             cells.insert(*cell);
         }
@@ -230,7 +243,7 @@ GeometryCover coverGeodesicPolygon(std::span<const std::vector<LatLon>> rings, S
         if (!ring.empty() && ring.front() != ring.back()) {
             ring.push_back(ring.front());
         }
-        paths.push_back(geodesicPath(ring));
+        paths.push_back(geodesicPath(ring, scale));
     }
     // Each straight piece of a path stays in one lattice cell, as its geodesic does, so
     // the polygon of the paths shares area with the same cells.

@@ -12,7 +12,8 @@
 // the two differ by some kilometres, enough to need other 1:50 000 sheets.
 //
 // The cover is worked out by walking the lattice of 30' meridians and 15' parallels on
-// which every cell edge of every zone and scale lies: each edge is cut where its
+// which every NTS cell edge of every zone and scale lies (at the BCGS scales, of the
+// 1'30" meridians and 45" parallels of the 1:2 500 cells): each edge is cut where its
 // geodesic crosses a lattice line (found by bisection on the arc length, to about
 // 1e-12 degrees), so that each piece between two crossings lies in one lattice cell.
 // A point of the geodesic closer than that to a lattice line may be given to the cell
@@ -35,11 +36,12 @@ GeometryCover coverGeodesicLine(std::span<const LatLon> vertices, Scale scale);
 // geodesics; rings as in coverPolygon (rings[0] the outer ring, then the holes).
 GeometryCover coverGeodesicPolygon(std::span<const std::vector<LatLon>> rings, Scale scale);
 
-// The geodesic polyline traced by straight pieces that each stay within one lattice
-// cell: the vertices with every lattice crossing of each edge between them (exactly on
-// its meridian or parallel) and a point of the geodesic between each two crossings.
-// Longitudes are within [-180, 180]. Vertices are expected to be valid (finite,
-// latitude in [-90, 90], longitude in [-180, 180]).
-std::vector<LatLon> geodesicPath(std::span<const LatLon> vertices);
+// The geodesic polyline traced by straight pieces that each stay within one cell of the
+// lattice of `scale` (the NTS lattice for the NTS scales, the BCGS one for the BCGS
+// scales): the vertices with every lattice crossing of each edge between them (exactly
+// on its meridian or parallel, as bounds() gives it) and a point of the geodesic
+// between each two crossings. Longitudes are within [-180, 180]. Vertices are expected
+// to be valid (finite, latitude in [-90, 90], longitude in [-180, 180]).
+std::vector<LatLon> geodesicPath(std::span<const LatLon> vertices, Scale scale = Scale::Sheet);
 
 } // namespace sheetref

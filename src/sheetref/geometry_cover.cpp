@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "geometry_cover.h"
 
+#include "bcgs_layout.h"
 #include "decimal_text.h"
 #include "grid.h"
 #include "nts_layout.h"
@@ -14,21 +15,63 @@
 namespace sheetref {
 namespace {
 
-// Every cell edge of every zone and scale lies on a 30' meridian and a 15' parallel:
-// southern sheets are 30' wide, Arctic and high-Arctic cells are whole multiples of it,
-// and every height is a multiple of 15'. So the cells of this fine lattice nest in the
-// cells of any scale, and the geometry is worked out once on it. Scaling by these
-// powers of two is exact, so in lattice units every grid line is an integer.
+// Every NTS cell edge of every zone and scale lies on a 30' meridian and a 15'
+// parallel: southern sheets are 30' wide, Arctic and high-Arctic cells are whole
+// multiples of it, and every height is a multiple of 15'. So the cells of this fine
+// lattice nest in the cells of any NTS scale, and the geometry is worked out once on
+// it. Scaling by these powers of two is exact, so in lattice units every grid line is
+// an integer.
 constexpr double kColumnsPerDegree = 1.0 / layout::kSouthernSheetWidth;
 constexpr double kRowsPerDegree = 1.0 / layout::kSheetHeight;
 static_assert(kColumnsPerDegree == 2.0 && kRowsPerDegree == 4.0);
 
-// The grid in lattice units. Fine column c holds x in (c - 1, c] and fine row r holds
-// y in [r, r + 1), which is the grid's edge rule.
-constexpr int kFirstColumn = static_cast<int>(layout::kWesternLimit * kColumnsPerDegree) + 1;
-constexpr int kLastColumn = static_cast<int>(layout::kOriginLongitude * kColumnsPerDegree);
-constexpr int kFirstRow = static_cast<int>(layout::kOriginLatitude * kRowsPerDegree);
-constexpr int kLastRow = static_cast<int>(layout::kNorthernLimit * kRowsPerDegree) - 1;
+// The BCGS cells nest in their own fine lattice, of 1:2 500 cells (1'30" x 45"). Its
+// scale factors, 40 and 80, are not powers of two: a coordinate is placed in it
+// exactly with respect to every grid line (see toLattice), but the shape of a segment
+// between two vertices may move by a rounding error.
+constexpr double kBcgsColumnsPerDegree =
+    static_cast<double>(layout::kTicksPerDegree) / layout::kBcgs2500WidthTicks;
+constexpr double kBcgsRowsPerDegree =
+    static_cast<double>(layout::kTicksPerDegree) / layout::kBcgs2500HeightTicks;
+static_assert(kBcgsColumnsPerDegree == 40.0 && kBcgsRowsPerDegree == 80.0);
+
+// The fine lattice a scale is worked out on, and the part of it that holds cells. Fine
+// column c holds x in (c - 1, c] and fine row r holds y in [r, r + 1), which is the
+// grid's edge rule.
+struct FineLattice {
+    double columnsPerDegree;
+    double rowsPerDegree;
+    int firstColumn;
+    int lastColumn;
+    int firstRow;
+    int lastRow;
+    bool powerOfTwo; // scaling is exact
+};
+
+// The NTS grid, and the box of BC's series, 48° to 60° N and 112° to 144° W.
+constexpr FineLattice kNtsLattice{kColumnsPerDegree,
+                                  kRowsPerDegree,
+                                  static_cast<int>(layout::kWesternLimit* kColumnsPerDegree) + 1,
+                                  static_cast<int>(layout::kOriginLongitude* kColumnsPerDegree),
+                                  static_cast<int>(layout::kOriginLatitude* kRowsPerDegree),
+                                  static_cast<int>(layout::kNorthernLimit* kRowsPerDegree) - 1,
+                                  true};
+constexpr double kBcgsWest = -144.0;
+constexpr double kBcgsEast = -112.0;
+constexpr double kBcgsSouth = 48.0;
+constexpr double kBcgsNorth = 60.0;
+constexpr FineLattice kBcgsLattice{kBcgsColumnsPerDegree,
+                                   kBcgsRowsPerDegree,
+                                   static_cast<int>(kBcgsWest* kBcgsColumnsPerDegree) + 1,
+                                   static_cast<int>(kBcgsEast* kBcgsColumnsPerDegree),
+                                   static_cast<int>(kBcgsSouth* kBcgsRowsPerDegree),
+                                   static_cast<int>(kBcgsNorth* kBcgsRowsPerDegree) - 1,
+                                   false};
+
+const FineLattice& latticeFor(Scale scale) {
+    return isBcgs(scale) ? kBcgsLattice : kNtsLattice;
+}
+
 // Half a fine cell, in lattice units: its centre is this far from each of its edges.
 constexpr double kHalf = 0.5;
 
@@ -52,8 +95,32 @@ double flushed(double value) {
     return std::abs(value) < kTiny ? 0.0 : value;
 }
 
-Point toLattice(const LatLon& point) {
-    return {flushed(point.longitude) * kColumnsPerDegree, flushed(point.latitude) * kRowsPerDegree};
+// A coordinate in lattice units. Where scaling rounds, the result is put on the same
+// side of the nearest grid line as the coordinate lies of that line's own double (the
+// one bounds() gives and locate decides on): exactly on it when the coordinate is that
+// double, else a step off it if rounding would have landed on it or crossed it.
+double scaled(double degrees, double perDegree, bool exact) {
+    const double value = flushed(degrees) * perDegree;
+    if (exact) {
+        return value;
+    }
+    const double line = std::round(value);
+    const double lineDegrees = line / perDegree;
+    if (degrees == lineDegrees) {
+        return line;
+    }
+    if (degrees > lineDegrees && value <= line) {
+        return std::nextafter(line, kMaxLongitude * perDegree);
+    }
+    if (degrees < lineDegrees && value >= line) {
+        return std::nextafter(line, -kMaxLongitude * perDegree);
+    }
+    return value;
+}
+
+Point toLattice(const LatLon& point, const FineLattice& lattice) {
+    return {scaled(point.longitude, lattice.columnsPerDegree, lattice.powerOfTwo),
+            scaled(point.latitude, lattice.rowsPerDegree, lattice.powerOfTwo)};
 }
 
 // a + b as the rounded sum and its exact error (Knuth's error-free transformation).
@@ -121,7 +188,7 @@ int sign(double value) {
 
 int toInt(double integral) {
     // Only called on floors and ceilings of coordinates already checked to be within
-    // [-180, 180] degrees, so within [-720, 720] lattice units.
+    // [-180, 180] degrees, so within [-14 400, 14 400] lattice units.
     return static_cast<int>(integral);
 }
 
@@ -211,10 +278,11 @@ void walkSegment(Point p, Point q, Walk walk, std::vector<FineCell>& cells) {
 std::vector<Reference> referencesOf(std::vector<FineCell> cells, Scale scale) {
     std::sort(cells.begin(), cells.end());
     cells.erase(std::unique(cells.begin(), cells.end()), cells.end());
+    const FineLattice& lattice = latticeFor(scale);
     std::vector<Reference> found;
     for (const FineCell& cell : cells) {
-        const LatLon centre{.latitude = (cell.row + kHalf) / kRowsPerDegree,
-                            .longitude = (cell.column - kHalf) / kColumnsPerDegree};
+        const LatLon centre{.latitude = (cell.row + kHalf) / lattice.rowsPerDegree,
+                            .longitude = (cell.column - kHalf) / lattice.columnsPerDegree};
         if (const std::optional<Reference> reference = locate(centre, scale)) {
             if (found.empty() || found.back() != *reference) {
                 found.push_back(*reference);
@@ -229,10 +297,10 @@ std::vector<Reference> referencesOf(std::vector<FineCell> cells, Scale scale) {
 // A ring's vertices in lattice units, without its closing vertex or repeated ones, or
 // nothing when the ring has no area: fewer than three distinct vertices, or all of
 // them on one line.
-std::vector<Point> ringWithArea(std::span<const LatLon> ring) {
+std::vector<Point> ringWithArea(std::span<const LatLon> ring, const FineLattice& lattice) {
     std::vector<Point> points;
     for (const LatLon& vertex : ring) {
-        const Point point = toLattice(vertex);
+        const Point point = toLattice(vertex, lattice);
         if (points.empty() || points.back().x != point.x || points.back().y != point.y) {
             points.push_back(point);
         }
@@ -303,13 +371,15 @@ GeometryCover coverLine(std::span<const LatLon> vertices, Scale scale) {
     if (const std::optional<GeometryFailure> failure = checkVertices(vertices, std::nullopt)) {
         return *failure;
     }
+    const FineLattice& lattice = latticeFor(scale);
     std::vector<FineCell> cells;
     if (vertices.size() == 1) {
-        const Point point = toLattice(vertices[0]);
+        const Point point = toLattice(vertices[0], lattice);
         walkSegment(point, point, Walk::EveryPoint, cells);
     }
     for (std::size_t i = 1; i < vertices.size(); ++i) {
-        walkSegment(toLattice(vertices[i - 1]), toLattice(vertices[i]), Walk::EveryPoint, cells);
+        walkSegment(toLattice(vertices[i - 1], lattice), toLattice(vertices[i], lattice),
+                    Walk::EveryPoint, cells);
     }
     return referencesOf(std::move(cells), scale);
 }
@@ -328,13 +398,14 @@ GeometryCover coverPolygon(std::span<const std::vector<LatLon>> rings, Scale sca
             return *failure;
         }
     }
+    const FineLattice& lattice = latticeFor(scale);
     std::vector<Edge> edges;
-    double west = kMaxLongitude * kColumnsPerDegree;
+    double west = kMaxLongitude * lattice.columnsPerDegree;
     double east = -west;
-    double south = kMaxLatitude * kRowsPerDegree;
+    double south = kMaxLatitude * lattice.rowsPerDegree;
     double north = -south;
     for (std::size_t r = 0; r < rings.size(); ++r) {
-        const std::vector<Point> points = ringWithArea(rings[r]);
+        const std::vector<Point> points = ringWithArea(rings[r], lattice);
         if (r == 0 && points.empty()) {
             // A polygon collapsed to a point or a line still marks where it is, as a
             // box of no size does: its outline is covered as a line, and its holes,
@@ -354,10 +425,10 @@ GeometryCover coverPolygon(std::span<const std::vector<LatLon>> rings, Scale sca
         }
     }
     // The fine cells whose open interior meets the box of the polygon, within the grid.
-    const int firstColumn = std::max(kFirstColumn, toInt(std::floor(west)) + 1);
-    const int lastColumn = std::min(kLastColumn, toInt(std::ceil(east)));
-    const int firstRow = std::max(kFirstRow, toInt(std::floor(south)));
-    const int lastRow = std::min(kLastRow, toInt(std::ceil(north)) - 1);
+    const int firstColumn = std::max(lattice.firstColumn, toInt(std::floor(west)) + 1);
+    const int lastColumn = std::min(lattice.lastColumn, toInt(std::ceil(east)));
+    const int firstRow = std::max(lattice.firstRow, toInt(std::floor(south)));
+    const int lastRow = std::min(lattice.lastRow, toInt(std::ceil(north)) - 1);
     if (edges.empty() || firstColumn > lastColumn || firstRow > lastRow) {
         return std::vector<Reference>{};
     }

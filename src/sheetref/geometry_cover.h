@@ -23,6 +23,12 @@
 // error away. (A coordinate smaller in magnitude than 2^-480, about 3e-145, is read as
 // zero, so that products of coordinates never underflow; it is the one place where a
 // value is not taken as it is, and it lies far from any cell.)
+//
+// At the BCGS scales the same holds for every vertex, measured against the doubles
+// bounds() gives the BCGS edges (49.1, -123.2). Those edges are multiples of 45", not of
+// a power of two, so the course of an edge between its vertices may move by a rounding
+// error: a segment that passes within some 1e-13 degrees of a BCGS corner may be
+// given the cells on the other side of it.
 namespace sheetref {
 
 // What can be wrong with a vertex.

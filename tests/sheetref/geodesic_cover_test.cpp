@@ -219,4 +219,18 @@ TEST(GeodesicPath, CrossingsLieExactlyOnTheLattice) {
     EXPECT_GE(onParallels, 7);
 }
 
+// At the BCGS scales the geodesic is cut on the 1'30" and 45" lines of the 1:2 500 cells.
+TEST(GeodesicCover, BcgsRoutesAgreeWithDenseSampling) {
+    const Line routes[] = {{{49.28, -123.12}, {49.9, -121.3}},
+                           {{49.1, -123.2}, {49.1, -122.8}},
+                           {{55.2, -120.3}, {56.1, -119.7}, {55.6, -118.9}}};
+    for (const Line& line : routes) {
+        for (const Scale scale : {Scale::Bcgs20k, Scale::Bcgs10k, Scale::Bcgs5k, Scale::Bcgs2500}) {
+            EXPECT_EQ(texts(sheetref::coverGeodesicLine(line, scale)),
+                      Sampler(scale).cells(line, 20'000, 200))
+                << scale;
+        }
+    }
+}
+
 } // namespace

@@ -714,4 +714,68 @@ TEST(CellRing, RefusesAStepCountOutsideItsRange) {
     EXPECT_TRUE(sheetref::cellRing(sheet, sheetref::kMaxPointsPerEdge).has_value());
 }
 
+// ---------------------------------------------------------------------------------
+// The BCGS scales
+
+constexpr Scale kBcgsScales[] = {Scale::Bcgs20k, Scale::Bcgs10k, Scale::Bcgs5k, Scale::Bcgs2500};
+
+// Lines in BC with vertices on BCGS edges as typed (49.1), beside them, and anywhere,
+// across map areas and out of BC's series.
+TEST(BcgsCover, LinesAgreeWithTheOracle) {
+    const unsigned seed = 5150;
+    std::cout << "random seed " << seed << "\n";
+    std::mt19937_64 random(seed);
+    std::uniform_real_distribution<double> latitudes(47.9, 60.1);
+    std::uniform_real_distribution<double> longitudes(-144.1, -111.9);
+    std::uniform_real_distribution<double> steps(-0.15, 0.15);
+    std::uniform_int_distribution<int> ulps(-2, 2);
+    for (int i = 0; i < 400; ++i) {
+        const Scale scale = kBcgsScales[i % 4];
+        Line line{at(latitudes(random), longitudes(random))};
+        for (int n = i % 4; n > 0; --n) {
+            LatLon p =
+                at(line.back().latitude + steps(random), line.back().longitude + steps(random));
+            if (n % 2 == 0) {
+                p = at(std::round(p.latitude * 80) / 80, std::round(p.longitude * 40) / 40);
+            } else if (i % 3 == 0) {
+                p = at(stepped(std::round(p.latitude * 80) / 80, ulps(random)), p.longitude);
+            }
+            line.push_back(i % 5 == 0 ? at(p.latitude, line.back().longitude) : p);
+        }
+        ASSERT_EQ(lineCover(line, scale), oracleLine(line, scale))
+            << "line " << i << " at " << scale;
+    }
+}
+
+TEST(BcgsCover, OfEachCellsOwnOutlineIsThatCellAlone) {
+    const sheetref::Bounds box = sheetref::bounds(*Reference::bcgs(92, 'G', 25));
+    for (const Scale scale : kBcgsScales) {
+        sheetref::coverEach(box, scale, [scale](const Reference& reference) {
+            const std::vector<std::string> alone = {reference.text()};
+            EXPECT_EQ(polygonCover(boundsRing(sheetref::bounds(reference)), scale), alone);
+            EXPECT_EQ(polygonCover({*sheetref::cellRing(reference, 3)}, scale), alone);
+            return !::testing::Test::HasFailure();
+        });
+    }
+}
+
+TEST(BcgsCover, PolygonsAgreeWithClippedAreas) {
+    const unsigned seed = 77;
+    std::cout << "random seed " << seed << "\n";
+    std::mt19937_64 random(seed);
+    std::uniform_real_distribution<double> latitudes(48, 60);
+    std::uniform_real_distribution<double> longitudes(-144, -112);
+    std::uniform_int_distribution<int> vertexCounts(3, 9);
+    for (int i = 0; i < 120; ++i) {
+        const Scale scale = kBcgsScales[i % 4];
+        const double radius = scale == Scale::Bcgs20k ? 0.5 : scale == Scale::Bcgs10k ? 0.2 : 0.06;
+        expectCoverMatchesAreas({star(random, at(latitudes(random), longitudes(random)), radius,
+                                      vertexCounts(random), false)},
+                                scale);
+        if (HasFailure()) {
+            FAIL() << "polygon " << i << " at " << scale;
+        }
+    }
+}
+
 } // namespace

@@ -173,17 +173,20 @@ long double sharedArea(const std::vector<std::vector<Vertex>>& rings, const Exte
 
 std::vector<std::string> cellsNear(double south, double north, double west, double east,
                                    Scale scale) {
-    constexpr double kRowStep = 0.25;
-    constexpr double kColumnStep = 0.5;
+    // Steps of the finest cells: NTS sheets are multiples of 30' x 15', BCGS cells of
+    // 1'30" x 45", within 48° to 60° N and 112° to 144° W.
+    const bool bcgs = scale != Scale::Series && scale != Scale::MapArea && scale != Scale::Sheet;
+    const double rowStep = bcgs ? 1.0 / 80 : 0.25;
+    const double columnStep = bcgs ? 1.0 / 40 : 0.5;
     std::vector<std::string> found;
-    const double firstRow = std::floor(std::max(south, 39.0) / kRowStep) - 1;
-    const double lastRow = std::ceil(std::min(north, 89.0) / kRowStep) + 1;
-    const double firstColumn = std::floor(std::max(west, -145.0) / kColumnStep) - 1;
-    const double lastColumn = std::ceil(std::min(east, -47.0) / kColumnStep) + 1;
+    const double firstRow = std::floor(std::max(south, bcgs ? 47.0 : 39.0) / rowStep) - 1;
+    const double lastRow = std::ceil(std::min(north, bcgs ? 61.0 : 89.0) / rowStep) + 1;
+    const double firstColumn = std::floor(std::max(west, -145.0) / columnStep) - 1;
+    const double lastColumn = std::ceil(std::min(east, bcgs ? -111.0 : -47.0) / columnStep) + 1;
     for (double row = firstRow; row <= lastRow; ++row) {
         for (double column = firstColumn; column <= lastColumn; ++column) {
             const std::string text =
-                oracleReference((row + 0.5) * kRowStep, (column + 0.5) * kColumnStep, scale);
+                oracleReference((row + 0.5) * rowStep, (column + 0.5) * columnStep, scale);
             if (!text.empty()) {
                 found.push_back(text);
             }
