@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -19,16 +20,16 @@ namespace {
 // each run slower.
 constexpr std::size_t kMaxInput = 4096;
 
-constexpr std::array kScales = {sheetref::Scale::Series, sheetref::Scale::MapArea,
-                                sheetref::Scale::Sheet};
+using sheetref::kScales;
 
 const sheetfind::gis::LayerGeometry& geometryAt(sheetref::Scale scale) {
-    static const std::array<sheetfind::gis::LayerGeometry, 3> geometries = [] {
-        const auto make = [](sheetref::Scale each) {
-            return std::get<sheetfind::gis::LayerGeometry>(
-                sheetfind::gis::LayerGeometry::from(std::string_view(), each, false));
-        };
-        return std::array{make(kScales[0]), make(kScales[1]), make(kScales[2])};
+    static const std::vector<sheetfind::gis::LayerGeometry> geometries = [] {
+        std::vector<sheetfind::gis::LayerGeometry> made;
+        for (const sheetref::Scale each : kScales) {
+            made.push_back(std::get<sheetfind::gis::LayerGeometry>(
+                sheetfind::gis::LayerGeometry::from(std::string_view(), each, false)));
+        }
+        return made;
     }();
     return geometries[static_cast<std::size_t>(std::find(kScales.begin(), kScales.end(), scale) -
                                                kScales.begin())];

@@ -4,6 +4,7 @@
 // into the latitude and the longitude.
 
 #include "fuzz_check.h"
+#include "grid.h"
 #include "nts_oracle.h"
 #include "number_reader.h"
 #include "point_reader.h"
@@ -15,6 +16,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string_view>
+#include <utility>
 
 namespace {
 
@@ -78,6 +80,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 ? oracle::oracleReference(p.latitude, p.longitude, oracle::Scale::Sheet)
                 : std::string();
         check(sheetref::sheetfindGrid(p.longitude, p.latitude) == expected);
+        // The BCGS cells of the same point, whose edges (49.1) are not binary fractions.
+        constexpr std::array kBcgs = {
+            std::pair{sheetref::Scale::Bcgs20k, oracle::Scale::Bcgs20k},
+            std::pair{sheetref::Scale::Bcgs10k, oracle::Scale::Bcgs10k},
+            std::pair{sheetref::Scale::Bcgs5k, oracle::Scale::Bcgs5k},
+            std::pair{sheetref::Scale::Bcgs2500, oracle::Scale::Bcgs2500}};
+        for (const auto& [scale, oracleScale] : kBcgs) {
+            const auto cell =
+                sheetref::locate({.latitude = p.latitude, .longitude = p.longitude}, scale);
+            check((cell ? cell->text() : std::string()) ==
+                  oracle::oracleReference(p.latitude, p.longitude, oracleScale));
+        }
     }
     checkPrintable(sheetfind::quoteText(rest));
     return 0;
