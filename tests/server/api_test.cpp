@@ -87,6 +87,8 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"LocateNaN", get("/api/locate", {{"lat", "nan"}, {"lon", "-123.1"}}), 400,
              "\"error\""},
         Case{"LocateNothing", get("/api/locate"), 400, "give lat and lon"},
+        Case{"LocateMistypedParameter", get("/api/locate", {{"lat", "49.25"}, {"lng", "-123.1"}}),
+             400, "unknown parameter \\\"lng\\\" on /api/locate; expected lat, lon, point or scale"},
         Case{"LocateUnknownScale",
              get("/api/locate", {{"lat", "49.25"}, {"lon", "-123.1"}, {"scale", "25k"}}), 400,
              "unknown scale \\\"25k\\\""},
