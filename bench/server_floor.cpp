@@ -4,17 +4,12 @@
 // the same machine and with the same library, to set the server's rate against.
 //   server_floor        prints "serving on http://127.0.0.1:PORT/", stops on SIGTERM
 #include "http_transport.h"
+#include "stop_signals.h"
 
-#include <csignal>
 #include <cstdio>
-#include <thread>
 
 int main() {
-    sigset_t stopping;
-    sigemptyset(&stopping);
-    sigaddset(&stopping, SIGINT);
-    sigaddset(&stopping, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopping, nullptr);
+    sheetfind::server::StopSignals signals;
     httplib::Server server;
     sheetfind::server::configureTransport(server);
     server.Get(".*", [](const httplib::Request&, httplib::Response& response) {
@@ -23,12 +18,7 @@ int main() {
     const int port = server.bind_to_any_port("127.0.0.1");
     std::printf("serving on http://127.0.0.1:%d/\n", port);
     std::fflush(stdout);
-    std::thread stopper([&server, stopping] {
-        int signal = 0;
-        sigwait(&stopping, &signal);
-        server.stop();
-    });
-    server.listen_after_bind();
-    stopper.join();
+    signals.runUntilSignalled([&server] { server.listen_after_bind(); },
+                              [&server] { server.stop(); });
     return 0;
 }

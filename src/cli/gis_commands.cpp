@@ -8,13 +8,9 @@
 #include "layer_geometry.h"
 #include "output_file.h"
 #include "server.h"
-
-#include <pthread.h>
+#include "stop_signals.h"
 
 #include <charconv>
-#include <csignal>
-#include <thread>
-
 #include <string>
 
 namespace sheetfind::cli {
@@ -168,14 +164,7 @@ int serve(Context& context) {
     }
     settings.tiles = std::string(context.args.value("tiles").value_or(""));
 
-    // SIGINT and SIGTERM are taken by a thread of their own, which stops the server;
-    // the server's workers, started after this, inherit the mask.
-    sigset_t stopping;
-    sigemptyset(&stopping);
-    sigaddset(&stopping, SIGINT);
-    sigaddset(&stopping, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopping, nullptr);
-
+    server::StopSignals signals;
     server::HttpServer http(settings);
     if (const auto failure = http.bind()) {
         context.session.diagnose(*failure);
@@ -183,14 +172,7 @@ int serve(Context& context) {
     }
     context.session.out().append("Sheetfind serving on " + http.url() + "\n");
     context.session.out().flush();
-    std::thread stopper([&http, stopping] {
-        int signal = 0;
-        sigwait(&stopping, &signal);
-        http.stop();
-    });
-    http.run();
-    // run() ends only once stopped, after the signal.
-    stopper.join();
+    signals.runUntilSignalled([&http] { http.run(); }, [&http] { http.stop(); });
     return context.session.finish();
 }
 

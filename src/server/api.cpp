@@ -264,16 +264,42 @@ struct Route {
     std::string_view path; // a prefix when it ends with '/', except "/" itself
     std::string_view method;
     Handler handle;
+    // The query parameters it takes; any other is refused, so that a mistyped one
+    // is not silently ignored. Files take any, as a cache-busting "?v=2" is common.
+    std::vector<std::string_view> parameters = {};
+    bool anyParameters = false;
 };
+
+// The message for the first query parameter the route does not take, if any.
+std::optional<std::string> unknownParameter(const Request& request, const Route& route) {
+    if (route.anyParameters) {
+        return std::nullopt;
+    }
+    const std::vector<std::string_view>& known = route.parameters;
+    for (const auto& [name, value] : request.query) {
+        if (std::ranges::find(known, name) != known.end()) {
+            continue;
+        }
+        std::string expected;
+        for (std::size_t i = 0; i < known.size(); ++i) {
+            expected += i == 0 ? "" : i + 1 == known.size() ? " or " : ", ";
+            expected += known[i];
+        }
+        return "unknown parameter " + sheetref::quoteText(name) + " on " + request.path +
+               (expected.empty() ? "; it takes none" : "; expected " + expected);
+    }
+    return std::nullopt;
+}
 
 } // namespace
 
 Response respond(const Request& request) {
+    const auto ogc = [](const Request& r, Scale) { return respondOgc(r); };
     static const std::array kRoutes{
-        Route{"/api/locate", "GET", locateOne},
-        Route{"/api/locate", "POST", locateLines},
-        Route{"/api/cover", "GET", coverBox},
-        Route{"/api/cover", "POST", coverGeoJson},
+        Route{"/api/locate", "GET", locateOne, {"lat", "lon", "point", "scale"}},
+        Route{"/api/locate", "POST", locateLines, {"scale"}},
+        Route{"/api/cover", "GET", coverBox, {"bbox", "scale"}},
+        Route{"/api/cover", "POST", coverGeoJson, {"scale", "geodesic"}},
         Route{"/api/bounds/", "GET",
               [](const Request& r, Scale) {
                   return aboutReference("bounds", std::string_view(r.path).substr(12));
@@ -283,15 +309,19 @@ Response respond(const Request& request) {
                   return aboutReference("neighbours", std::string_view(r.path).substr(16));
               }},
         // OGC API - Features (ogc.h): the landing page, and the grid as collections.
-        Route{"/", "GET", [](const Request& r, Scale) { return respondOgc(r); }},
-        Route{"/static/", "GET",
+        Route{"/", "GET", ogc, {"f"}},
+        Route{"/static/",
+              "GET",
               [](const Request& r, Scale) {
                   return asset(r.path).value_or(error(404, "no such path: " + r.path));
-              }},
-        Route{"/conformance", "GET", [](const Request& r, Scale) { return respondOgc(r); }},
-        Route{"/api", "GET", [](const Request& r, Scale) { return respondOgc(r); }},
-        Route{"/collections", "GET", [](const Request& r, Scale) { return respondOgc(r); }},
-        Route{"/collections/", "GET", [](const Request& r, Scale) { return respondOgc(r); }},
+              },
+              {},
+              true},
+        Route{"/conformance", "GET", ogc, {"f"}},
+        Route{"/api", "GET", ogc, {"f"}},
+        Route{"/collections", "GET", ogc, {"f"}},
+        // A collection, its items and one item: the items' parameters.
+        Route{"/collections/", "GET", ogc, {"f", "bbox", "limit", "offset", "datetime"}},
     };
     std::string allowed;
     const Route* route = nullptr;
@@ -328,6 +358,8 @@ Response respond(const Request& request) {
     } else if (request.body.size() > kMaxBodyBytes) {
         response =
             error(413, "the body is larger than " + std::to_string(kMaxBodyBytes) + " bytes");
+    } else if (const auto unknown = unknownParameter(request, *route)) {
+        response = error(400, *unknown);
     } else {
         const auto scale = scaleOf(request);
         if (const auto* message = std::get_if<std::string>(&scale)) {

@@ -17,6 +17,9 @@ struct Request {
     std::string body;
     std::string accept;      // the Accept header
     std::string ifNoneMatch; // the If-None-Match header
+    // Where the client reached the server, "http://127.0.0.1:8080", which links in
+    // answers start with; empty, links are relative.
+    std::string origin;
 };
 
 struct Response {

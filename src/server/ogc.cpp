@@ -59,8 +59,11 @@ Response failure(int status, const std::string& message) {
     return answer(status, json{{"error", message}});
 }
 
-json link(std::string href, std::string_view rel, std::string_view type, std::string title = {}) {
-    json made = {{"href", std::move(href)}, {"rel", rel}, {"type", type}};
+// Links are absolute when the request says where the server was reached: QGIS 3.22
+// follows only absolute ones.
+json link(const Request& request, std::string_view href, std::string_view rel,
+          std::string_view type, std::string title = {}) {
+    json made = {{"href", request.origin + std::string(href)}, {"rel", rel}, {"type", type}};
     if (!title.empty()) {
         made["title"] = std::move(title);
     }
@@ -95,23 +98,23 @@ const sheetref::Bounds& gridExtent() {
     return extent;
 }
 
-json collectionJson(const Collection& c) {
+json collectionJson(const Request& request, const Collection& c) {
     const std::string self = std::string(kCollections) + "/" + std::string(c.id);
     const sheetref::Bounds& e = gridExtent();
-    return {
-        {"id", c.id},
-        {"title", c.title},
-        {"description", "The cells of the NTS grid at " +
-                            std::string(sheetref::scaleName(c.scale)) +
-                            ", with their reference, scale and bounds"},
-        {"itemType", "feature"},
-        {"crs", json::array({kCrs84})},
-        {"extent",
-         {{"spatial",
-           {{"bbox", json::array({json::array({e.west, e.south, e.east, e.north})})},
-            {"crs", kCrs84}}}}},
-        {"links", json::array({link(self, "self", kJson, std::string(c.title)),
-                               link(self + "/items", "items", kGeoJson, std::string(c.title))})}};
+    return {{"id", c.id},
+            {"title", c.title},
+            {"description", "The cells of the NTS grid at " +
+                                std::string(sheetref::scaleName(c.scale)) +
+                                ", with their reference, scale and bounds"},
+            {"itemType", "feature"},
+            {"crs", json::array({kCrs84})},
+            {"extent",
+             {{"spatial",
+               {{"bbox", json::array({json::array({e.west, e.south, e.east, e.north})})},
+                {"crs", kCrs84}}}}},
+            {"links", json::array({link(request, self, "self", kJson, std::string(c.title)),
+                                   link(request, self + "/items", "items", kGeoJson,
+                                        std::string(c.title))})}};
 }
 
 Response landingPage(const Request& request) {
@@ -122,16 +125,16 @@ Response landingPage(const Request& request) {
             return std::move(*page);
         }
     }
-    return answer(
-        200, {{"title", "Sheetfind"},
-              {"description", "The map sheets of Canada's National Topographic System "
-                              "(NTS) at 1:1 000 000, 1:250 000 and 1:50 000"},
-              {"links", json::array({link("/", "self", kJson, "this document"),
-                                     link("/api", "service-desc", kOpenApi, "the API definition"),
-                                     link("/conformance", "conformance", kJson,
-                                          "the conformance classes implemented"),
-                                     link(std::string(kCollections), "data", kJson,
-                                          "the collections, one per scale")})}});
+    return answer(200, {{"title", "Sheetfind"},
+                        {"description", "The map sheets of Canada's National Topographic System "
+                                        "(NTS) at 1:1 000 000, 1:250 000 and 1:50 000"},
+                        {"links", json::array({link(request, "/", "self", kJson, "this document"),
+                                               link(request, "/api", "service-desc", kOpenApi,
+                                                    "the API definition"),
+                                               link(request, "/conformance", "conformance", kJson,
+                                                    "the conformance classes implemented"),
+                                               link(request, kCollections, "data", kJson,
+                                                    "the collections, one per scale")})}});
 }
 
 Response conformance() {
@@ -175,7 +178,7 @@ json queryParameter(std::string_view name, std::string_view description, json sc
             {"explode", false}};
 }
 
-Response openApi() {
+Response openApi(const Request& request) {
     json ids = json::array();
     for (const Collection& c : kCollectionsByScale) {
         ids.push_back(c.id);
@@ -207,7 +210,7 @@ Response openApi() {
           {{"title", "Sheetfind"},
            {"version", "1.0"},
            {"description", "The NTS grid as OGC API - Features"}}},
-         {"servers", json::array({{{"url", "/"}}})},
+         {"servers", json::array({{{"url", request.origin + "/"}}})},
          {"paths",
           {{"/", operation("getLandingPage", "the landing page", kJson)},
            {"/conformance", operation("getConformance", "the conformance classes", kJson)},
@@ -225,12 +228,12 @@ Response openApi() {
         kOpenApi);
 }
 
-Response collections() {
+Response collections(const Request& request) {
     json all = json::array();
     for (const Collection& c : kCollectionsByScale) {
-        all.push_back(collectionJson(c));
+        all.push_back(collectionJson(request, c));
     }
-    return answer(200, {{"links", json::array({link(std::string(kCollections), "self", kJson)})},
+    return answer(200, {{"links", json::array({link(request, kCollections, "self", kJson)})},
                         {"collections", std::move(all)}});
 }
 
@@ -300,13 +303,13 @@ Response items(const Request& request, const Collection& c) {
                (bbox ? "bbox=" + queryEscaped(*bbox) + "&" : "") + "limit=" + std::to_string(size) +
                "&offset=" + std::to_string(at);
     };
-    json links = json::array({link(pageAt(first), "self", kGeoJson, "this page")});
+    json links = json::array({link(request, pageAt(first), "self", kGeoJson, "this page")});
     if (last < cells.size()) {
-        links.push_back(link(pageAt(last), "next", kGeoJson, "the next page"));
+        links.push_back(link(request, pageAt(last), "next", kGeoJson, "the next page"));
     }
     if (first > 0) {
-        links.push_back(
-            link(pageAt(first - std::min(first, size)), "prev", kGeoJson, "the previous page"));
+        links.push_back(link(request, pageAt(first - std::min(first, size)), "prev", kGeoJson,
+                             "the previous page"));
     }
     page["numberMatched"] = cells.size();
     page["numberReturned"] = last - first;
@@ -314,7 +317,7 @@ Response items(const Request& request, const Collection& c) {
     return answer(200, page, kGeoJson);
 }
 
-Response item(const Collection& c, std::string_view text) {
+Response item(const Request& request, const Collection& c, std::string_view text) {
     auto read = readReference(text);
     if (const auto* bad = std::get_if<InputFailure>(&read)) {
         return failure(400, describe(*bad));
@@ -327,8 +330,9 @@ Response item(const Collection& c, std::string_view text) {
     }
     const std::string collection = std::string(kCollections) + "/" + std::string(c.id);
     json feature = cellFeature(cell);
-    feature["links"] = json::array({link(collection + "/items/" + cell.text(), "self", kGeoJson),
-                                    link(collection, "collection", kJson, std::string(c.title))});
+    feature["links"] =
+        json::array({link(request, collection + "/items/" + cell.text(), "self", kGeoJson),
+                     link(request, collection, "collection", kJson, std::string(c.title))});
     return answer(200, feature, kGeoJson);
 }
 
@@ -343,10 +347,10 @@ Response respondOgc(const Request& request) {
         return conformance();
     }
     if (path == "/api") {
-        return openApi();
+        return openApi(request);
     }
     if (path == kCollections) {
-        return collections();
+        return collections(request);
     }
     // /collections/{id}[/items[/{reference}]]
     const std::string prefix = std::string(kCollections) + "/";
@@ -363,14 +367,14 @@ Response respondOgc(const Request& request) {
                                     "; expected " + known);
         }
         if (slash == std::string_view::npos) {
-            return answer(200, collectionJson(*c));
+            return answer(200, collectionJson(request, *c));
         }
         rest.remove_prefix(slash);
         if (rest == "/items") {
             return items(request, *c);
         }
         if (rest.starts_with("/items/") && rest.size() > 7) {
-            return item(*c, rest.substr(7));
+            return item(request, *c, rest.substr(7));
         }
     }
     return failure(404, "no such path: " + std::string(path));

@@ -9,8 +9,11 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <string_view>
 
 namespace sheetfind::server {
 namespace {
@@ -20,6 +23,19 @@ namespace {
 constexpr time_t kReadTimeoutSeconds = 5;
 constexpr time_t kWriteTimeoutSeconds = 10;
 
+// The origin a client reached, from its Host header: a name or address and a port,
+// nothing else, since links carry it back to the client. Empty for anything else,
+// and links are then relative.
+std::string originOf(const std::string& host) {
+    constexpr std::size_t kLongestHost = 255 + 7; // a DNS name, ':' and a port
+    const bool plain = !host.empty() && host.size() <= kLongestHost &&
+                       std::all_of(host.begin(), host.end(), [](char ch) {
+                           return std::isalnum(static_cast<unsigned char>(ch)) != 0 ||
+                                  std::string_view(".-:[]").find(ch) != std::string_view::npos;
+                       });
+    return plain ? "http://" + host : std::string();
+}
+
 Request requestOf(const httplib::Request& from) {
     Request request{.method = from.method, .path = from.path, .body = from.body};
     for (const auto& [name, value] : from.params) {
@@ -27,6 +43,7 @@ Request requestOf(const httplib::Request& from) {
     }
     request.accept = from.get_header_value("Accept");
     request.ifNoneMatch = from.get_header_value("If-None-Match");
+    request.origin = originOf(from.get_header_value("Host"));
     return request;
 }
 

@@ -102,7 +102,19 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"UnknownCollection", get("/collections/nts_25k/items"), 404, "/error",
              "no collection \"nts_25k\"; expected nts_1m, nts_250k, nts_50k"},
         Case{"UnknownPathUnderACollection", get("/collections/nts_50k/nowhere"), 404, "/error",
-             "no such path"}),
+             "no such path"},
+        Case{"UnknownParameter", get(kItems50k, {{"box", "-124,49,-123,50"}}), 400, "/error",
+             "unknown parameter \"box\" on /collections/nts_50k/items; expected f, bbox, limit"},
+        Case{"LinksStartWithTheOrigin",
+             {.method = "GET",
+              .path = kItems50k,
+              .query = kVancouver,
+              .origin = "http://sheets.example:8080"},
+             200,
+             "/links/0/href",
+             "\"http://sheets.example:8080/collections/nts_50k/items?bbox=-123.4,49.3,-123.1,49.4&"
+             "limit=100&offset=0\"",
+             kGeoJson}),
     [](const testing::TestParamInfo<Case>& row) { return std::string(row.param.name); });
 
 // Following the next links from the first page gives every cell of the box once, in

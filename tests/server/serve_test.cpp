@@ -217,6 +217,19 @@ TEST(Serve, AnOverlongHeaderIsRefused) {
     EXPECT_TRUE(answer.starts_with("HTTP/1.1 4")) << answer.substr(0, 80);
 }
 
+// Links carry back the Host a client sent only when it is a host and a port.
+TEST(Serve, LinksCarryOnlyAPlainHost) {
+    const auto selfLink = [](const std::string& host) {
+        const std::string answer = rawExchange(
+            served().port(),
+            "GET /collections HTTP/1.1\r\nHost: " + host + "\r\nConnection: close\r\n\r\n", 10);
+        const auto body = nlohmann::json::parse(answer.substr(answer.find("\r\n\r\n") + 4));
+        return body["links"][0]["href"].get<std::string>();
+    };
+    EXPECT_EQ(selfLink("sheets.example:8080"), "http://sheets.example:8080/collections");
+    EXPECT_EQ(selfLink("a\"b/<c>"), "/collections");
+}
+
 TEST(Serve, ASlowClientIsDropped) {
     const auto start = std::chrono::steady_clock::now();
     // Half a request line, then nothing: the server closes the connection.
