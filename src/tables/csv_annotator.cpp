@@ -27,7 +27,8 @@ std::string_view lineEndText(LineEnd end) {
 } // namespace
 
 std::string sheetColumnName(sheetref::Scale scale) {
-    return "nts_" + std::string(sheetref::scaleShortName(scale));
+    return (sheetref::isBcgs(scale) ? "bcgs_" : "nts_") +
+           std::string(sheetref::scaleShortName(scale));
 }
 
 CsvAnnotator::CsvAnnotator(Output& out, AnnotateSettings settings, Report report)

@@ -20,7 +20,8 @@
 namespace sheetfind {
 
 // The field that holds each record's cell at `scale` when one is added to a table or a
-// layer: "nts_" and the scale's short name, e.g. "nts_50k".
+// layer: "nts_" or, for BC's sheets, "bcgs_", then the scale's short name: "nts_50k",
+// "bcgs_20k".
 std::string sheetColumnName(sheetref::Scale scale);
 
 // What goes between the cells of one record when they are written in one field
