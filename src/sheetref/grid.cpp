@@ -109,6 +109,13 @@ enum class Reach {
 struct IndexRange {
     int first = 0;
     int last = -1; // empty when last < first
+
+    std::size_t size() const {
+        return last < first ? 0 : static_cast<std::size_t>(last - first + 1);
+    }
+    IndexRange within(int low, int high) const {
+        return {std::max(first, low), std::min(last, high)};
+    }
 };
 
 // The cells among [0, count) that the interval [low, high] of distances meets.
@@ -204,6 +211,11 @@ int cutsOf(Scale scale) {
 struct TickLattice {
     TickAxis rows;
     TickAxis columns;
+
+    struct Ranges {
+        IndexRange rows;
+        IndexRange columns;
+    };
 };
 
 TickLattice tickLatticeOf(const Bounds& area, Scale scale) {
@@ -260,12 +272,22 @@ IndexRange ticksMeeting(const TickAxis& axis, double low, double high, Reach rea
     return {first, last};
 }
 
+// The rows and columns of the cells at a BCGS `scale` in `area` that the box meets.
+TickLattice::Ranges bcgsRangesIn(const Reference& area, const Bounds& box, Scale scale,
+                                 Reach reach) {
+    const TickLattice lattice = tickLatticeOf(bounds(area), scale);
+    return {ticksMeeting(lattice.rows, box.south, box.north, reach, true),
+            ticksMeeting(lattice.columns, box.west, box.east, reach, false)};
+}
+
 // Visits every BCGS cell at `scale` that the box meets, in reference order: BC's series
 // in turn, their map areas by letter, in each the 1:20 000 numbers in turn, and in each
 // number its quarters by digit, depth first. Nothing is gathered; the cells are made as
-// they are visited. Stops when `visit` returns false, and tells whether it ran through.
+// they are visited. The first `skip` cells are passed over by counting, a map area or
+// a 1:20 000 cell at a time where they fit. Stops when `visit` returns false, and
+// tells whether it ran through.
 bool visitBcgsCells(const Bounds& box, Scale scale, Reach reach,
-                    const std::function<bool(const Reference&)>& visit) {
+                    const std::function<bool(const Reference&)>& visit, std::size_t skip = 0) {
     const int cuts = cutsOf(scale);
     const int side = 1 << cuts; // cells of `scale` across a 1:20 000 cell
     // The halves, south-west first, in the order of their digits.
@@ -280,12 +302,10 @@ bool visitBcgsCells(const Bounds& box, Scale scale, Reach reach,
         // Letters in alphabetical order, which is reference order.
         for (std::size_t i = 0; i < layout::kSouthern.letters.size(); ++i) {
             const auto letter = static_cast<char>('A' + i);
-            const Reference area = *Reference::mapArea(series, letter);
-            const TickLattice lattice = tickLatticeOf(bounds(area), scale);
-            const IndexRange rows = ticksMeeting(lattice.rows, box.south, box.north, reach, true);
-            const IndexRange columns =
-                ticksMeeting(lattice.columns, box.west, box.east, reach, false);
-            if (rows.first > rows.last || columns.first > columns.last) {
+            const auto [rows, columns] =
+                bcgsRangesIn(*Reference::mapArea(series, letter), box, scale, reach);
+            if (const std::size_t inArea = rows.size() * columns.size(); skip >= inArea) {
+                skip -= inArea;
                 continue;
             }
             for (int number = layout::kFirstBcgsNumber; number <= layout::kLastBcgsNumber;
@@ -293,8 +313,10 @@ bool visitBcgsCells(const Bounds& box, Scale scale, Reach reach,
                 const auto [row20k, column20k] = placeOfNumber(number);
                 const int row0 = row20k * side;
                 const int column0 = column20k * side;
-                if (row0 > rows.last || row0 + side - 1 < rows.first || column0 > columns.last ||
-                    column0 + side - 1 < columns.first) {
+                const std::size_t inNumber = rows.within(row0, row0 + side - 1).size() *
+                                             columns.within(column0, column0 + side - 1).size();
+                if (skip >= inNumber) {
+                    skip -= inNumber;
                     continue;
                 }
                 // Each descendant's quarter digits, read as a number in base 4, count up
@@ -310,6 +332,10 @@ bool visitBcgsCells(const Bounds& box, Scale scale, Reach reach,
                     }
                     if (!(rows.first <= row && row <= rows.last && columns.first <= column &&
                           column <= columns.last)) {
+                        continue;
+                    }
+                    if (skip > 0) {
+                        --skip;
                         continue;
                     }
                     std::optional<Reference> cell = Reference::bcgs(series, letter, number);
@@ -375,6 +401,8 @@ std::string_view edgeName(BoxEdge edge) {
     return {};
 }
 
+} // namespace
+
 std::optional<BoxFailure> checkBox(const Bounds& box) {
     const std::pair<BoxEdge, double> edges[] = {{BoxEdge::South, box.south},
                                                 {BoxEdge::West, box.west},
@@ -398,8 +426,6 @@ std::optional<BoxFailure> checkBox(const Bounds& box) {
     }
     return std::nullopt;
 }
-
-} // namespace
 
 std::ostream& operator<<(std::ostream& out, const Bounds& bounds) {
     return out << "{south " << decimalText(bounds.south) << ", north " << decimalText(bounds.north)
@@ -519,20 +545,41 @@ CoverResult cover(const Bounds& box, Scale scale) {
 }
 
 std::optional<BoxFailure> coverEach(const Bounds& box, Scale scale,
-                                    const std::function<bool(const Reference&)>& visit) {
+                                    const std::function<bool(const Reference&)>& visit,
+                                    std::size_t skip) {
     if (const std::optional<BoxFailure> failure = checkBox(box)) {
         return failure;
     }
     if (isBcgs(scale)) {
-        visitBcgsCells(box, scale, Reach::Covering, visit);
+        visitBcgsCells(box, scale, Reach::Covering, visit, skip);
         return std::nullopt;
     }
-    for (const Reference& cell : cellsIn(box, scale, Reach::Covering)) {
-        if (!visit(cell)) {
+    const std::vector<Reference> cells = cellsIn(box, scale, Reach::Covering);
+    for (std::size_t i = skip; i < cells.size(); ++i) {
+        if (!visit(cells[i])) {
             break;
         }
     }
     return std::nullopt;
+}
+
+std::variant<std::size_t, BoxFailure> coverCount(const Bounds& box, Scale scale) {
+    if (const std::optional<BoxFailure> failure = checkBox(box)) {
+        return *failure;
+    }
+    if (!isBcgs(scale)) {
+        return cellsIn(box, scale, Reach::Covering).size();
+    }
+    std::size_t count = 0;
+    for (const int series : layout::kBcgsSeries) {
+        for (std::size_t i = 0; i < layout::kSouthern.letters.size(); ++i) {
+            const auto [rows, columns] =
+                bcgsRangesIn(*Reference::mapArea(series, static_cast<char>('A' + i)), box, scale,
+                             Reach::Covering);
+            count += rows.size() * columns.size();
+        }
+    }
+    return count;
 }
 
 // Defined here, beside locate, so that the compiler can inline locate into it: the

@@ -119,6 +119,10 @@ struct BoxFailure {
 // One English sentence naming the edge, its value and what was expected.
 std::string describe(const BoxFailure& failure);
 
+// What is wrong with a box to cover, or nullopt: the check cover and coverEach make
+// first, for callers that must know before they begin to write.
+std::optional<BoxFailure> checkBox(const Bounds& box);
+
 // Every cell at `scale` that the box touches, in reference order, across zones.
 //
 // A box touches a cell when they share some area. Box edges are read like cell
@@ -135,9 +139,11 @@ std::string describe(const BoxFailure& failure);
 using CoverResult = std::variant<std::vector<Reference>, BoxFailure>;
 CoverResult cover(const Bounds& box, Scale scale);
 
-// The cells cover() gives, in the same order, handed to `visit` one at a time; the
-// walk stops early when `visit` returns false. Returns the failure of a bad box (and
-// visits nothing), or nullopt.
+// The cells cover() gives, in the same order, handed to `visit` one at a time, after
+// the first `skip` of them; the walk stops early when `visit` returns false. Returns
+// the failure of a bad box (and visits nothing), or nullopt. At the BCGS scales the
+// skipped cells are counted a map area at a time, not made, so a page far into a large
+// cover costs about what the first one does.
 //
 // Memory: at the BCGS scales nothing is gathered; each cell is made when it is
 // visited, so any box takes the same small, constant memory, whatever the scale. At
@@ -148,6 +154,11 @@ CoverResult cover(const Bounds& box, Scale scale);
 //   std::size_t n = 0;
 //   coverEach(bounds(area), Scale::Bcgs2500, [&n](const Reference&) { ++n; return true; });
 std::optional<BoxFailure> coverEach(const Bounds& box, Scale scale,
-                                    const std::function<bool(const Reference&)>& visit);
+                                    const std::function<bool(const Reference&)>& visit,
+                                    std::size_t skip = 0);
+
+// How many cells cover() gives, counted without making them: at the BCGS scales a
+// map area at a time. Example: coverCount(bounds(092G), Scale::Bcgs2500) == 6400.
+std::variant<std::size_t, BoxFailure> coverCount(const Bounds& box, Scale scale);
 
 } // namespace sheetref

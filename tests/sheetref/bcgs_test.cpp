@@ -156,6 +156,33 @@ TEST(BcgsCover, OfTheWholeGridIsEveryBcCell) {
         return true;
     }));
     EXPECT_EQ(count, 9u * 16 * 6400);
+    EXPECT_EQ(std::get<std::size_t>(sheetref::coverCount({-90, 90, -180, 180}, Scale::Bcgs2500)),
+              count);
+}
+
+// Counting and skipping, which page a cover without making the cells passed over,
+// agree with the cover itself: a box across map areas and series, with edges inside
+// cells and on them, at every scale and from every offset.
+TEST(BcgsCover, CountAndSkipAgreeWithTheCover) {
+    const sheetref::Bounds box{.south = 48.9375, .north = 50.1, .west = -128.05, .east = -127.8};
+    for (const Scale scale : sheetref::kScales) {
+        const auto cells = std::get<std::vector<Reference>>(sheetref::cover(box, scale));
+        ASSERT_EQ(std::get<std::size_t>(sheetref::coverCount(box, scale)), cells.size()) << scale;
+        for (std::size_t skip = 0; skip <= cells.size(); skip += 1 + skip / 3) {
+            std::vector<Reference> page;
+            sheetref::coverEach(
+                box, scale,
+                [&](const Reference& cell) {
+                    page.push_back(cell);
+                    return page.size() < 5;
+                },
+                skip);
+            const auto from = cells.begin() + static_cast<std::ptrdiff_t>(skip);
+            ASSERT_EQ(page, std::vector<Reference>(
+                                from, from + std::min<std::ptrdiff_t>(5, cells.end() - from)))
+                << scale << " from " << skip;
+        }
+    }
 }
 
 struct NeighbourCase {
