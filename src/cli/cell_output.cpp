@@ -42,8 +42,7 @@ int grid(Context& context) {
         }
         box = {.south = edges[0], .north = edges[2], .west = edges[1], .east = edges[3]};
     }
-    const auto cells = sheetref::cover(box, *scale);
-    if (const auto* failure = std::get_if<sheetref::BoxFailure>(&cells)) {
+    if (const auto failure = sheetref::checkBox(box)) {
         std::string text;
         for (const std::string_view value : context.args.valuesOf("bbox")) {
             text += text.empty() ? "" : " ";
@@ -55,7 +54,8 @@ int grid(Context& context) {
                                                    .detail = sheetref::describe(*failure)});
         return context.session.finish();
     }
-    return writeCells(context, std::get<std::vector<sheetref::Reference>>(cells));
+    return writeCells(context,
+                      [&](const CellVisitor& visit) { sheetref::coverEach(box, *scale, visit); });
 }
 
 } // namespace sheetfind::cli

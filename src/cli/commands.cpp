@@ -97,7 +97,17 @@ struct Common {
     gis::CellTarget target; // where and how finely polygons go
 };
 
-int answerCells(Context& context, const Common& common, const std::vector<Reference>& cells);
+int answerCells(Context& context, const Common& common, const CellWalk& cells);
+
+CellWalk eachOf(const std::vector<Reference>& cells) {
+    return [&cells](const CellVisitor& visit) {
+        for (const Reference& cell : cells) {
+            if (!visit(cell)) {
+                return;
+            }
+        }
+    };
+}
 
 // Answers in the chosen format: in text, a line for each input, bad ones in place;
 // as polygons, each cell written once as it comes and bad inputs on standard error.
@@ -381,7 +391,7 @@ std::optional<Scale> scaleOption(Context& context) {
     return named;
 }
 
-int writeCells(Context& context, const std::vector<Reference>& cells) {
+int writeCells(Context& context, const CellWalk& cells) {
     const auto common = commonOptions(context);
     if (!common) {
         return kUsageOrIo;
@@ -389,20 +399,25 @@ int writeCells(Context& context, const std::vector<Reference>& cells) {
     return answerCells(context, *common, cells);
 }
 
+int writeCells(Context& context, const std::vector<Reference>& cells) {
+    return writeCells(context, eachOf(cells));
+}
+
 namespace {
 
-int answerCells(Context& context, const Common& common, const std::vector<Reference>& cells) {
+int answerCells(Context& context, const Common& common, const CellWalk& cells) {
     Answers answers(context, common);
     if (!answers.ready()) {
         return answers.finish();
     }
-    for (const Reference& cell : cells) {
+    cells([&](const Reference& cell) {
         if (!context.session.writing()) {
-            break;
+            return false;
         }
         answers.cell(cell, cell.text());
         context.session.out().flushIfFull();
-    }
+        return true;
+    });
     return answers.finish();
 }
 
@@ -423,7 +438,8 @@ int neighbours(Context& context) {
         context.session.reportFailure(*failure);
         return context.session.finish();
     }
-    return answerCells(context, *common, sheetref::neighbours(std::get<Reference>(reference)));
+    const std::vector<Reference> cells = sheetref::neighbours(std::get<Reference>(reference));
+    return answerCells(context, *common, eachOf(cells));
 }
 
 int cover(Context& context) {
@@ -459,16 +475,18 @@ int cover(Context& context) {
         }
         edges[i] = std::get<double>(edge);
     }
-    const auto result = sheetref::cover(
-        {.south = edges[0], .north = edges[2], .west = edges[1], .east = edges[3]}, common->scale);
-    if (const auto* failure = std::get_if<sheetref::BoxFailure>(&result)) {
+    const sheetref::Bounds box{
+        .south = edges[0], .north = edges[2], .west = edges[1], .east = edges[3]};
+    if (const auto failure = sheetref::checkBox(box)) {
         context.session.reportFailure(InputFailure{.error = InputError::BadBox,
                                                    .field = Field::South,
                                                    .text = joinOperands(operands),
                                                    .detail = sheetref::describe(*failure)});
         return context.session.finish();
     }
-    return answerCells(context, *common, std::get<std::vector<Reference>>(result));
+    return answerCells(context, *common, [&](const CellVisitor& visit) {
+        sheetref::coverEach(box, common->scale, visit);
+    });
 }
 
 constexpr std::array kCommands{

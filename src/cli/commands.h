@@ -6,6 +6,7 @@
 #include "session.h"
 #include "streams.h"
 
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -38,8 +39,14 @@ std::span<const Command> commands();
 // The scale of -s, --scale (the sheet when absent), or nullopt after a usage error.
 std::optional<sheetref::Scale> scaleOption(Context& context);
 
+// Cells handed one at a time to a visitor, which returns false to stop: a cover of
+// BC's 1:2 500 sheets (921 600 of them) is written without being held.
+using CellVisitor = std::function<bool(const sheetref::Reference&)>;
+using CellWalk = std::function<void(const CellVisitor&)>;
+
 // Writes cells as the cell subcommands do, in the format and to the output their
 // options choose (-f, -o, --of, --densify), each cell once; returns the exit status.
+int writeCells(Context& context, const CellWalk& cells);
 int writeCells(Context& context, const std::vector<sheetref::Reference>& cells);
 
 // annotate SOURCE: every record of a CSV table or a GIS layer with its sheet added.
