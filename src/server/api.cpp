@@ -116,9 +116,13 @@ Response locateOne(const Request& request, Scale scale) {
     const auto cell = sheetref::locate(at, scale);
     answer["reference"] = cell ? json(cell->text()) : json(nullptr);
     answer["bounds"] = cell ? boundsJson(sheetref::bounds(*cell)) : json(nullptr);
-    // The cells of every scale, from the series down.
+    // The cell and those that hold it, from the series down: at 1:50 000 the sheet, its
+    // map area and series; at 1:2 500 also the BCGS sheets of 1:20 000 to 1:5 000.
     json cells = json::array();
-    for (const Scale each : {Scale::Series, Scale::MapArea, Scale::Sheet}) {
+    for (const Scale each : sheetref::kScales) {
+        if (!sheetref::nests(scale, each)) {
+            continue;
+        }
         if (const auto holder = sheetref::locate(at, each)) {
             cells.push_back({{"reference", holder->text()},
                              {"scale", sheetref::scaleName(each)},
@@ -177,11 +181,15 @@ Response coverBox(const Request& request, Scale scale) {
         return error(400, "give the box as bbox=WEST,SOUTH,EAST,NORTH in degrees, such as "
                           "bbox=-123.5,49,-122.5,49.5");
     }
-    const auto cells = coverOfBbox(*bbox, scale);
-    if (const auto* message = std::get_if<std::string>(&cells)) {
+    const auto box = boxOfBbox(*bbox);
+    if (const auto* message = std::get_if<std::string>(&box)) {
         return error(400, *message);
     }
-    return cellsAnswer(std::get<std::vector<Reference>>(cells));
+    const CoverPage page = coverPage(std::get<sheetref::Bounds>(box), scale, 0, kMaxCellsPerAnswer);
+    if (page.matched > kMaxCellsPerAnswer) {
+        return tooMany(page.matched);
+    }
+    return jsonResponse(200, featureCollection(page.cells));
 }
 
 // The geometries of a GeoJSON geometry, Feature or FeatureCollection, as JSON texts.

@@ -42,8 +42,7 @@ json featureCollection(std::span<const Reference> cells) {
     return {{"type", "FeatureCollection"}, {"features", std::move(features)}};
 }
 
-std::variant<std::vector<Reference>, std::string> coverOfBbox(std::string_view bbox,
-                                                              sheetref::Scale scale) {
+std::variant<sheetref::Bounds, std::string> boxOfBbox(std::string_view bbox) {
     // Numbers in a URL are written as URLs write them: a dot, whatever the locale of
     // the machine that serves them.
     static const NumberReader urlNumbers{NumberSymbols{}};
@@ -65,14 +64,39 @@ std::variant<std::vector<Reference>, std::string> coverOfBbox(std::string_view b
     }
     const sheetref::Bounds box{
         .south = edges[1], .north = edges[3], .west = edges[0], .east = edges[2]};
-    auto cells = sheetref::cover(box, scale);
-    if (const auto* failure = std::get_if<sheetref::BoxFailure>(&cells)) {
+    if (const auto failure = sheetref::checkBox(box)) {
         return describe(InputFailure{.error = InputError::BadBox,
                                      .field = Field::South,
                                      .text = std::string(bbox),
                                      .detail = sheetref::describe(*failure)});
     }
-    return std::move(std::get<std::vector<Reference>>(cells));
+    return box;
+}
+
+CoverPage coverPage(const sheetref::Bounds& box, sheetref::Scale scale, std::size_t offset,
+                    std::size_t limit) {
+    CoverPage page;
+    if (!sheetref::isBcgs(scale)) {
+        // At most the 27 264 sheets, gathered once rather than counted and then walked.
+        const auto all = std::get<std::vector<Reference>>(sheetref::cover(box, scale));
+        page.matched = all.size();
+        const std::size_t first = std::min(offset, all.size());
+        const std::size_t last = first + std::min(limit, all.size() - first);
+        page.cells.assign(all.begin() + static_cast<std::ptrdiff_t>(first),
+                          all.begin() + static_cast<std::ptrdiff_t>(last));
+        return page;
+    }
+    page.matched = std::get<std::size_t>(sheetref::coverCount(box, scale));
+    if (offset < page.matched && limit > 0) {
+        sheetref::coverEach(
+            box, scale,
+            [&](const Reference& cell) {
+                page.cells.push_back(cell);
+                return page.cells.size() < limit;
+            },
+            offset);
+    }
+    return page;
 }
 
 } // namespace sheetfind::server

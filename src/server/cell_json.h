@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "grid.h"
 #include "reference.h"
 
 #include <nlohmann/json.hpp>
@@ -23,11 +24,19 @@ nlohmann::json cellFeature(const sheetref::Reference& cell);
 // The cells as a GeoJSON FeatureCollection, in the order given.
 nlohmann::json featureCollection(std::span<const sheetref::Reference> cells);
 
-// The cells at `scale` that the box of `bbox` touches (sheetref::cover), where the
-// text is WEST,SOUTH,EAST,NORTH in degrees with a dot, the order of OGC APIs and
-// GeoJSON; or the message for a text that is not such a box.
-// Example: coverOfBbox("-123.4,49.3,-123.1,49.4", Scale::Sheet) holds 092G06.
-std::variant<std::vector<sheetref::Reference>, std::string> coverOfBbox(std::string_view bbox,
-                                                                        sheetref::Scale scale);
+// The box of a `bbox` parameter, WEST,SOUTH,EAST,NORTH in degrees with a dot, the
+// order of OGC APIs and GeoJSON; or the message for a text that is not such a box.
+std::variant<sheetref::Bounds, std::string> boxOfBbox(std::string_view bbox);
+
+// A page of the cells at `scale` that a good box touches (sheetref::cover): at most
+// `limit` of them from `offset`, in reference order, and how many the whole cover
+// holds. Only the page is made: the cells before it are counted, not made, so the
+// 921 600 sheets of BC at 1:2 500 page in the time and memory of one page.
+struct CoverPage {
+    std::vector<sheetref::Reference> cells;
+    std::size_t matched = 0;
+};
+CoverPage coverPage(const sheetref::Bounds& box, sheetref::Scale scale, std::size_t offset,
+                    std::size_t limit);
 
 } // namespace sheetfind::server

@@ -37,7 +37,7 @@ constexpr std::size_t kDefaultLimit = 100;
 constexpr std::size_t kMaxLimit = kMaxCellsPerAnswer;
 
 struct Collection {
-    std::string_view id;
+    std::string_view id; // the column a cell of its scale goes in (sheetColumnName)
     Scale scale;
     std::string_view title;
 };
@@ -46,6 +46,10 @@ constexpr std::array kCollectionsByScale{
     Collection{"nts_1m", Scale::Series, "NTS series, 1:1 000 000"},
     Collection{"nts_250k", Scale::MapArea, "NTS map areas, 1:250 000"},
     Collection{"nts_50k", Scale::Sheet, "NTS sheets, 1:50 000"},
+    Collection{"bcgs_20k", Scale::Bcgs20k, "BCGS sheets, 1:20 000"},
+    Collection{"bcgs_10k", Scale::Bcgs10k, "BCGS sheets, 1:10 000"},
+    Collection{"bcgs_5k", Scale::Bcgs5k, "BCGS sheets, 1:5 000"},
+    Collection{"bcgs_2500", Scale::Bcgs2500, "BCGS sheets, 1:2 500"},
 };
 
 // A box past every edge of the grid: cover ignores what lies outside it.
@@ -80,41 +84,50 @@ const Collection* collectionNamed(std::string_view id) {
     return found == kCollectionsByScale.end() ? nullptr : &*found;
 }
 
-// The extent of the grid, from its own series rather than restated here.
-const sheetref::Bounds& gridExtent() {
-    static const sheetref::Bounds extent = [] {
-        const auto series =
-            std::get<std::vector<Reference>>(sheetref::cover(kWholeWorld, Scale::Series));
-        sheetref::Bounds all = sheetref::bounds(series.front());
-        for (const Reference& each : series) {
-            const sheetref::Bounds b = sheetref::bounds(each);
-            all = {.south = std::min(all.south, b.south),
-                   .north = std::max(all.north, b.north),
-                   .west = std::min(all.west, b.west),
-                   .east = std::max(all.east, b.east)};
+// The extent of a collection, from its own cells rather than restated here: the
+// grid's, or BC's for the BCGS scales. Made once per scale, on first use.
+const sheetref::Bounds& extentOf(Scale scale) {
+    static const auto extents = [] {
+        std::array<sheetref::Bounds, sheetref::kScales.size()> all{};
+        for (const Scale each : sheetref::kScales) {
+            std::optional<sheetref::Bounds> extent;
+            // The coarsest cells of the scale's family hold the same area as its own.
+            const Scale coarsest = sheetref::isBcgs(each) ? Scale::Bcgs20k : Scale::Series;
+            sheetref::coverEach(kWholeWorld, coarsest, [&](const Reference& cell) {
+                const sheetref::Bounds b = sheetref::bounds(cell);
+                extent = !extent ? b
+                                 : sheetref::Bounds{.south = std::min(extent->south, b.south),
+                                                    .north = std::max(extent->north, b.north),
+                                                    .west = std::min(extent->west, b.west),
+                                                    .east = std::max(extent->east, b.east)};
+                return true;
+            });
+            all[static_cast<std::size_t>(each)] = extent.value_or(sheetref::Bounds{});
         }
         return all;
     }();
-    return extent;
+    return extents[static_cast<std::size_t>(scale)];
 }
 
 json collectionJson(const Request& request, const Collection& c) {
     const std::string self = std::string(kCollections) + "/" + std::string(c.id);
-    const sheetref::Bounds& e = gridExtent();
-    return {{"id", c.id},
-            {"title", c.title},
-            {"description", "The cells of the NTS grid at " +
-                                std::string(sheetref::scaleName(c.scale)) +
-                                ", with their reference, scale and bounds"},
-            {"itemType", "feature"},
-            {"crs", json::array({kCrs84})},
-            {"extent",
-             {{"spatial",
-               {{"bbox", json::array({json::array({e.west, e.south, e.east, e.north})})},
-                {"crs", kCrs84}}}}},
-            {"links", json::array({link(request, self, "self", kJson, std::string(c.title)),
-                                   link(request, self + "/items", "items", kGeoJson,
-                                        std::string(c.title))})}};
+    const sheetref::Bounds& e = extentOf(c.scale);
+    return {
+        {"id", c.id},
+        {"title", c.title},
+        {"description", std::string(sheetref::isBcgs(c.scale) ? "The sheets of BC's BCGS grid at "
+                                                              : "The cells of the NTS grid at ") +
+                            std::string(sheetref::scaleName(c.scale)) +
+                            ", with their reference, scale and bounds"},
+        {"itemType", "feature"},
+        {"crs", json::array({kCrs84})},
+        {"extent",
+         {{"spatial",
+           {{"bbox", json::array({json::array({e.west, e.south, e.east, e.north})})},
+            {"crs", kCrs84}}}}},
+        {"links",
+         json::array({link(request, self, "self", kJson, std::string(c.title)),
+                      link(request, self + "/items", "items", kGeoJson, std::string(c.title))})}};
 }
 
 Response landingPage(const Request& request) {
@@ -276,15 +289,13 @@ std::string queryEscaped(std::string_view text) {
 
 Response items(const Request& request, const Collection& c) {
     const auto bbox = parameter(request, "bbox");
-    std::vector<Reference> cells;
+    sheetref::Bounds box = kWholeWorld;
     if (bbox) {
-        auto covered = coverOfBbox(*bbox, c.scale);
-        if (const auto* message = std::get_if<std::string>(&covered)) {
+        const auto read = boxOfBbox(*bbox);
+        if (const auto* message = std::get_if<std::string>(&read)) {
             return failure(400, *message);
         }
-        cells = std::move(std::get<std::vector<Reference>>(covered));
-    } else {
-        cells = std::get<std::vector<Reference>>(sheetref::cover(kWholeWorld, c.scale));
+        box = std::get<sheetref::Bounds>(read);
     }
     const auto limit = count(request, "limit", kDefaultLimit, 1, kMaxLimit);
     if (const auto* message = std::get_if<std::string>(&limit)) {
@@ -295,23 +306,24 @@ Response items(const Request& request, const Collection& c) {
         return failure(400, *message);
     }
     const std::size_t size = std::get<std::size_t>(limit);
-    const std::size_t first = std::min(std::get<std::size_t>(offset), cells.size());
-    const std::size_t last = first + std::min(size, cells.size() - first);
-    json page = featureCollection(std::span(cells).subspan(first, last - first));
+    const CoverPage cover = coverPage(box, c.scale, std::get<std::size_t>(offset), size);
+    const std::size_t first = std::min(std::get<std::size_t>(offset), cover.matched);
+    const std::size_t last = first + cover.cells.size();
+    json page = featureCollection(cover.cells);
     const auto pageAt = [&](std::size_t at) {
         return std::string(kCollections) + "/" + std::string(c.id) + "/items?" +
                (bbox ? "bbox=" + queryEscaped(*bbox) + "&" : "") + "limit=" + std::to_string(size) +
                "&offset=" + std::to_string(at);
     };
     json links = json::array({link(request, pageAt(first), "self", kGeoJson, "this page")});
-    if (last < cells.size()) {
+    if (last < cover.matched) {
         links.push_back(link(request, pageAt(last), "next", kGeoJson, "the next page"));
     }
     if (first > 0) {
         links.push_back(link(request, pageAt(first - std::min(first, size)), "prev", kGeoJson,
                              "the previous page"));
     }
-    page["numberMatched"] = cells.size();
+    page["numberMatched"] = cover.matched;
     page["numberReturned"] = last - first;
     page["links"] = std::move(links);
     return answer(200, page, kGeoJson);
