@@ -341,6 +341,14 @@ PYBIND11_MODULE(_sheetfind, m) {
     m.def("neighbours",
           [](const std::string& text) { return texts(sheetref::neighbours(referenceOf(text))); });
     m.def("cover_box", &coverBox);
+    m.def("scales", [] {
+        std::vector<std::string> names;
+        for (const Scale scale : sheetref::kScales) {
+            names.emplace_back(sheetref::scaleShortName(scale));
+        }
+        return names;
+    });
+    m.def("is_bcgs", [](const std::string& name) { return sheetref::isBcgs(scaleNamed(name)); });
     m.def("scale_name", [](const std::string& name) {
         return std::string(sheetref::scaleName(scaleNamed(name)));
     });
