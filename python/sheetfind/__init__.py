@@ -1,18 +1,25 @@
 # SPDX-License-Identifier: MIT
-"""Which map sheet of Canada's National Topographic System (NTS) covers a point.
+"""Which map sheet of Canada's National Topographic System (NTS), or of British
+Columbia's BCGS, covers a point.
 
 The NTS cuts Canada into series of 8 x 4 degrees (1:1 000 000, such as 092), map areas
-(1:250 000, 092G) and sheets (1:50 000, 092G06). A cell owns its east and south edges:
-a point on a meridian belongs to the cell west of it, one on a parallel to the cell
-north of it.
+(1:250 000, 092G) and sheets (1:50 000, 092G06). In BC's series (082, 083, 092, 093,
+094, 102, 103, 104, 114) the BCGS cuts each map area into 100 cells at 1:20 000
+(092G025), and quarters each of them at 1:10 000 (092G0253), 1:5 000 (092G02532) and
+1:2 500 (092G025322); outside those series a BCGS scale has no cell. A cell owns its
+east and south edges: a point on a meridian belongs to the cell west of it, one on a
+parallel to the cell north of it.
 
     >>> import sheetfind
     >>> sheetfind.locate(49.25, -123.1)
     '092G06'
     >>> sheetfind.locate([49.25, 30.0], [-123.1, -123.1], scale="250k").tolist()
     ['092G', '']
+    >>> sheetfind.locate(49.25, -123.1, scale="2500")
+    '092G025322'
 
-Scales are named "50k", "250k" and "1m" (or "1:50000", "1:250000", "1:1000000").
+Scales are named "1m", "250k", "50k", "20k", "10k", "5k" and "2500" (or by their ratio,
+"1:1000000" ... "1:2500"); scales() lists them.
 Bad input raises sheetfind.InputError, a ValueError, with the message sheetfind-cli
 prints for it. An argument of the wrong kind (None or dates for degrees, a number for
 a scale, one text where many are expected) is a TypeError naming the argument. The
@@ -52,6 +59,7 @@ __all__ = [
     "cover_geometry",
     "grid",
     "grid_frame",
+    "is_bcgs",
     "locate",
     "locate_text",
     "neighbours",
@@ -59,6 +67,7 @@ __all__ = [
     "point",
     "read_points",
     "scale_name",
+    "scales",
 ]
 
 Point = namedtuple("Point", ["latitude", "longitude"])
@@ -196,7 +205,7 @@ def _wrap(values, like):
 
 
 def locate(lat, lon, scale="50k"):
-    """The NTS reference of the cell that covers each point.
+    """The reference of the cell at the scale that covers each point.
 
     lat, lon: decimal degrees (west negative), as numbers, numpy arrays, pandas Series
     or anything numpy reads as an array; they are broadcast together. Any float is
@@ -205,9 +214,10 @@ def locate(lat, lon, scale="50k"):
     (None alone, texts, dates, booleans) is a TypeError naming lat or lon.
 
     Returns a str, or None where no cell covers the point, for two scalars; a numpy
-    array of str (dtype '<U6') of the broadcast shape, with "" where no cell covers
-    the point, for arrays; a Series with the same index when a Series is given.
-    The array loop runs in C++ without the interpreter lock.
+    array of str of the broadcast shape (dtype '<U6' at an NTS scale, '<U10' at a BCGS
+    one), with "" where no cell covers the point, for arrays; a Series with the same
+    index when a Series is given. At a BCGS scale a point outside BC's series has no
+    cell. The array loop runs in C++ without the interpreter lock.
 
     Example:
         >>> locate(49.25, -123.1)
@@ -216,6 +226,8 @@ def locate(lat, lon, scale="50k"):
         ['092G06', '']
         >>> locate(85.0, -100.0, scale="250k")
         '561C'
+        >>> locate([49.25, 45.5], [-123.1, -73.6], scale="20k").tolist()
+        ['092G025', '']
     """
     series = [value for value in (lat, lon) if _is_series(value)]
     scale = _scale_text(scale, "locate")
@@ -299,8 +311,8 @@ def locate_text(texts, scale="50k", errors="raise", lon_first=False):
     not many (locate_text([text]) answers one). errors="raise" raises InputError at
     the first text that is not a point, with its index in the message and as the
     error's `index` attribute; errors="empty" gives "" for it and answers the others.
-    Returns a numpy array of str (dtype '<U6'), or a Series with the same index when a
-    Series is given. lon_first as for point().
+    Returns a numpy array of str (dtype '<U6' at an NTS scale, '<U10' at a BCGS one),
+    or a Series with the same index when a Series is given. lon_first as for point().
 
     Example:
         >>> locate_text(["49.25 -123.1", "10U 491213 5458885"]).tolist()
@@ -327,18 +339,21 @@ def locate_text(texts, scale="50k", errors="raise", lon_first=False):
 def bounds(ref):
     """The extent of a cell, as Bounds(south, west, north, east) in decimal degrees.
 
-    The reference is read as people write it ("092G06", "92g6", "92 G/6", "340 D15");
-    InputError when it names no cell.
+    The reference is read as people write it ("092G06", "92g6", "92 G/6", "340 D15",
+    "092G025"); InputError when it names no cell.
 
     Example:
         >>> bounds("92G6")
         Bounds(south=49.25, west=-123.5, north=49.5, east=-123.0)
+        >>> bounds("092G025")
+        Bounds(south=49.2, west=-123.2, north=49.3, east=-123.0)
     """
     return Bounds(*_sheetfind.bounds(ref))
 
 
 def parse(ref):
-    """The canonical text of a reference: three-digit series, capital letter, two-digit sheet.
+    """The canonical text of a reference: three-digit series, capital letter, two-digit
+    sheet; for a BCGS cell, the map area, its three-digit number and one digit per quarter.
 
     Example:
         >>> parse("92 g/6")
@@ -350,7 +365,9 @@ def parse(ref):
 def neighbours(ref):
     """The cells of the same scale that share an edge or a corner with the reference.
 
-    In reference order; across 68° N and 80° N there can be more than eight.
+    In reference order; across 68° N and 80° N there can be more than eight. A BCGS
+    cell's neighbours reach across map areas and series; at the edge of BC's series it
+    has fewer.
 
     Example:
         >>> neighbours("092G06")[:3]
@@ -407,6 +424,9 @@ def _bbox_edges(bbox):
 def grid(scale="50k", bbox=None):
     """Every cell of the scale, or those that the box bbox=(south, west, north, east) touches.
 
+    Without bbox a BCGS scale gives every cell of BC's series: 14 400 at 1:20 000, 921 600
+    at 1:2 500.
+
     Example:
         >>> len(grid("1m"))
         129
@@ -418,6 +438,8 @@ def grid(scale="50k", bbox=None):
 
 def scale_name(scale):
     """The scale as a ratio, as sheetfind-cli writes it in its layers' scale field.
+
+    InputError for a name that is none of scales().
 
     Example:
         >>> scale_name("250k")
@@ -432,8 +454,31 @@ def column_name(scale="50k"):
     Example:
         >>> column_name("1:1000000")
         'nts_1m'
+        >>> column_name("20k")
+        'bcgs_20k'
     """
     return _sheetfind.column_name(_scale_text(scale, "column_name"))
+
+
+def scales():
+    """Every scale's short name, as the engine lists them: the NTS's from the coarsest,
+    then the BCGS's from the coarsest. Each is a valid `scale` argument.
+
+    Example:
+        >>> scales()
+        ['1m', '250k', '50k', '20k', '10k', '5k', '2500']
+    """
+    return _sheetfind.scales()
+
+
+def is_bcgs(scale):
+    """Whether the scale is one of the BCGS's, whose cells exist only in BC's series.
+
+    Example:
+        >>> is_bcgs("1:20000"), is_bcgs("50k")
+        (True, False)
+    """
+    return _sheetfind.is_bcgs(_scale_text(scale, "is_bcgs"))
 
 
 def field_value(cells):
@@ -614,12 +659,13 @@ def cover_geometries(geometries, scale="50k", crs=None, geodesic=False, errors="
 
 
 def annotate(gdf, scale="50k", column=None, explode=False, errors="raise"):
-    """The GeoDataFrame with the NTS cells of every feature in a new column (needs geopandas).
+    """The GeoDataFrame with the cells of every feature in a new column (needs geopandas).
 
-    See sheetfind._frames.annotate; the column is nts_50k, nts_250k or nts_1m unless
-    `column` is given, and the frame's CRS must be set. A feature whose geometry gives
-    no cells raises InputError naming its row, or with errors="empty" gets "" and a
-    warning, as sheetfind-cli leaves its field empty.
+    See sheetfind._frames.annotate; the column is column_name(scale) (nts_50k,
+    nts_250k, nts_1m, bcgs_20k, bcgs_10k, bcgs_5k or bcgs_2500) unless `column` is
+    given, and the frame's CRS must be set. A feature whose geometry gives no cells
+    raises InputError naming its row, or with errors="empty" gets "" and a warning, as
+    sheetfind-cli leaves its field empty.
 
     Example:
         >>> annotate(frame)["nts_50k"].tolist()
@@ -638,7 +684,8 @@ def grid_frame(scale="50k", bbox=None):
 
     The fields of a layer of cells that sheetfind-cli writes (reference, scale as
     "1:50000", south, west, north, east) and the cell's outline; see
-    sheetfind._frames.grid_frame.
+    sheetfind._frames.grid_frame. The finer BCGS scales hold many cells (6 400 at 1:2 500
+    in one map area): give them a small bbox.
 
     Example:
         >>> grid_frame("250k", bbox=(49.0, -124.0, 50.0, -122.0))["reference"].tolist()

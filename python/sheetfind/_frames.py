@@ -38,10 +38,11 @@ def _fast_points(geometries):
 
 
 def annotate(gdf, scale="50k", column=None, explode=False, errors="raise"):
-    """The frame with the NTS cells of every feature in a new column.
+    """The frame with the cells of every feature at the scale in a new column.
 
-    The column is named as sheetfind-cli names it (nts_50k, nts_250k or nts_1m)
-    unless `column` is given; a frame that already has a column of that name (or
+    The column is named as sheetfind-cli names it (column_name(scale): nts_50k,
+    nts_250k, nts_1m, bcgs_20k, bcgs_10k, bcgs_5k or bcgs_2500) unless `column` is
+    given; a frame that already has a column of that name (or
     names its geometry so) is an InputError, as sheetfind-cli refuses to replace a
     field. The geometries are handed to the engine as WKB with the frame's CRS as
     WKT, and every edge is followed as it is straight in that CRS, as sheetfind-cli
@@ -112,7 +113,7 @@ def grid_frame(scale="50k", bbox=None):
     bbox=(south, west, north, east) touches.
 
     The columns are the fields of a layer of cells that sheetfind-cli writes, in its
-    order: reference, scale ("1:50000", "1:250000" or "1:1000000"), south, west,
+    order: reference, scale (scale_name(scale): "1:50000", "1:20000"...), south, west,
     north, east; and the cell's outline as a polygon, counter-clockwise from its
     south-west corner, each edge cut as sheetfind-cli cuts it so that it stays on its
     parallel once projected.

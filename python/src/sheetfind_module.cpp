@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-// _sheetfind: the NTS grid and Sheetfind's readers for Python. The package
-// `sheetfind` wraps it; this layer only converts between Python and the libraries,
-// and turns every failure into sheetfind.InputError with the message the command
-// line tool prints for it. It holds nothing of GDAL or Qt, so that locating points
-// loads neither: geometries in any CRS and the cell schema are _sheetfind_gis's.
+// _sheetfind: the grid (the NTS and BC's BCGS) and Sheetfind's readers for Python.
+// The package `sheetfind` wraps it; this layer only converts between Python and the
+// libraries, and turns every failure into sheetfind.InputError with the message the
+// command line tool prints for it. It holds nothing of GDAL or Qt, so that locating
+// points loads neither: geometries in any CRS and the cell schema are _sheetfind_gis's.
 #include "csv_annotator.h"
 #include "fields.h"
 #include "grid.h"
@@ -73,12 +73,13 @@ Reference referenceOf(const std::string& text) {
     return std::get<Reference>(result);
 }
 
-// The array is allocated as numbers and then seen as '<U6': numpy gives a fresh array
-// of a string dtype its memory by a slower route than a numeric one. Measured here on
-// 3 M elements, the first writes into a new '<U6' array cost 11 ns an element, into
-// the same bytes allocated as uint32 1.6 ns, more than the lookup itself.
-py::array referenceArray(std::size_t count) {
-    constexpr std::size_t width = sheetfind::python::kReferenceWidth;
+// The answers at `scale`, as wide as its longest reference ('<U6' or '<U10'). The array
+// is allocated as numbers and then seen as strings: numpy gives a fresh array of a
+// string dtype its memory by a slower route than a numeric one. Measured here on 3 M
+// elements, the first writes into a new '<U6' array cost 11 ns an element, into the
+// same bytes allocated as uint32 1.6 ns, more than the lookup itself.
+py::array referenceArray(std::size_t count, Scale scale) {
+    const std::size_t width = sheetfind::python::referenceWidth(scale);
     const py::array_t<std::uint32_t> codes(static_cast<py::ssize_t>(count * width));
     return codes.attr("view")(py::dtype("<U" + std::to_string(width)));
 }
@@ -87,7 +88,7 @@ std::uint32_t* codePoints(py::array& array) {
     return static_cast<std::uint32_t*>(array.mutable_data());
 }
 
-// Runs `loop` over the points into a fresh '<U6' array with the interpreter's lock
+// Runs `loop` over the points into a fresh array of answers with the interpreter's lock
 // released, and returns the array and what the loop returned.
 template <typename Loop>
 auto overPoints(const DoubleArray& latitudes, const DoubleArray& longitudes,
@@ -98,7 +99,7 @@ auto overPoints(const DoubleArray& latitudes, const DoubleArray& longitudes,
     }
     const Scale scale = scaleNamed(scaleName);
     const auto count = static_cast<std::size_t>(latitudes.shape(0));
-    py::array out = referenceArray(count);
+    py::array out = referenceArray(count, scale);
     std::uint32_t* cells = codePoints(out);
     const double* lat = latitudes.data();
     const double* lon = longitudes.data();
@@ -154,7 +155,7 @@ std::tuple<py::array, py::ssize_t, std::string> locateTexts(const std::vector<st
                                                             const std::string& scaleName,
                                                             bool longitudeFirst) {
     const Scale scale = scaleNamed(scaleName);
-    py::array out = referenceArray(all.size());
+    py::array out = referenceArray(all.size(), scale);
     std::uint32_t* cells = codePoints(out);
     py::ssize_t firstBad = -1;
     std::string message;
@@ -322,13 +323,14 @@ std::vector<std::string> coverBox(const std::string& south, const std::string& w
 } // namespace
 
 PYBIND11_MODULE(_sheetfind, m) {
-    m.doc() = "The NTS grid of Canada, compiled; use the sheetfind package instead.";
+    m.doc() = "The NTS grid of Canada and BC's BCGS, compiled; use the sheetfind package "
+              "instead.";
     py::register_exception<InputErrorException>(m, "InputError", PyExc_ValueError);
     m.attr("CELL_SEPARATOR") = std::string(1, sheetfind::kCellSeparator);
     m.def("locate_scalar", &locateScalar);
     m.def("locate_array", &locateArray);
     m.def("_locate_loop_yardstick", &locateLoopYardstick,
-          "locate() on every point into a fresh '<U6' array, without writing the texts: the "
+          "locate() on every point into a fresh array of answers, without writing the texts: the "
           "floor for locate_array, for the benchmarks.");
     m.def("read_point", &readPoint, py::arg("text"), py::arg("lon_first") = false);
     m.def("locate_texts", &locateTexts, py::arg("texts"), py::arg("scale"),
@@ -339,6 +341,14 @@ PYBIND11_MODULE(_sheetfind, m) {
     m.def("neighbours",
           [](const std::string& text) { return texts(sheetref::neighbours(referenceOf(text))); });
     m.def("cover_box", &coverBox);
+    m.def("scales", [] {
+        std::vector<std::string> names;
+        for (const Scale scale : sheetref::kScales) {
+            names.emplace_back(sheetref::scaleShortName(scale));
+        }
+        return names;
+    });
+    m.def("is_bcgs", [](const std::string& name) { return sheetref::isBcgs(scaleNamed(name)); });
     m.def("scale_name", [](const std::string& name) {
         return std::string(sheetref::scaleName(scaleNamed(name)));
     });

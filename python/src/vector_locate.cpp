@@ -4,14 +4,15 @@
 #include "grid.h"
 
 #include <algorithm>
+#include <string>
 
 namespace sheetfind::python {
 namespace {
 
 constexpr std::uint32_t kDigitZero = '0';
 
-// The canonical text of a reference, written without building a std::string: three
-// digits of series, the map-area letter, two digits of sheet, then zero padding.
+// The canonical text of an NTS reference, written without building a std::string:
+// three digits of series, the map-area letter, two digits of sheet, then zero padding.
 void writeReference(const sheetref::Reference& reference, std::uint32_t* cell) {
     const auto series = static_cast<std::uint32_t>(reference.seriesNumber());
     cell[0] = kDigitZero + series / 100;
@@ -32,32 +33,65 @@ void writeReference(const sheetref::Reference& reference, std::uint32_t* cell) {
     cell[5] = kDigitZero + sheet % 10;
 }
 
+// The BCGS texts are the engine's own: their digits are laid out by one routine,
+// Reference::text(), and a text of at most ten characters never leaves the string's
+// own buffer, so naming a cell does not allocate.
+void locateBcgsInto(const double* latitudes, const double* longitudes, std::size_t count,
+                    sheetref::Scale scale, std::uint32_t* out) {
+    for (std::size_t i = 0; i < count; ++i) {
+        std::uint32_t* cell = out + i * kBcgsReferenceWidth;
+        std::fill(cell, cell + kBcgsReferenceWidth, 0U);
+        const auto reference =
+            sheetref::locate({.latitude = latitudes[i], .longitude = longitudes[i]}, scale);
+        if (reference) {
+            const std::string text = reference->text();
+            std::transform(text.begin(),
+                           text.begin() + static_cast<std::ptrdiff_t>(
+                                              std::min(text.size(), kBcgsReferenceWidth)),
+                           cell, [](char c) { return static_cast<unsigned char>(c); });
+        }
+    }
+}
+
+template <std::size_t Width>
+std::size_t locateOnlyAt(const double* latitudes, const double* longitudes, std::size_t count,
+                         sheetref::Scale scale, std::uint32_t* out) {
+    std::size_t found = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto reference =
+            sheetref::locate({.latitude = latitudes[i], .longitude = longitudes[i]}, scale);
+        out[i * Width] = reference ? static_cast<std::uint32_t>(reference->scale()) : 0U;
+        found += reference ? 1 : 0;
+    }
+    return found;
+}
+
 } // namespace
 
 void locateInto(const double* latitudes, const double* longitudes, std::size_t count,
                 sheetref::Scale scale, std::uint32_t* out) {
+    if (sheetref::isBcgs(scale)) {
+        locateBcgsInto(latitudes, longitudes, count, scale, out);
+        return;
+    }
+    // The NTS loop, the hot one: a fixed stride and no string.
     for (std::size_t i = 0; i < count; ++i) {
-        std::uint32_t* cell = out + i * kReferenceWidth;
+        std::uint32_t* cell = out + i * kNtsReferenceWidth;
         const auto reference =
             sheetref::locate({.latitude = latitudes[i], .longitude = longitudes[i]}, scale);
         if (reference) {
             writeReference(*reference, cell);
         } else {
-            std::fill(cell, cell + kReferenceWidth, 0U);
+            std::fill(cell, cell + kNtsReferenceWidth, 0U);
         }
     }
 }
 
 std::size_t locateOnly(const double* latitudes, const double* longitudes, std::size_t count,
                        sheetref::Scale scale, std::uint32_t* out) {
-    std::size_t found = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        const auto reference =
-            sheetref::locate({.latitude = latitudes[i], .longitude = longitudes[i]}, scale);
-        out[i * kReferenceWidth] = reference ? static_cast<std::uint32_t>(reference->scale()) : 0U;
-        found += reference ? 1 : 0;
-    }
-    return found;
+    return sheetref::isBcgs(scale)
+               ? locateOnlyAt<kBcgsReferenceWidth>(latitudes, longitudes, count, scale, out)
+               : locateOnlyAt<kNtsReferenceWidth>(latitudes, longitudes, count, scale, out);
 }
 
 } // namespace sheetfind::python

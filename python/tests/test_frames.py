@@ -61,6 +61,19 @@ def test_annotate_names_the_column_by_scale(scale, column):
     assert annotated[column].tolist()[0] == sheetfind.locate(49.3, -123.1, scale)
 
 
+# Inside a 1:2 500 cell, away from every BCGS edge, and in the NTS grid outside BC.
+BCGS_FRAME_POINTS = [Point(-123.13, 49.27), Point(-73.6, 45.5)]
+
+
+@pytest.mark.parametrize("scale, column", [("20k", "bcgs_20k"), ("10k", "bcgs_10k"),
+                                           ("5k", "bcgs_5k"), ("1:2500", "bcgs_2500")])
+@pytest.mark.parametrize("crs", ["EPSG:4326", "EPSG:3005"], ids=["array loop", "engine"])
+def test_annotate_at_a_bcgs_scale(scale, column, crs):
+    frame = gpd.GeoDataFrame(geometry=BCGS_FRAME_POINTS, crs="EPSG:4326").to_crs(crs)
+    annotated = sheetfind.annotate(frame, scale=scale)
+    assert annotated[column].tolist() == [sheetfind.locate(49.27, -123.13, scale), ""]
+
+
 REFUSED_FRAMES = {
     "no CRS": (lambda: gpd.GeoDataFrame(geometry=[Point(-123.1, 49.3)]), ValueError, "no CRS"),
     "not a GeoDataFrame": (lambda: gpd.pd.DataFrame({"lat": [49.3], "lon": [-123.1]}), TypeError,
@@ -94,12 +107,20 @@ def test_annotate_reports_a_point_out_of_range_by_its_row(cli, crs):
     assert annotated["nts_50k"].tolist() == ["092G06", ""]
 
 
-def test_grid_frame_is_the_cli_layer_of_cells(cli):
-    bbox = ("49", "-124", "50", "-122")
-    frame = sheetfind.grid_frame("250k", bbox=tuple(map(float, bbox)))
-    lines, _, status = run_cli(cli, "grid", "-s", "250k", "--bbox", *bbox, "-f", "geojson")
+# (scale, bbox, cells): a map area; a 1:20 000 cell's bounds, quartered twice at 1:5 000.
+GRID_FRAMES = [
+    ("250k", ("49", "-124", "50", "-122"), 1),
+    ("5k", ("49.2", "-123.2", "49.3", "-123.0"), 16),
+]
+
+
+@pytest.mark.parametrize("scale, bbox, cells", GRID_FRAMES, ids=[row[0] for row in GRID_FRAMES])
+def test_grid_frame_is_the_cli_layer_of_cells(cli, scale, bbox, cells):
+    frame = sheetfind.grid_frame(scale, bbox=tuple(map(float, bbox)))
+    lines, _, status = run_cli(cli, "grid", "-s", scale, "--bbox", *bbox, "-f", "geojson")
     assert status == 0
     features = json.loads("\n".join(lines))["features"]
+    assert len(frame) == len(features) == cells
     assert list(frame.columns) == [*features[0]["properties"], "geometry"]
     kinds = {str: "text", float: "real", int: "real"}
     assert [field.kind for field in sheetfind.cell_fields()] == [

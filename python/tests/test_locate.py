@@ -12,7 +12,10 @@ import pytest
 import sheetfind
 from conftest import cli_message, run_cli
 
-SCALES = ["50k", "250k", "1m"]
+SCALES = ["50k", "250k", "1m", "20k", "10k", "5k", "2500"]
+# The answers' dtype: as wide as the longest reference of the scale.
+WIDTHS = {"50k": "<U6", "250k": "<U6", "1m": "<U6", "20k": "<U10", "10k": "<U10", "5k": "<U10",
+          "2500": "<U10"}
 
 # Edges of every kind: sheet and map-area corners, series corners, the zone limits
 # (68, 80, 84 and 88 N, -48, -56, -120, -136 and -144), and points inside each zone.
@@ -68,7 +71,7 @@ def test_vector_and_scalar_agree_with_the_cli_on_edges(cli, scale):
     points = edge_table()
     expected = cli_answers(cli, points, scale)
     vector = sheetfind.locate(points[:, 0], points[:, 1], scale=scale)
-    assert vector.dtype == np.dtype("<U6")
+    assert vector.dtype == np.dtype(WIDTHS[scale])
     assert vector.tolist() == expected
     scalars = [sheetfind.locate(lat, lon, scale) or "" for lat, lon in points.tolist()]
     assert scalars == expected
@@ -87,6 +90,31 @@ def test_random_sweep_agrees_with_the_cli(cli, scale):
     lon[snapped] = np.round(lon[snapped] * 4) / 4
     points = np.column_stack([lat, lon])
     assert sheetfind.locate(lat, lon, scale).tolist() == cli_answers(cli, points, scale)
+
+
+# Vancouver at every BCGS scale, beside points no BCGS cell holds: one in the NTS grid
+# outside BC's series (Montreal), one in series 084, which is not BC's although its
+# neighbours are, and one outside the grid. Each answer is the whole reference, never
+# one cut to the width of an NTS sheet.
+BCGS_ANSWERS = {
+    "20k": "092G025",
+    "10k": "092G0253",
+    "5k": "092G02532",
+    "2500": "092G025322",
+    "1:2500": "092G025322",
+}
+NO_BCGS_CELL = [(45.5, -73.6), (57.5, -115.0), (30.0, -123.1)]
+
+
+@pytest.mark.parametrize("scale, expected", BCGS_ANSWERS.items(), ids=BCGS_ANSWERS.keys())
+def test_bcgs_cells_are_whole_inside_bc_and_empty_outside(scale, expected):
+    assert sheetfind.locate(49.25, -123.1, scale) == expected
+    assert [sheetfind.locate(lat, lon, scale) for lat, lon in NO_BCGS_CELL] == [None] * 3
+    lat, lon = zip((49.25, -123.1), *NO_BCGS_CELL, (49.25, -123.1))
+    mixed = [expected, "", "", "", expected]
+    assert sheetfind.locate(np.array(lat), np.array(lon), scale).tolist() == mixed
+    texts = [f"{a} {b}" for a, b in zip(lat, lon)]
+    assert sheetfind.locate_text(texts, scale).tolist() == mixed
 
 
 NO_CELL_INPUTS = {

@@ -9,7 +9,8 @@ import pytest
 import sheetfind
 from conftest import cli_message, run_cli
 
-REFERENCES = ["092G06", "92g6", "92 G/6", "082O", "92", "340 D15", "121A", "027H16"]
+REFERENCES = ["092G06", "92g6", "92 G/6", "082O", "92", "340 D15", "121A", "027H16", "092G025",
+              "092G025322"]
 
 
 @pytest.mark.parametrize("text", REFERENCES)
@@ -21,7 +22,8 @@ def test_bounds_and_parse_agree_with_the_cli(cli, text):
     assert sheetfind.bounds(text) == tuple(float(edge) for edge in edges)
 
 
-@pytest.mark.parametrize("text", ["092G06", "068A01", "027H16", "340D15", "092"])
+@pytest.mark.parametrize("text", ["092G06", "068A01", "027H16", "340D15", "092", "092G0253",
+                                  "092B001"])
 def test_neighbours_agree_with_the_cli(cli, text):
     assert sheetfind.neighbours(text) == run_cli(cli, "neighbours", text)[0]
 
@@ -32,6 +34,9 @@ BOXES = {
     "across 80 N": ((79.0, -100.0, 81.0, -90.0), "250k"),
     "a point": ((49.25, -123.0, 49.25, -123.0), "50k"),
     "beyond the grid": ((-90.0, -180.0, 90.0, 180.0), "1m"),
+    "a 1:20 000 cell's bounds": ((49.2, -123.2, 49.3, -123.0), "20k"),
+    "across four map areas at 1:2 500": ((48.99, -124.03, 49.01, -123.97), "2500"),
+    "out of BC at 1:10 000": ((45.0, -74.0, 45.2, -73.8), "10k"),
 }
 
 
@@ -60,7 +65,7 @@ def test_grid_is_the_cover_of_its_box():
     )
 
 
-@pytest.mark.parametrize("scale", ["50k", "250k", "1:1000000"])
+@pytest.mark.parametrize("scale", ["50k", "250k", "1:1000000", "20k", "1:2500"])
 def test_cells_are_drawn_and_named_as_the_cli_writes_them(cli, scale):
     lines, _, status = run_cli(cli, "locate", "--scale", scale, "-f", "geojson", "49.25 -123.1")
     assert status == 0

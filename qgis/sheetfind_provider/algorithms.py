@@ -1,6 +1,6 @@
 # SPDX-License-Identifier: MIT
 """The three Processing algorithms: the sheet of every feature, the sheets a layer
-covers, and the grid over an extent.
+covers, and the grid over an extent, at any scale of the NTS or of BC's BCGS.
 
 Everything about the grid is the sheetfind module's: each geometry goes to it as WKB
 with its layer's CRS, and it transforms to latitude and longitude (following each edge
@@ -37,12 +37,9 @@ _GEOGRAPHIC = QgsCoordinateReferenceSystem("EPSG:4326")
 # geometries, few enough that progress and Cancel keep up.
 _BATCH = 500
 
-# The scales as the module names them, and as the dialog offers them.
-_SCALES = [
-    ("50k", "1:50 000 (sheets, such as 092G06)"),
-    ("250k", "1:250 000 (map areas, such as 092G)"),
-    ("1m", "1:1 000 000 (series, such as 092)"),
-]
+# The point whose cell each scale's choice shows as its example: in BC, so it has one
+# at every scale.
+_EXAMPLE_POINT = (49.25, -123.1)
 
 # The kinds of the module's cell fields as QGIS types them.
 _FIELD_TYPES = {"text": QVariant.String, "real": QVariant.Double}
@@ -65,6 +62,24 @@ def _missing_module_message():
         f"({sys.executable}). Install the sheetfind Debian package, or run "
         "'cmake --install' from a build of Sheetfind."
     )
+
+
+def _scale_choices(sheetfind):
+    """The module's scales in the order the dialog offers them, as (name, label), such
+    as ("20k", "1:20000 (BCGS, such as 092G025)"); none without the module. Saved models
+    and scripts hold a choice's position, and 0, 1 and 2 have always been 1:50 000,
+    1:250 000 and 1:1 000 000: the NTS scales come first, from the finest, then the
+    BCGS's, from the coarsest."""
+    if sheetfind is None:
+        return []
+    nts = [scale for scale in sheetfind.scales() if not sheetfind.is_bcgs(scale)]
+    bcgs = [scale for scale in sheetfind.scales() if sheetfind.is_bcgs(scale)]
+    choices = []
+    for scale in nts[::-1] + bcgs:
+        system = "BCGS" if sheetfind.is_bcgs(scale) else "NTS"
+        example = sheetfind.locate(*_EXAMPLE_POINT, scale)
+        choices.append((scale, f"{sheetfind.scale_name(scale)} ({system}, such as {example})"))
+    return choices
 
 
 def _crs_wkt(crs):
@@ -208,7 +223,7 @@ class _SheetfindAlgorithm(QgsProcessingAlgorithm):
     def tags(self):
         # What the toolbox's search box finds the algorithms by.
         return ["sheetfind", "NTS", "National Topographic System", "Canada", "map sheet",
-                "topographic", "grid"]
+                "topographic", "grid", "BCGS", "British Columbia"]
 
     def createInstance(self):  # noqa: N802
         return type(self)()
@@ -221,7 +236,8 @@ class _SheetfindAlgorithm(QgsProcessingAlgorithm):
     def _add_scale(self):
         self.addParameter(
             QgsProcessingParameterEnum(
-                self.SCALE, "Scale", options=[label for _, label in _SCALES], defaultValue=0
+                self.SCALE, "Scale",
+                options=[label for _, label in _scale_choices(_module())], defaultValue=0,
             )
         )
 
@@ -259,8 +275,9 @@ class _SheetfindAlgorithm(QgsProcessingAlgorithm):
                 crs = layer.dataProvider().crs()
         return crs
 
-    def _scale(self, parameters, context):
-        return _SCALES[self.parameterAsEnum(parameters, self.SCALE, context)][0]
+    def _scale(self, sheetfind, parameters, context):
+        choices = _scale_choices(sheetfind)
+        return choices[self.parameterAsEnum(parameters, self.SCALE, context)][0]
 
     def _sheetfind(self):
         sheetfind = _module()
@@ -305,10 +322,11 @@ class AddSheetField(_SheetfindAlgorithm):
     ID = "addntssheetfield"
     TITLE = "Add NTS sheet field"
     HELP = (
-        "Copies the layer and adds the NTS reference of each feature at the chosen "
-        "scale, in a text field named nts_50k, nts_250k or nts_1m unless another name "
-        "is given. A point gets the cell that holds it, exactly on the cells' edges; a "
-        "line or a polygon gets the cells it crosses, "
+        "Copies the layer and adds the reference of each feature at the chosen NTS or "
+        "BCGS scale, in a text field named after the scale (nts_50k, nts_250k, nts_1m, "
+        "bcgs_20k, bcgs_10k, bcgs_5k or bcgs_2500) unless another name is given. A "
+        "BCGS scale has cells only in BC's NTS series. A point gets the cell that holds "
+        "it, exactly on the cells' edges; a line or a polygon gets the cells it crosses, "
         "comma-separated, or one copy of the feature per cell with the option below. "
         "A feature outside the grid, or without geometry, keeps its place with an "
         "empty field. The geometries are reprojected from the layer's CRS to "
@@ -320,7 +338,8 @@ class AddSheetField(_SheetfindAlgorithm):
         self._add_scale()
         self.addParameter(
             QgsProcessingParameterString(
-                self.FIELD, "Field name (empty: nts_50k, nts_250k or nts_1m)", optional=True
+                self.FIELD, "Field name (empty: named after the scale, such as nts_50k)",
+                optional=True,
             )
         )
         self.addParameter(
@@ -334,7 +353,7 @@ class AddSheetField(_SheetfindAlgorithm):
     def processAlgorithm(self, parameters, context, feedback):  # noqa: N802
         sheetfind = self._sheetfind()
         source = self._source(parameters, context)
-        scale = self._scale(parameters, context)
+        scale = self._scale(sheetfind, parameters, context)
         name = self.parameterAsString(parameters, self.FIELD, context).strip()
         name = name or sheetfind.column_name(scale)
         if source.fields().lookupField(name) >= 0:
@@ -386,8 +405,8 @@ class SheetsCovering(_SheetfindAlgorithm):
     ID = "ntssheetscovering"
     TITLE = "NTS sheets covering a layer"
     HELP = (
-        "The NTS cells at the chosen scale that the layer's features need, each once "
-        "and in reference order, as polygons in EPSG:4326 with their reference, scale "
+        "The NTS or BCGS cells at the chosen scale that the layer's features need, each "
+        "once and in reference order, as polygons in EPSG:4326 with their reference, scale "
         "and bounds: the cells that hold its points, that its lines pass through and "
         "that its polygons share some area with. Features without geometry add none."
     )
@@ -400,7 +419,7 @@ class SheetsCovering(_SheetfindAlgorithm):
     def processAlgorithm(self, parameters, context, feedback):  # noqa: N802
         sheetfind = self._sheetfind()
         source = self._source(parameters, context)
-        scale = self._scale(parameters, context)
+        scale = self._scale(sheetfind, parameters, context)
         crs = _layer_crs(source, self._source_crs(source, parameters, context))
         sink, destination, fields = self._cell_sink(sheetfind, parameters, context)
 
@@ -426,8 +445,8 @@ class Grid(_SheetfindAlgorithm):
     ID = "ntsgrid"
     TITLE = "NTS grid"
     HELP = (
-        "Every NTS cell at the chosen scale that shares some area with the extent, as "
-        "polygons in EPSG:4326 with their reference, scale and bounds. The extent is "
+        "Every NTS or BCGS cell at the chosen scale that shares some area with the extent, "
+        "as polygons in EPSG:4326 with their reference, scale and bounds. The extent is "
         "its rectangle in its own CRS, each edge followed as it is straight there "
         "(in a projected CRS it bows in latitude and longitude); an extent whose edge "
         "lies on a cell's edge does not reach into the next cell."
@@ -440,7 +459,7 @@ class Grid(_SheetfindAlgorithm):
 
     def processAlgorithm(self, parameters, context, feedback):  # noqa: N802
         sheetfind = self._sheetfind()
-        scale = self._scale(parameters, context)
+        scale = self._scale(sheetfind, parameters, context)
         sink, destination, fields = self._cell_sink(sheetfind, parameters, context)
         extent = self.parameterAsExtent(parameters, self.EXTENT, context)
         crs = self.parameterAsExtentCrs(parameters, self.EXTENT, context)

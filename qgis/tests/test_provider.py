@@ -160,12 +160,22 @@ def test_sheets_covering_a_layer_are_the_union_of_its_features_cells(kind, choic
     # No area: the cells that own its points, as for a box.
     ("-123.0,-123.0,49.2,49.3 [EPSG:4326]", 0, sheetfind.cover(49.2, -123, 49.3, -123)),
     ("-123.0,-123.0,49.25,49.25 [EPSG:4326]", 0, ["092G06"]),
+    # A 1:20 000 cell's bounds, at 1:5 000: its 16 quarters of quarters.
+    ("-123.2,-123.0,49.2,49.3 [EPSG:4326]", 5, [f"092G025{a}{b}" for a in "1234" for b in "1234"]),
     # A canvas zoomed out past the world.
     ("-200,200,-100,100 [EPSG:4326]", 2, sheetfind.grid("1m")),
 ])
 def test_grid_gives_every_cell_of_the_extent(extent, scale, expected):
     out = run("ntsgrid", {"EXTENT": extent, "SCALE": scale})
     assert [cell["reference"] for cell in out.getFeatures()] == expected
+
+
+def test_every_scale_is_offered_and_the_first_three_keep_their_place():
+    # Saved models and scripts hold a choice's position.
+    for algorithm in QgsApplication.processingRegistry().providerById("sheetfind").algorithms():
+        options = algorithm.parameterDefinition("SCALE").options()
+        assert [option.split(" ")[0] for option in options] == [
+            "1:50000", "1:250000", "1:1000000", "1:20000", "1:10000", "1:5000", "1:2500"]
 
 
 def test_grid_reprojects_an_extent_in_albers():

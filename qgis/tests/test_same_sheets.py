@@ -15,6 +15,7 @@ from osgeo import ogr, osr
 from qgis.core import QgsGeometry, QgsProcessingFeedback, QgsVectorLayer
 
 import sheetfind
+from sheetfind_provider.algorithms import _scale_choices
 
 # (layer, CRS, OGR type, scale, features as (id, WKT in degrees, longitude first)).
 LAYERS = [
@@ -53,6 +54,14 @@ LAYERS = [
         (4, "POINT (-123.2 49.5)"),
         (5, "POINT (-120 68)"),
     ]),
+    ("albers_bcgs", 3005, ogr.wkbLineString, "20k", [
+        # From 092G into 092F, bowing across BCGS rows of 6'.
+        (1, "LINESTRING (-124.3 49.31, -123.55 49.21)"),
+    ]),
+    ("bcgs_points", 4326, ogr.wkbPoint, "2500", [
+        (1, "POINT (-123.1 49.25)"),  # on 1:2 500 edges: the cell north and west of it
+        (2, "POINT (-128 52)"),  # the corner of series 092, 093, 102 and 103: 103A's
+    ]),
     ("edges_areas", 4326, ogr.wkbPolygon, "50k", [
         # A sheet's own outline: its edges on the sheet's edges reach no other sheet.
         (1, "POLYGON ((-123.5 49.25, -123 49.25, -123 49.5, -123.5 49.5, -123.5 49.25))"),
@@ -67,6 +76,8 @@ KNOWN = {
     ("edges_points", 3): ["092G06"],
     ("edges_points", 4): ["092G11"],
     ("edges_areas", 1): ["092G06"],
+    ("bcgs_points", 1): ["092G025322"],
+    ("bcgs_points", 2): ["103A010222"],
 }
 
 _WGS84 = osr.SpatialReference()
@@ -124,7 +135,7 @@ class Reports(QgsProcessingFeedback):
 
 
 def qgis_run(algorithm, layer, scale, output="memory:", feedback=None):
-    choice = ["50k", "250k", "1m"].index(scale)
+    choice = [name for name, _ in _scale_choices(sheetfind)].index(scale)
     out = processing.run(f"sheetfind:{algorithm}",
                          {"INPUT": layer, "SCALE": choice, "OUTPUT": output},
                          feedback=feedback)["OUTPUT"]
