@@ -9,7 +9,7 @@ Without --scheduler it starts a LocalCluster on this machine; with it, the work 
 on the workers of that scheduler, which need the sheetfind package (installed, or on
 their PYTHONPATH) and must see the input and output paths (a shared file system).
 The table needs a latitude and a longitude column in decimal degrees (--lat, --lon);
-the new column is named as sheetfind-cli names it (nts_50k...) unless --column is
+the new column is named as sheetfind-cli names it (nts_50k, bcgs_20k...) unless --column is
 given. Rows keep their order; a row with no sheet gets an empty field.
 """
 import argparse
@@ -21,7 +21,6 @@ from distributed import Client, LocalCluster, progress
 
 import sheetfind
 
-SCALE_COLUMNS = {"50k": "nts_50k", "250k": "nts_250k", "1m": "nts_1m"}
 
 
 def arguments(argv):
@@ -30,7 +29,7 @@ def arguments(argv):
     parser.add_argument("output", help="CSV file (or .parquet) to write")
     parser.add_argument("--scheduler", help="address of a running scheduler, e.g. tcp://HOST:8786")
     parser.add_argument("--workers", type=int, default=2, help="LocalCluster workers (default 2)")
-    parser.add_argument("--scale", default="50k", choices=sorted(SCALE_COLUMNS))
+    parser.add_argument("--scale", default="50k", choices=sheetfind.scales())
     parser.add_argument("--lat", default="lat", help="latitude column (default lat)")
     parser.add_argument("--lon", default="lon", help="longitude column (default lon)")
     parser.add_argument("--column", help="name of the new column (default nts_50k...)")
@@ -50,7 +49,7 @@ def is_parquet(path):
 
 
 def annotate(options):
-    column = options.column or SCALE_COLUMNS[options.scale]
+    column = options.column or sheetfind.column_name(options.scale)
     if is_parquet(options.source):
         table = dd.read_parquet(options.source)
     else:

@@ -51,7 +51,9 @@ Options: -h, --help; --version
 constexpr std::string_view kScaleHelp =
     R"(  -s, --scale SCALE   1m (series, 1:1 000 000, 092), 250k (map area,
                       1:250 000, 092G) or 50k (sheet, 1:50 000, 092G06; the
-                      default)
+                      default); in British Columbia's series, the BCGS sheets
+                      20k (092G025), 10k (092G0253), 5k (092G02532) or 2500
+                      (092G025322)
 )";
 
 constexpr std::string_view kLocate = R"(Usage: sheetfind-cli locate [OPTION...] [POINT]
@@ -161,10 +163,10 @@ constexpr std::string_view kAnnotateLayersHelp = R"(
 A SOURCE that is not a CSV table is a GIS layer, read with GDAL (GeoPackage,
 shapefile, GPX, KML, GeoJSON, FlatGeobuf, "PG:dbname=field"...). It is written
 to -o FILE (required; it must not exist) in the format of its extension or --of,
-with every field, the geometry and the CRS kept and the field nts_50k, nts_250k
-or nts_1m (or --column NAME) added: a point's sheet, or the sheets a line
-passes through or a polygon shares area with, comma-separated. --explode writes
-one feature for each sheet instead. A feature without geometry, or whose
+with every field, the geometry and the CRS kept and the field nts_50k, nts_250k,
+nts_1m or bcgs_20k... (or --column NAME) added: a point's sheet, or the sheets a
+line passes through or a polygon shares area with, comma-separated. --explode
+writes one feature for each sheet instead. A feature without geometry, or whose
 geometry cannot be transformed (reported with its number), gets an empty field.
 Layer options: -l LAYER (needed where the source has several), --of DRIVER,
 --explode, --geodesic, --assume-crs CRS (for a layer without one).
@@ -173,7 +175,7 @@ Layer options: -l LAYER (needed where the source has several), --of DRIVER,
 constexpr std::string_view kAnnotate = R"(Usage: sheetfind-cli annotate [OPTION...] [SOURCE]
 
 Adds the sheet of every record of a CSV table or a GIS layer, as a new last
-column named nts_50k (nts_250k, nts_1m with -s; or --column NAME).
+column named nts_50k (nts_250k, nts_1m, bcgs_20k... with -s; or --column NAME).
 
 SOURCE is a CSV table when it is "-" or absent (standard input) or its name
 ends with .csv, .tsv or .txt; any other SOURCE is read as a GIS layer.
