@@ -46,6 +46,8 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"AtEachScale", {"locate", "--scale", "250k", "82.4", "-76.75"}, "", "340E\n", 0},
         Case{"ScaleWithEquals", {"locate", "--scale=1m", "69.3514", "-124.0694"}, "", "097\n", 0},
         Case{"OutsideTheGrid", {"locate", "85", "-125"}, "", "\n", 0},
+        Case{"BcgsOnEdges", {"locate", "-s", "2500", "49.25", "-123.1"}, "", "092G025322\n", 0},
+        Case{"BcgsOutsideBc", {"locate", "-s", "20k", "45.5", "-73.6"}, "", "\n", 0},
         Case{"DmsInOneArgument", {"locate", "49°15'N 123°06'W"}, "", "092G06\n", 0},
         Case{"DmsHemispheresSwapped", {"locate", "123°06'W", "49°15'N"}, "", "092G06\n", 0},
         Case{"BadNumber",
@@ -103,6 +105,15 @@ INSTANTIATE_TEST_SUITE_P(
              "at character 3 is not in Arctic series 027; expected A to H\n"
              "910\t80\t-136\t84\t-120\n",
              1},
+        Case{"BcgsForms",
+             {"bounds", "92G.025.3.4.2", "092g025_3_4_2", "092G0255"},
+             "",
+             "092G025342\t49.275\t-123.125\t49.2875\t-123.1\n"
+             "092G025342\t49.275\t-123.125\t49.2875\t-123.1\n"
+             "ERROR: reference \"092G0255\": quarter digit \"5\" at character 8 after 092G025 is "
+             "not in 1 to 4; expected 1 (south-west), 2 (south-east), 3 (north-west) or 4 "
+             "(north-east)\n",
+             1},
         Case{"StandardInput",
              {"bounds"},
              "021-H-01\r\n\n911\n1N10",
@@ -120,6 +131,16 @@ INSTANTIATE_TEST_SUITE_P(
              {"neighbours", "92g6"},
              "",
              "092G02\n092G03\n092G04\n092G05\n092G07\n092G10\n092G11\n092G12\n",
+             0},
+        Case{"BcgsNeighboursAcrossMapAreas",
+             {"neighbours", "092G091"},
+             "",
+             "092F090\n092F100\n092G081\n092G082\n092G092\n092J001\n092J002\n092K010\n",
+             0},
+        Case{"BcgsCover",
+             {"cover", "-s", "20k", "49.15", "-123.3", "49.25", "-123.0"},
+             "",
+             "092G014\n092G015\n092G024\n092G025\n",
              0},
         Case{"NeighboursOfABadReference",
              {"neighbours", "92G17"},
