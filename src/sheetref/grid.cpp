@@ -227,28 +227,27 @@ TickLattice tickLatticeOf(const Bounds& area, Scale scale) {
             {ticks(area.west), layout::kBcgs20kWidthTicks >> cuts, layout::kBcgsColumns << cuts}};
 }
 
-// The row and column of a 1:20 000 cell in its map area, from its number.
-std::pair<int, int> placeOfNumber(int number) {
-    for (int row = 0; row < layout::kBcgsRows; ++row) {
-        for (int column = 0; column < layout::kBcgsColumns; ++column) {
-            if (layout::kBcgsNumbers[row][column] == number) {
-                return {row, column};
+// The row and column at which a numbering table holds `value`.
+template <std::size_t Rows, std::size_t Columns>
+std::pair<int, int> placeIn(const int (&table)[Rows][Columns], int value) {
+    for (std::size_t row = 0; row < Rows; ++row) {
+        for (std::size_t column = 0; column < Columns; ++column) {
+            if (table[row][column] == value) {
+                return {static_cast<int>(row), static_cast<int>(column)};
             }
         }
     }
     return {0, 0};
 }
 
+// The row and column of a 1:20 000 cell in its map area, from its number.
+std::pair<int, int> placeOfNumber(int number) {
+    return placeIn(layout::kBcgsNumbers, number);
+}
+
 // The half (row, column) of a cell that a quarter digit names.
 std::pair<int, int> placeOfQuarter(int digit) {
-    for (int row = 0; row < layout::kQuarterSide; ++row) {
-        for (int column = 0; column < layout::kQuarterSide; ++column) {
-            if (layout::kQuarterDigits[row][column] == digit) {
-                return {row, column};
-            }
-        }
-    }
-    return {0, 0};
+    return placeIn(layout::kQuarterDigits, digit);
 }
 
 // The cells that an interval [low, high] meets on an axis, as cellsMeeting does for
