@@ -185,7 +185,8 @@ Response coverBox(const Request& request, Scale scale) {
     if (const auto* message = std::get_if<std::string>(&box)) {
         return error(400, *message);
     }
-    const CoverPage page = coverPage(std::get<sheetref::Bounds>(box), scale, 0, kMaxCellsPerAnswer);
+    const auto page = std::get<sheetref::CoverPage>(
+        sheetref::coverPage(std::get<sheetref::Bounds>(box), scale, 0, kMaxCellsPerAnswer));
     if (page.matched > kMaxCellsPerAnswer) {
         return tooMany(page.matched);
     }

@@ -73,30 +73,4 @@ std::variant<sheetref::Bounds, std::string> boxOfBbox(std::string_view bbox) {
     return box;
 }
 
-CoverPage coverPage(const sheetref::Bounds& box, sheetref::Scale scale, std::size_t offset,
-                    std::size_t limit) {
-    CoverPage page;
-    if (!sheetref::isBcgs(scale)) {
-        // At most the 27 264 sheets, gathered once rather than counted and then walked.
-        const auto all = std::get<std::vector<Reference>>(sheetref::cover(box, scale));
-        page.matched = all.size();
-        const std::size_t first = std::min(offset, all.size());
-        const std::size_t last = first + std::min(limit, all.size() - first);
-        page.cells.assign(all.begin() + static_cast<std::ptrdiff_t>(first),
-                          all.begin() + static_cast<std::ptrdiff_t>(last));
-        return page;
-    }
-    page.matched = std::get<std::size_t>(sheetref::coverCount(box, scale));
-    if (offset < page.matched && limit > 0) {
-        sheetref::coverEach(
-            box, scale,
-            [&](const Reference& cell) {
-                page.cells.push_back(cell);
-                return page.cells.size() < limit;
-            },
-            offset);
-    }
-    return page;
-}
-
 } // namespace sheetfind::server

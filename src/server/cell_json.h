@@ -28,15 +28,4 @@ nlohmann::json featureCollection(std::span<const sheetref::Reference> cells);
 // order of OGC APIs and GeoJSON; or the message for a text that is not such a box.
 std::variant<sheetref::Bounds, std::string> boxOfBbox(std::string_view bbox);
 
-// A page of the cells at `scale` that a good box touches (sheetref::cover): at most
-// `limit` of them from `offset`, in reference order, and how many the whole cover
-// holds. Only the page is made: the cells before it are counted, not made, so the
-// 921 600 sheets of BC at 1:2 500 page in the time and memory of one page.
-struct CoverPage {
-    std::vector<sheetref::Reference> cells;
-    std::size_t matched = 0;
-};
-CoverPage coverPage(const sheetref::Bounds& box, sheetref::Scale scale, std::size_t offset,
-                    std::size_t limit);
-
 } // namespace sheetfind::server

@@ -85,28 +85,24 @@ const Collection* collectionNamed(std::string_view id) {
 }
 
 // The extent of a collection, from its own cells rather than restated here: the
-// grid's, or BC's for the BCGS scales. Made once per scale, on first use.
+// grid's, or BC's for the BCGS scales, whose coarsest cells hold the same area as the
+// finest. Made once for each, on first use.
 const sheetref::Bounds& extentOf(Scale scale) {
-    static const auto extents = [] {
-        std::array<sheetref::Bounds, sheetref::kScales.size()> all{};
-        for (const Scale each : sheetref::kScales) {
-            std::optional<sheetref::Bounds> extent;
-            // The coarsest cells of the scale's family hold the same area as its own.
-            const Scale coarsest = sheetref::isBcgs(each) ? Scale::Bcgs20k : Scale::Series;
-            sheetref::coverEach(kWholeWorld, coarsest, [&](const Reference& cell) {
-                const sheetref::Bounds b = sheetref::bounds(cell);
-                extent = !extent ? b
-                                 : sheetref::Bounds{.south = std::min(extent->south, b.south),
-                                                    .north = std::max(extent->north, b.north),
-                                                    .west = std::min(extent->west, b.west),
-                                                    .east = std::max(extent->east, b.east)};
-                return true;
-            });
-            all[static_cast<std::size_t>(each)] = extent.value_or(sheetref::Bounds{});
+    const auto extentAt = [](Scale coarsest) {
+        const auto cells = std::get<std::vector<Reference>>(sheetref::cover(kWholeWorld, coarsest));
+        sheetref::Bounds all = sheetref::bounds(cells.front());
+        for (const Reference& each : cells) {
+            const sheetref::Bounds b = sheetref::bounds(each);
+            all = {.south = std::min(all.south, b.south),
+                   .north = std::max(all.north, b.north),
+                   .west = std::min(all.west, b.west),
+                   .east = std::max(all.east, b.east)};
         }
         return all;
-    }();
-    return extents[static_cast<std::size_t>(scale)];
+    };
+    static const sheetref::Bounds nts = extentAt(Scale::Series);
+    static const sheetref::Bounds bcgs = extentAt(Scale::Bcgs20k);
+    return sheetref::isBcgs(scale) ? bcgs : nts;
 }
 
 json collectionJson(const Request& request, const Collection& c) {
@@ -306,7 +302,8 @@ Response items(const Request& request, const Collection& c) {
         return failure(400, *message);
     }
     const std::size_t size = std::get<std::size_t>(limit);
-    const CoverPage cover = coverPage(box, c.scale, std::get<std::size_t>(offset), size);
+    const auto cover = std::get<sheetref::CoverPage>(
+        sheetref::coverPage(box, c.scale, std::get<std::size_t>(offset), size));
     const std::size_t first = std::min(std::get<std::size_t>(offset), cover.matched);
     const std::size_t last = first + cover.cells.size();
     json page = featureCollection(cover.cells);

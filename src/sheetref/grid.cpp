@@ -581,6 +581,35 @@ std::variant<std::size_t, BoxFailure> coverCount(const Bounds& box, Scale scale)
     return count;
 }
 
+std::variant<CoverPage, BoxFailure> coverPage(const Bounds& box, Scale scale, std::size_t offset,
+                                              std::size_t limit) {
+    if (const std::optional<BoxFailure> failure = checkBox(box)) {
+        return *failure;
+    }
+    CoverPage page;
+    if (!isBcgs(scale)) {
+        // At most the 27 264 sheets, gathered once rather than counted and then walked.
+        std::vector<Reference> all = cellsIn(box, scale, Reach::Covering);
+        page.matched = all.size();
+        const std::size_t first = std::min(offset, all.size());
+        const std::size_t last = first + std::min(limit, all.size() - first);
+        page.cells.assign(all.begin() + static_cast<std::ptrdiff_t>(first),
+                          all.begin() + static_cast<std::ptrdiff_t>(last));
+        return page;
+    }
+    page.matched = std::get<std::size_t>(coverCount(box, scale));
+    if (offset < page.matched && limit > 0) {
+        visitBcgsCells(
+            box, scale, Reach::Covering,
+            [&](const Reference& cell) {
+                page.cells.push_back(cell);
+                return page.cells.size() < limit;
+            },
+            offset);
+    }
+    return page;
+}
+
 // Defined here, beside locate, so that the compiler can inline locate into it: the
 // window's operation then costs hardly more than locate itself.
 std::string sheetfindGrid(double longitude, double latitude) {

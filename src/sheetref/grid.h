@@ -161,4 +161,15 @@ std::optional<BoxFailure> coverEach(const Bounds& box, Scale scale,
 // map area at a time. Example: coverCount(bounds(092G), Scale::Bcgs2500) == 6400.
 std::variant<std::size_t, BoxFailure> coverCount(const Bounds& box, Scale scale);
 
+// A page of a cover: at most `limit` of the cells cover() gives, from `offset`, and how
+// many the whole cover holds. Only the page's cells are kept; at the BCGS scales the
+// cells before it are counted, not made, so the 921 600 sheets of BC at 1:2 500 page
+// in the time and memory of one page.
+struct CoverPage {
+    std::vector<Reference> cells;
+    std::size_t matched = 0;
+};
+std::variant<CoverPage, BoxFailure> coverPage(const Bounds& box, Scale scale, std::size_t offset,
+                                              std::size_t limit);
+
 } // namespace sheetref
