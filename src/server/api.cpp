@@ -289,13 +289,10 @@ std::optional<std::string> unknownParameter(const Request& request, const Route&
         if (std::ranges::find(known, name) != known.end()) {
             continue;
         }
-        std::string expected;
-        for (std::size_t i = 0; i < known.size(); ++i) {
-            expected += i == 0 ? "" : i + 1 == known.size() ? " or " : ", ";
-            expected += known[i];
-        }
         return "unknown parameter " + sheetref::quoteText(name) + " on " + request.path +
-               (expected.empty() ? "; it takes none" : "; expected " + expected);
+               (known.empty() ? "; it takes none"
+                              : "; expected " + sheetref::listOfChoices(std::vector<std::string>(
+                                                    known.begin(), known.end())));
     }
     return std::nullopt;
 }

@@ -109,4 +109,13 @@ std::string printableText(std::string_view utf8) {
     return out;
 }
 
+std::string listOfChoices(const std::vector<std::string>& choices) {
+    std::string listed;
+    for (std::size_t i = 0; i < choices.size(); ++i) {
+        listed += i == 0 ? "" : i + 1 == choices.size() ? " or " : ", ";
+        listed += choices[i];
+    }
+    return listed;
+}
+
 } // namespace sheetref

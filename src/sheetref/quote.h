@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace sheetref {
 
@@ -23,5 +24,8 @@ std::string quoteText(std::string_view utf8);
 // quotes and no cut: for a library's own account of what is wrong, which may
 // repeat bytes of the text.
 std::string printableText(std::string_view utf8);
+
+// Choices as a sentence lists them: "a", "a or b", "a, b or c".
+std::string listOfChoices(const std::vector<std::string>& choices);
 
 } // namespace sheetref

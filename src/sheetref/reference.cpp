@@ -3,6 +3,7 @@
 
 #include "bcgs_layout.h"
 #include "nts_layout.h"
+#include "quote.h"
 
 #include <array>
 #include <bit>
@@ -82,12 +83,11 @@ std::optional<Scale> scaleNamed(std::string_view name) {
 }
 
 std::string describeUnknownScale(std::string_view name) {
-    std::string expected;
-    for (std::size_t i = 0; i < kScales.size(); ++i) {
-        expected += i == 0 ? "" : i + 1 == kScales.size() ? " or " : ", ";
-        expected += scaleShortName(kScales[i]);
+    std::vector<std::string> expected;
+    for (const Scale scale : kScales) {
+        expected.emplace_back(scaleShortName(scale));
     }
-    return "unknown scale \"" + std::string(name) + "\"; expected " + expected;
+    return "unknown scale \"" + std::string(name) + "\"; expected " + listOfChoices(expected);
 }
 
 std::optional<Reference> Reference::series(int number) {

@@ -6,6 +6,7 @@
 #include "quote.h"
 
 #include <optional>
+#include <vector>
 
 namespace sheetref {
 namespace {
@@ -228,6 +229,15 @@ private:
     std::string m_readSoFar;
 };
 
+// BC's series as a message lists them: "082, 083, ... or 114".
+std::string bcgsSeriesList() {
+    std::vector<std::string> series;
+    for (const int number : layout::kBcgsSeries) {
+        series.push_back(Reference::series(number)->text());
+    }
+    return listOfChoices(series);
+}
+
 } // namespace
 
 std::string describe(const ParseFailure& failure) {
@@ -267,7 +277,8 @@ std::string describe(const ParseFailure& failure) {
     case ParseError::MapAreaNotInBcgs:
         return head + "BCGS number " + part + where + " follows map area " + failure.readSoFar +
                ", which is not in BC's series; expected a sheet number 1 to 16, or a map area "
-               "of series 082, 083, 092, 093, 094, 102, 103, 104 or 114";
+               "of series " +
+               bcgsSeriesList();
     case ParseError::BcgsNumberOutOfRange:
         return head + "BCGS number " + part + where + " is not in 001 to 100";
     case ParseError::QuarterExpected:
