@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "number_reader.h"
 
-#include <langinfo.h>
-#include <locale.h>
+#include "system_locale.h"
 
 #include <algorithm>
 #include <array>
@@ -122,19 +121,6 @@ std::string utf8(char32_t code) {
         text += static_cast<char>(0x80 | (code & 0x3F));
     }
     return text;
-}
-
-// The symbols of a C library locale, which this takes ownership of; the C locale's
-// when there is none (newlocale found no such locale).
-NumberSymbols symbolsOf(locale_t locale) {
-    NumberSymbols symbols;
-    if (locale != nullptr) {
-        // LC_NUMERIC has no signs; the C library writes '-' and '+' in every locale.
-        symbols.decimalPoint = nl_langinfo_l(RADIXCHAR, locale);
-        symbols.groupSeparator = nl_langinfo_l(THOUSEP, locale);
-        freelocale(locale);
-    }
-    return symbols;
 }
 
 // Whether a well-formed C number that std::from_chars found out of range is too
@@ -336,22 +322,13 @@ std::variant<double, InputError> NumberReader::Locale::readGeneral(std::string_v
     return value;
 }
 
-NumberReader::NumberReader() : NumberReader(symbolsOf(newlocale(LC_NUMERIC_MASK, "", nullptr))) {}
+NumberReader::NumberReader() : NumberReader(userNumberSymbols()) {}
 
 NumberReader::NumberReader(NumberSymbols symbols)
     : m_locale(std::make_shared<Locale>(std::move(symbols))) {}
 
 NumberReader NumberReader::named(std::string_view localeName) {
-    // To newlocale, "" names the environment's locale; and a NUL would cut the name.
-    if (localeName.empty() || localeName.find('\0') != std::string_view::npos) {
-        return NumberReader(NumberSymbols{});
-    }
-    const std::string name(localeName);
-    locale_t locale = newlocale(LC_NUMERIC_MASK, name.c_str(), nullptr);
-    if (locale == nullptr) {
-        locale = newlocale(LC_NUMERIC_MASK, (name + ".UTF-8").c_str(), nullptr);
-    }
-    return NumberReader(symbolsOf(locale));
+    return NumberReader(namedNumberSymbols(localeName).value_or(NumberSymbols{}));
 }
 
 std::variant<double, InputError> NumberReader::read(std::string_view text, Path path) const {

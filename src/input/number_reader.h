@@ -38,13 +38,14 @@ struct NumberSymbols {
 // in C notation by the locale's symbols, with the same result.
 class NumberReader {
 public:
-    // The user's locale, from LC_ALL, LC_NUMERIC or LANG, as the C library knows it.
+    // The user's locale: LC_ALL, LC_NUMERIC or LANG as the C library knows it, or
+    // the user's regional settings on Windows.
     NumberReader();
     // A locale whose symbols come from elsewhere, such as Qt's for the window. A
     // symbol that is not UTF-8 is replaced by the C locale's.
     explicit NumberReader(NumberSymbols symbols);
-    // A locale of the C library by name, such as "fr_CA" (found as "fr_CA.UTF-8" too)
-    // or "C". A name the C library lacks reads as the C locale.
+    // A locale by name, such as "fr_CA" (found as "fr_CA.UTF-8" too, and as "fr-CA"
+    // on Windows) or "C". A name the platform lacks reads as the C locale.
     static NumberReader named(std::string_view localeName);
 
     // `Quick` reads plain ASCII numbers from the bytes, `General` always rewrites the
