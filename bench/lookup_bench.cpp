@@ -8,9 +8,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <QLocale>
-#include <QString>
-
 #include <array>
 #include <cstdio>
 #include <random>
@@ -27,9 +24,9 @@ void BM_ReadNumber(benchmark::State& state) {
 }
 
 void BM_LookupCommand(benchmark::State& state) {
-    const sheetfind::LookupCommand command(QLocale::c());
-    const QString latitude = QStringLiteral("49.2512345");
-    const QString longitude = QStringLiteral("-123.1234567");
+    const sheetfind::LookupCommand command;
+    const std::string latitude = "49.2512345";
+    const std::string longitude = "-123.1234567";
     for (auto _ : state) {
         benchmark::DoNotOptimize(command.run(latitude, longitude));
     }

@@ -2,7 +2,7 @@
 #include "form1.h"
 
 #include "failure_message_box.h"
-#include "twips.h"
+#include "form1_layout.h"
 
 #include <QColor>
 #include <QFont>
@@ -18,34 +18,27 @@
 namespace sheetfind {
 namespace {
 
-// The layout, in twips from the top left corner of the client area.
-constexpr TwipRect kClientArea{0, 0, 7395, 3090};
-constexpr TwipRect kLabel1{120, 240, 1590, 195};
-constexpr TwipRect kLabel2{3840, 240, 705, 195};
-constexpr TwipRect kTxtLat{240, 600, 3135, 285};
-constexpr TwipRect kTxtLon{3840, 600, 3255, 285};
-// The size of Label3 with an empty caption; with text it grows from its top left.
-constexpr TwipRect kLabel3{480, 1440, 135, 555};
-constexpr TwipRect kCmdSheetfind{4440, 2280, 2415, 495};
+using namespace form1;
 
 // The icon sizes built into the program (src/window/CMakeLists.txt), each drawn
 // for its size by res/make_icon.py.
 constexpr std::array kWindowIconSizes{16, 24, 32, 48, 64};
 
-// The result is shown in the classic Windows dialog face. Where it is missing
-// (every Linux desktop), Liberation Sans stands in: it has the same metrics as
-// Arial, the face Windows itself maps MS Sans Serif to at large sizes. Without
-// this, fontconfig picks DejaVu Sans, which is noticeably wider.
-const QString kResultFamily = QStringLiteral("MS Sans Serif");
+// Where the classic Windows dialog face is missing (every Linux desktop),
+// Liberation Sans stands in for the result: it has the same metrics as Arial, the
+// face Windows itself maps MS Sans Serif to at large sizes. Without this,
+// fontconfig picks DejaVu Sans, which is noticeably wider.
 const QString kResultStandIn = QStringLiteral("Liberation Sans");
-constexpr int kResultPointSize = 24;
-const QColor kResultColour(0x00, 0x00, 0xFF);
 
-// No coordinate needs more than a few dozen characters, even in degrees, minutes
-// and seconds with every digit a double holds. The limit keeps a runaway paste
-// or a stuck key from filling a box with text that every edit and repaint of the
-// box then pays for over its whole length; a longer paste keeps its first part.
-constexpr int kMaxBoxLength = 256;
+QString text(std::string_view utf8) {
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+// Qt's logical pixels are at the standard density; Qt scales them to the screen.
+constexpr QRect pixels(TwipRect rect) {
+    return QRect(twipsToPixels(rect.left), twipsToPixels(rect.top), twipsToPixels(rect.width),
+                 twipsToPixels(rect.height));
+}
 
 // What a screen reader says for each control. The boxes are named without the
 // "(DD.DDDDD)" of the caption, which speech would spell out letter by letter;
@@ -73,34 +66,45 @@ void fitToCaption(QLabel* label) {
 
 } // namespace
 
+NumberSymbols numberSymbols(const QLocale& locale) {
+    // A zero digit past U+FFFF takes two UTF-16 units.
+    const QList<uint> zero = locale.zeroDigit().toUcs4();
+    return NumberSymbols{.decimalPoint = locale.decimalPoint().toStdString(),
+                         .groupSeparator = locale.groupSeparator().toStdString(),
+                         .negativeSign = locale.negativeSign().toStdString(),
+                         .positiveSign = locale.positiveSign().toStdString(),
+                         .zeroDigit = zero.size() == 1 ? char32_t{zero.front()} : U'0'};
+}
+
 Form1::Form1(QWidget* parent) : Form1(showFailureMessageBox, parent) {}
 
 Form1::Form1(FailureReporter reportFailure, QWidget* parent)
-    : QWidget(parent), m_lookup(QLocale()), m_reportFailure(std::move(reportFailure)) {
+    : QWidget(parent), m_lookup(numberSymbols(QLocale())),
+      m_reportFailure(std::move(reportFailure)) {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("Sheetfind Reference"));
+    setWindowTitle(text(kTitle));
     QIcon icon;
     for (const int size : kWindowIconSizes) {
         icon.addFile(QStringLiteral(":/sheetfind/sheetfind-%1.png").arg(size));
     }
     setWindowIcon(icon);
-    setFixedSize(twipsToPixels(kClientArea).size());
+    setFixedSize(pixels(kClientArea).size());
 
-    Label1 = new QLabel(QStringLiteral("Latitude (DD.DDDDD)"), this);
+    Label1 = new QLabel(text(kLatitudeCaption), this);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setTextFormat(Qt::PlainText);
-    Label1->setGeometry(twipsToPixels(kLabel1));
+    Label1->setGeometry(pixels(kLabel1));
     fitToCaption(Label1);
 
-    Label2 = new QLabel(QStringLiteral("Longitude"), this);
+    Label2 = new QLabel(text(kLongitudeCaption), this);
     Label2->setObjectName(QStringLiteral("Label2"));
     Label2->setTextFormat(Qt::PlainText);
-    Label2->setGeometry(twipsToPixels(kLabel2));
+    Label2->setGeometry(pixels(kLabel2));
     fitToCaption(Label2);
 
     txtLat = new QLineEdit(this);
     txtLat->setObjectName(QStringLiteral("txtLat"));
-    txtLat->setGeometry(twipsToPixels(kTxtLat));
+    txtLat->setGeometry(pixels(kTxtLat));
     txtLat->setMaxLength(kMaxBoxLength);
     txtLat->setAccessibleName(kLatitudeName);
     txtLat->setAccessibleDescription(kLatitudeDescription);
@@ -110,7 +114,7 @@ Form1::Form1(FailureReporter reportFailure, QWidget* parent)
 
     txtLon = new QLineEdit(this);
     txtLon->setObjectName(QStringLiteral("txtLon"));
-    txtLon->setGeometry(twipsToPixels(kTxtLon));
+    txtLon->setGeometry(pixels(kTxtLon));
     txtLon->setMaxLength(kMaxBoxLength);
     txtLon->setAccessibleName(kLongitudeName);
     txtLon->setAccessibleDescription(kLongitudeDescription);
@@ -119,14 +123,14 @@ Form1::Form1(FailureReporter reportFailure, QWidget* parent)
     Label3 = new QLabel(this);
     Label3->setObjectName(QStringLiteral("Label3"));
     Label3->setTextFormat(Qt::PlainText);
-    QFont::insertSubstitution(kResultFamily, kResultStandIn);
-    QFont resultFont(kResultFamily, kResultPointSize, QFont::Normal, false);
+    QFont::insertSubstitution(text(kResultFamily), kResultStandIn);
+    QFont resultFont(text(kResultFamily), kResultPointSize, QFont::Normal, false);
     resultFont.setStyleHint(QFont::SansSerif);
     Label3->setFont(resultFont);
     QPalette resultPalette = Label3->palette();
-    resultPalette.setColor(QPalette::WindowText, kResultColour);
+    resultPalette.setColor(QPalette::WindowText, QColor::fromRgb(kResultRgb));
     Label3->setPalette(resultPalette);
-    Label3->setGeometry(twipsToPixels(kLabel3));
+    Label3->setGeometry(pixels(kLabel3));
     Label3->setAccessibleName(kResultName);
     Label3->setAccessibleDescription(kResultDescription);
     // The reference can be selected with the mouse and copied with Ctrl+C. That
@@ -135,11 +139,11 @@ Form1::Form1(FailureReporter reportFailure, QWidget* parent)
     Label3->setTextInteractionFlags(Qt::TextSelectableByMouse);
     Label3->setFocusPolicy(Qt::ClickFocus);
 
-    cmdSheetfind = new QPushButton(QStringLiteral("Sheetfind Reference"), this);
+    cmdSheetfind = new QPushButton(text(kButtonCaption), this);
     cmdSheetfind->setObjectName(QStringLiteral("cmdSheetfind"));
     cmdSheetfind->setAccessibleName(cmdSheetfind->text());
     cmdSheetfind->setAccessibleDescription(kButtonDescription);
-    cmdSheetfind->setGeometry(twipsToPixels(kCmdSheetfind));
+    cmdSheetfind->setGeometry(pixels(kCmdSheetfind));
     // Enter in a box must not press the button behind the user's back.
     cmdSheetfind->setAutoDefault(false);
     cmdSheetfind->setDefault(false);
@@ -152,8 +156,9 @@ Form1::Form1(FailureReporter reportFailure, QWidget* parent)
 }
 
 void Form1::cmdSheetfindClicked() {
-    const LookupResult result = m_lookup.run(txtLat->text(), txtLon->text());
-    if (const auto* caption = std::get_if<QString>(&result)) {
+    const LookupResult result =
+        m_lookup.run(txtLat->text().toStdString(), txtLon->text().toStdString());
+    if (const auto* caption = std::get_if<std::string>(&result)) {
         showCaption(*caption);
         return;
     }
@@ -162,19 +167,20 @@ void Form1::cmdSheetfindClicked() {
     // Straight back to the box at fault, its text selected, ready to be retyped.
     // Without a window manager (a kiosk, Xvfb) nothing hands the activation back
     // from the closed dialog, so the window takes it back itself.
-    QLineEdit* box = failure.field == Field::Latitude ? txtLat : txtLon;
+    QLineEdit* box = boxAtFault(failure) == Box::Latitude ? txtLat : txtLon;
     box->setFocus(Qt::OtherFocusReason);
     box->selectAll();
     activateWindow();
 }
 
-void Form1::showCaption(const QString& caption) {
+void Form1::showCaption(const std::string& reference) {
+    const QString caption = text(reference);
     Label3->setText(caption);
     // Setting the name sends QAccessible::NameChanged, on which a screen reader
     // reads the new answer; Qt 6.4 has no event that announces text by itself.
     Label3->setAccessibleName(caption.isEmpty() ? kNoSheetName : caption);
     if (caption.isEmpty()) {
-        Label3->setGeometry(twipsToPixels(kLabel3));
+        Label3->setGeometry(pixels(kLabel3));
     } else {
         fitToCaption(Label3);
     }

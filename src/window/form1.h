@@ -4,6 +4,7 @@
 #include "lookup_command.h"
 
 #include <QLocale>
+#include <QString>
 #include <QWidget>
 
 #include <functional>
@@ -13,6 +14,10 @@ class QLineEdit;
 class QPushButton;
 
 namespace sheetfind {
+
+// How Qt writes numbers in `locale`: the window reads what the user types by Qt's
+// locale data, the same data it shows numbers with.
+NumberSymbols numberSymbols(const QLocale& locale);
 
 // Tells the user why a lookup gave no caption. It may block (a modal dialog);
 // the window waits for it before it puts the focus back in the failed box.
@@ -38,7 +43,7 @@ public:
 
 private:
     void cmdSheetfindClicked();
-    void showCaption(const QString& caption);
+    void showCaption(const std::string& caption);
 
     LookupCommand m_lookup;
     FailureReporter m_reportFailure;

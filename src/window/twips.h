@@ -1,15 +1,14 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <QRect>
-
 namespace sheetfind {
 
 // The window is laid out in twips, 1/1440 of an inch, the unit Windows dialogs
-// were designed in. At 96 logical dots per inch a pixel is 1/96 inch, so 15
-// twips make one logical pixel. Qt scales logical pixels to the screen's real
-// density, which is what keeps the layout in proportion on high-DPI screens.
-inline constexpr int kTwipsPerPixel = 15;
+// were designed in. At 96 dots per inch a pixel is 1/96 inch, so 15 twips make
+// one pixel; each toolkit converts with its own screen's density.
+inline constexpr int kTwipsPerInch = 1440;
+inline constexpr int kStandardDpi = 96;
+inline constexpr int kTwipsPerPixel = kTwipsPerInch / kStandardDpi;
 
 // A control's place and size in twips, relative to the client area.
 struct TwipRect {
@@ -19,14 +18,11 @@ struct TwipRect {
     int height;
 };
 
-// The one conversion from twips to logical pixels, rounded to the nearest pixel.
-constexpr int twipsToPixels(int twips) {
-    return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel;
-}
-
-constexpr QRect twipsToPixels(TwipRect rect) {
-    return QRect(twipsToPixels(rect.left), twipsToPixels(rect.top), twipsToPixels(rect.width),
-                 twipsToPixels(rect.height));
+// Twips to pixels at `dpi` dots per inch, rounded to the nearest pixel. Qt works in
+// logical pixels, which are at the standard density by definition; Win32 gives the
+// screen's.
+constexpr int twipsToPixels(int twips, int dpi = kStandardDpi) {
+    return (twips * dpi + kTwipsPerInch / 2) / kTwipsPerInch;
 }
 
 } // namespace sheetfind

@@ -1,21 +1,25 @@
 // SPDX-License-Identifier: MIT
+#include "form1.h"
+#include "form1_layout.h"
 #include "lookup_command.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
+using sheetfind::Box;
 using sheetfind::Field;
 using sheetfind::InputError;
 using sheetfind::InputFailure;
 using sheetfind::LookupCommand;
 using sheetfind::LookupResult;
+using sheetfind::numberSymbols;
 
 namespace {
 
 LookupResult run(const char* latitude, const char* longitude, const char* locale = "C") {
-    return LookupCommand(QLocale(QString::fromLatin1(locale)))
-        .run(QString::fromUtf8(latitude), QString::fromUtf8(longitude));
+    return LookupCommand(numberSymbols(QLocale(QString::fromLatin1(locale))))
+        .run(latitude, longitude);
 }
 
 // What the user is shown: the caption, or the failure's message.
@@ -23,7 +27,7 @@ std::string shown(const LookupResult& result) {
     if (const auto* failure = std::get_if<InputFailure>(&result)) {
         return "failure: " + describe(*failure);
     }
-    return std::get<QString>(result).toStdString();
+    return std::get<std::string>(result);
 }
 
 struct Row {
@@ -90,6 +94,11 @@ TEST(LookupFailure, NamesTheBoxAndKeepsTheTypedText) {
     const auto result = run("49.25", "x\x01y");
     const auto& failure = std::get<InputFailure>(result);
     EXPECT_EQ(failure.field, Field::Longitude);
+    EXPECT_EQ(boxAtFault(failure), Box::Longitude);
+    EXPECT_EQ(boxAtFault(std::get<InputFailure>(run("", "x"))), Box::Latitude);
+    // Both views show it under the window's own title.
+    EXPECT_EQ(failureMessage(failure).title, sheetfind::form1::kTitle);
+    EXPECT_EQ(failureMessage(failure).text, describe(failure));
     EXPECT_EQ(failure.error, InputError::NotANumber);
     EXPECT_EQ(failure.text, "x\x01y");
     // The message never carries the raw control byte.
@@ -97,8 +106,7 @@ TEST(LookupFailure, NamesTheBoxAndKeepsTheTypedText) {
 }
 
 TEST(LookupFailure, ShortensLongTexts) {
-    const std::string message =
-        shown(LookupCommand(QLocale::c()).run(QString(100'000, u'x'), QStringLiteral("-123.1")));
+    const std::string message = shown(LookupCommand().run(std::string(100'000, 'x'), "-123.1"));
     EXPECT_LT(message.size(), 200u);
     EXPECT_NE(message.find(std::string(40, 'x') + "…\""), std::string::npos);
 }
