@@ -7,8 +7,8 @@ configure_file(${PROJECT_SOURCE_DIR}/res/man/sheetfind.1.in ${PROJECT_BINARY_DIR
     @ONLY)
 
 find_program(HELP2MAN help2man)
-if(NOT TARGET sheetfind-cli)
-    # Nothing to write a page for.
+if(NOT TARGET sheetfind-cli OR CMAKE_CROSSCOMPILING)
+    # Nothing to write a page for, or a program that cannot run here to write it.
 elseif(HELP2MAN)
     set(SHEETFIND_CLI_MAN ${PROJECT_BINARY_DIR}/man/sheetfind-cli.1)
     add_custom_command(OUTPUT ${SHEETFIND_CLI_MAN}

@@ -28,6 +28,10 @@ struct GisModule {
 // folder it is installed in; nullptr after telling the user why it could not be.
 const GisModule* gisModule(Session& session);
 
+// What this build of the tool leaves out, said when a command needs it: a build
+// without GDAL has no GIS layers, and the Windows build has no tables or files either.
+std::string_view leftOutOfThisBuild();
+
 // Makes a program that links the GIS commands in (a test) use them without loading the
 // module.
 void useGisModule(const GisModule* module);

@@ -1,18 +1,21 @@
 // SPDX-License-Identifier: MIT
 #include "gis_commands.h"
 
+#include <string>
+
+#ifdef SHEETFIND_GIS_MODULE
 #include <dlfcn.h>
-#include <unistd.h>
 
 #include <array>
 #include <filesystem>
-#include <string>
+#endif
 
 namespace sheetfind::cli {
 namespace {
 
 const GisModule* g_module = nullptr;
 
+#ifdef SHEETFIND_GIS_MODULE
 // The folder of the running executable: the module is looked for relative to it, never
 // on a search path that someone else's library could be found on first.
 std::filesystem::path executableFolder() {
@@ -20,8 +23,20 @@ std::filesystem::path executableFolder() {
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
     return error ? std::filesystem::path() : self.parent_path();
 }
+#endif
 
 } // namespace
+
+std::string_view leftOutOfThisBuild() {
+#ifdef _WIN32
+    return "the Windows build of sheetfind-cli reads and writes no CSV tables or GIS layers: "
+           "annotate, serve, cover of a file or of --wkt, -f geojson and -o are not in it; "
+           "points, references and boxes are answered as text";
+#else
+    return "this sheetfind-cli was built without GDAL, so it reads and writes no GIS layers; "
+           "text and CSV tables work as usual";
+#endif
+}
 
 void useGisModule(const GisModule* module) {
     g_module = module;
@@ -32,8 +47,7 @@ const GisModule* gisModule(Session& session) {
         return g_module;
     }
 #ifndef SHEETFIND_GIS_MODULE
-    session.diagnose("this sheetfind-cli was built without GDAL, so it reads and writes no GIS "
-                     "layers; text and CSV tables work as usual");
+    session.diagnose(leftOutOfThisBuild());
     return nullptr;
 #else
     const std::filesystem::path folder = executableFolder();

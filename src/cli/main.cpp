@@ -3,21 +3,62 @@
 // and the whole NTS grid for GIS work through its subcommands.
 
 #include "cli.h"
+#ifdef SHEETFIND_WITH_TABLES
 #include "output_file.h"
+#endif
 
 #include <csignal>
+#include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
-int main(int argc, char** argv) {
+#ifdef _WIN32
+#include "windows_text.h"
+
+#include <windows.h>
+#endif
+
+namespace {
+
+int runTool(std::span<const std::string_view> args) {
 #ifdef SIGPIPE
     std::signal(SIGPIPE, SIG_IGN);
 #endif
+#ifdef SHEETFIND_WITH_TABLES
     // Ctrl-C while a file is written leaves no part of it.
     sheetfind::discardStagedFilesOnSignals();
-    const std::vector<std::string_view> args(argv + 1, argv + argc);
+#endif
     sheetfind::FdSource in(0);
     sheetfind::FdSink out(1);
     sheetfind::FdSink err(2);
     return sheetfind::cli::run(args, in, out, err);
 }
+
+} // namespace
+
+#ifdef _WIN32
+// Windows gives a program its arguments in UTF-16, and main() would see them in the
+// ANSI code page, where "49°15′N" has no ′. The tool works in UTF-8 throughout, and
+// tells the console so for the run, so that what it quotes back reads as typed.
+int wmain(int argc, wchar_t** argv) {
+    std::vector<std::string> texts;
+    for (int i = 1; i < argc; ++i) {
+        texts.push_back(sheetfind::utf8(argv[i]));
+    }
+    const std::vector<std::string_view> args(texts.begin(), texts.end());
+    const UINT inputCodePage = GetConsoleCP();
+    const UINT outputCodePage = GetConsoleOutputCP();
+    SetConsoleCP(CP_UTF8);
+    SetConsoleOutputCP(CP_UTF8);
+    const int status = runTool(args);
+    SetConsoleCP(inputCodePage);
+    SetConsoleOutputCP(outputCodePage);
+    return status;
+}
+#else
+int main(int argc, char** argv) {
+    const std::vector<std::string_view> args(argv + 1, argv + argc);
+    return runTool(args);
+}
+#endif
