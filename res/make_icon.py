@@ -7,8 +7,9 @@ Writes, beside this script or into the folder given as the only argument:
   sheetfind.svg                the scalable icon (Linux desktops)
   sheetfind-SIZE.png           the icon at 16, 24, 32, 48, 64, 128 and 256 px,
                                for the desktop and for the window itself
-  sheetfind.ico                the program file's icon (Windows): 16, 32, 48
-                               and 256 px
+  sheetfind.ico                the program file's and the window's icon
+                               (Windows): 32 and 16 px, as Windows 3 and 95
+                               drew them
 
 Every picture is drawn from one layout per size, fitted to whole pixels so
 that the sheet lines stay sharp: an icon scaled from one master blurs its
@@ -81,9 +82,9 @@ LAYOUTS = [
     Layout(size=128, first=4, border=4, grid=3, cell=25, shadow=4, point=9),
     Layout(size=256, first=8, border=8, grid=6, cell=50, shadow=8, point=18),
 ]
-# The sizes Windows picks from for the program file, the Explorer views and the
-# taskbar at every scaling.
-ICO_SIZES = [16, 32, 48, 256]
+# The program file's icon, which is also its window's: the large and the small
+# icon of Windows, in that order.
+ICO_SIZES = [32, 16]
 # The size whose layout the SVG draws.
 SVG_SIZE = 256
 

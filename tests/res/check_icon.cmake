@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: MIT
 # The committed icon files are what res/make_icon.py draws, and they are what the
-# platforms expect: a .ico with 16, 32, 48 and 256 px images of 16 colours at 4
-# bits per pixel, PNGs with a 4-bit palette at every hicolor size the desktop
+# platforms expect: a .ico with a 32 and a 16 px image of 16 colours at 4 bits
+# per pixel, PNGs with a 4-bit palette at every hicolor size the desktop
 # installs, and an SVG that a desktop's renderer draws as the 256 px PNG.
 # RSVG_CONVERT and COMPARE (ImageMagick) are optional: without them the last
 # check is skipped.
@@ -37,16 +37,16 @@ foreach(name IN LISTS names)
     endif()
 endforeach()
 
-# ICONDIR: reserved 0, type 1 (icon), four images. Each ICONDIRENTRY: width,
+# ICONDIR: reserved 0, type 1 (icon), two images. Each ICONDIRENTRY: width,
 # height (one byte each, 0 for 256), colour count, reserved, planes (2 bytes),
 # bits per pixel (2 bytes), then the image's length and offset.
 file(READ ${RES}/sheetfind.ico directory HEX LIMIT 70)
 string(SUBSTRING "${directory}" 0 12 header)
-if(NOT header STREQUAL "000001000400")
-    fail("sheetfind.ico is not an icon with four images: ${header}")
+if(NOT header STREQUAL "000001000200")
+    fail("sheetfind.ico is not an icon with two images: ${header}")
 endif()
 set(entry 0)
-foreach(side 10 20 30 00)
+foreach(side 20 10)
     math(EXPR at "12 + 32 * ${entry}")
     string(SUBSTRING "${directory}" ${at} 16 found)
     if(NOT found STREQUAL "${side}${side}100001000400")

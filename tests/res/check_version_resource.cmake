@@ -1,6 +1,7 @@
 # SPDX-License-Identifier: MIT
 # Compiles res/sheetfind.rc as a Windows build would, then checks the compiled
-# resource twice: its raw bytes, and what windres reads back out of them. The
+# resource twice: its raw bytes, and what windres reads back out of them. Given
+# PROGRAM, it checks a built Sheetfind.exe the same way. The
 # version in it must be the project's (VERSION, MAJOR.MINOR.PATCH), shown as
 # MAJOR.MINOR with two digits for the minor number.
 
@@ -20,15 +21,21 @@ else()
     set(text "${major}.${minor}")
 endif()
 
-file(REMOVE_RECURSE ${OUT})
-file(MAKE_DIRECTORY ${OUT})
-# No MinGW compiler is needed: the host's C preprocessor does the same job here.
-execute_process(
-    COMMAND ${WINDRES} --preprocessor=${CPP} --include-dir=${RES} --include-dir=${GENERATED}
-            --input=${RES}/sheetfind.rc --output-format=res --output=${OUT}/sheetfind.res
-    RESULT_VARIABLE status)
-if(NOT status EQUAL 0)
-    fail("windres could not compile sheetfind.rc")
+# With PROGRAM, the resources are read back out of a built Sheetfind.exe instead.
+if(PROGRAM)
+    set(resource ${PROGRAM})
+else()
+    set(resource ${OUT}/sheetfind.res)
+    file(REMOVE_RECURSE ${OUT})
+    file(MAKE_DIRECTORY ${OUT})
+    # No MinGW compiler is needed: the host's C preprocessor does the same job here.
+    execute_process(
+        COMMAND ${WINDRES} --preprocessor=${CPP} --include-dir=${RES} --include-dir=${GENERATED}
+                --input=${RES}/sheetfind.rc --output-format=res --output=${resource}
+        RESULT_VARIABLE status)
+    if(NOT status EQUAL 0)
+        fail("windres could not compile sheetfind.rc")
+    endif()
 endif()
 
 # Strings in a compiled resource are UTF-16LE; each key is followed by its value.
@@ -38,7 +45,7 @@ set(strings
     ProductVersion ${text}
     InternalName Sheetfind
     OriginalFilename Sheetfind.exe)
-file(READ ${OUT}/sheetfind.res bytes HEX)
+file(READ ${resource} bytes HEX)
 set(from 0)
 foreach(text IN LISTS strings)
     string(HEX "${text}" ascii)
@@ -52,7 +59,7 @@ foreach(text IN LISTS strings)
 endforeach()
 
 execute_process(
-    COMMAND ${WINDRES} --input=${OUT}/sheetfind.res --output-format=rc
+    COMMAND ${WINDRES} --input=${resource} --output-format=rc
     OUTPUT_VARIABLE rc
     RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
@@ -77,11 +84,10 @@ foreach(line
         " PRODUCTVERSION ${major}, ${minor}, ${patch}, 0\n"
         " FILEOS 0x4\n"                          # VOS__WINDOWS32
         " FILETYPE 0x1\n"                        # VFT_APP
-        # The icon group: width, height (0 for 256), 16 colours, 1 plane, 4 bits.
-        "\"\\020\\020\\020\\000\", 1, 4,"        # 16 x 16
+        # The icon group of two images: width, height, 16 colours, 1 plane, 4 bits.
+        "/* Has 2 elements.  */"
         "\"\\040\\040\\020\\000\", 1, 4,"        # 32 x 32
-        "\"\\060\\060\\020\\000\", 1, 4,"        # 48 x 48
-        "\"\\000\\000\\020\\000\", 1, 4,")       # 256 x 256
+        "\"\\020\\020\\020\\000\", 1, 4,")       # 16 x 16
     string(FIND "${rc}" "${line}" at)
     if(at EQUAL -1)
         fail("The compiled resource lacks ${line}:\n${rc}")
