@@ -85,3 +85,45 @@ POSTGIS_PACKAGES=(postgresql-15-postgis-3 python3-gdal)
 
 # What the map page's browser test needs: headless Chromium driven by Selenium.
 BROWSER_PACKAGES=(chromium chromium-driver python3-selenium)
+
+# What the Windows cross-build needs: MinGW-w64 for 32-bit Windows, and NSIS for
+# the installer. GeographicLib comes from Debian's source package (fetch_debian_source).
+WINDOWS_BUILD_PACKAGES=(cmake ninja-build pkgconf g++-mingw-w64-i686 binutils-mingw-w64-i686 nsis)
+
+# What running the Windows programs needs: 32-bit Wine on a virtual X display,
+# xdotool to type and click as a user does, and ImageMagick to photograph it.
+# Wine's own fonts draw its title bars.
+WINDOWS_TEST_PACKAGES=(wine wine32:i386 fonts-wine xvfb xauth xdotool imagemagick file)
+
+# Lets apt install 32-bit packages (32-bit Wine), once.
+need_i386() {
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        echo "Adding the i386 architecture for 32-bit Wine"
+        as_root dpkg --add-architecture i386
+        as_root apt-get -o DPkg::Lock::Timeout=600 update -q
+    fi
+}
+
+# Downloads Debian's source package PACKAGE, the one this release of Debian
+# builds, and unpacks its upstream source into the empty folder DIR. apt verifies
+# it against the release's signed index. The machine's apt configuration is left
+# as it is: the deb-src twins of its sources go into a private list beside DIR.
+fetch_debian_source() {
+    local package=$1 dir=$2
+    local apt="$dir.apt"
+    rm -rf "$apt" "$dir"
+    mkdir -p "$apt/parts" "$apt/lists/partial" "$dir"
+    : >"$apt/empty.list"
+    local file number=0
+    for file in /etc/apt/sources.list.d/*.sources; do
+        [ -f "$file" ] && sed -E 's/^Types:.*/Types: deb-src/' "$file" >"$apt/parts/$((number += 1)).sources"
+    done
+    for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+        [ -f "$file" ] && sed -nE 's/^deb([[:space:]])/deb-src\1/p' "$file" >"$apt/parts/$((number += 1)).list"
+    done
+    local options=(-o "Dir::Etc::SourceList=$apt/empty.list" -o "Dir::Etc::SourceParts=$apt/parts"
+        -o "Dir::State::Lists=$apt/lists")
+    apt-get "${options[@]}" -q update >/dev/null
+    (cd "$apt" && apt-get "${options[@]}" -q source --download-only "$package" >/dev/null)
+    tar -xf "$apt/${package}"_*.orig.tar.* -C "$dir" --strip-components=1
+}
