@@ -2,8 +2,9 @@
 # SPDX-License-Identifier: MIT
 # Installs what is missing, builds every test under AddressSanitizer and
 # UndefinedBehaviorSanitizer, and runs them all: CTest runs the C++ tests, the
-# Python module's and the QGIS plugin's (labels python and qgis), then every fuzz
-# target runs for a short fixed time. A stage that fails does not stop the ones
+# Python module's and the QGIS plugin's (labels python and qgis), then the Windows
+# programs are cross-built and run under Wine, and every fuzz target runs for a
+# short fixed time. A stage that fails does not stop the ones
 # after it: every stage runs, and the script fails at the end naming those that
 # failed.
 set -euo pipefail
@@ -16,12 +17,15 @@ source scripts/common.sh
 # read the window over AT-SPI on a virtual display as a screen reader does; the
 # manual page is made with help2man and the completion run by bash-completion. The
 # QGIS plugin's tests run in QGIS itself (about 900 MB), and the PostGIS test runs a
-# PostgreSQL server of its own. The map page is driven in headless Chromium.
+# PostgreSQL server of its own. The map page is driven in headless Chromium. The
+# Windows programs are cross-built and run under 32-bit Wine.
+need_i386
 need_packages "${BUILD_PACKAGES[@]}" libgtest-dev clang-format \
     "${WINDOW_PACKAGES[@]}" binutils-mingw-w64-i686 desktop-file-utils appstream python3 \
     librsvg2-bin imagemagick xvfb xauth dbus at-spi2-core python3-pyatspi \
     help2man bash-completion "${FUZZ_PACKAGES[@]}" "${PYTHON_PACKAGES[@]}" \
-    "${QGIS_PACKAGES[@]}" "${POSTGIS_PACKAGES[@]}" "${BROWSER_PACKAGES[@]}"
+    "${QGIS_PACKAGES[@]}" "${POSTGIS_PACKAGES[@]}" "${BROWSER_PACKAGES[@]}" \
+    "${WINDOWS_BUILD_PACKAGES[@]}" "${WINDOWS_TEST_PACKAGES[@]}"
 need_locales
 
 failed=()
@@ -41,6 +45,10 @@ stage configure cmake --preset dev
 # every test that could be built; a test left unbuilt fails there.
 stage build cmake --build --preset dev -- -k 0
 stage ctest ctest --preset dev --output-on-failure --no-tests=error
+# The Windows programs as a user meets them, under Wine, answering as the Linux tool does.
+stage windows-build ./scripts/windows.sh
+stage windows tests/windows/check_windows.sh build/windows \
+    build/windows/tree/tests/windows/sheetfind_probe.exe build/dev/src/cli/sheetfind-cli
 # Fuzzing is part of every test run: each target for a short fixed time.
 stage fuzz ./scripts/fuzz.sh "${FUZZ_SECONDS:-30}"
 
