@@ -114,15 +114,18 @@ fetch_debian_source() {
     rm -rf "$apt" "$dir"
     mkdir -p "$apt/parts" "$apt/lists/partial" "$dir"
     : >"$apt/empty.list"
+    # The deb822 sources where there are any (Debian 12's own), else the one-line lists.
     local file number=0
     for file in /etc/apt/sources.list.d/*.sources; do
         [ -f "$file" ] && sed -E 's/^Types:.*/Types: deb-src/' "$file" >"$apt/parts/$((number += 1)).sources"
     done
-    for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
-        [ -f "$file" ] && sed -nE 's/^deb([[:space:]])/deb-src\1/p' "$file" >"$apt/parts/$((number += 1)).list"
-    done
+    if [ "$number" -eq 0 ]; then
+        for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+            [ -f "$file" ] && sed -nE 's/^deb([[:space:]])/deb-src\1/p' "$file" >"$apt/parts/$((number += 1)).list"
+        done
+    fi
     local options=(-o "Dir::Etc::SourceList=$apt/empty.list" -o "Dir::Etc::SourceParts=$apt/parts"
-        -o "Dir::State::Lists=$apt/lists")
+        -o "Dir::State::Lists=$apt/lists" -o "APT::Sandbox::User=root")
     apt-get "${options[@]}" -q update >/dev/null
     (cd "$apt" && apt-get "${options[@]}" -q source --download-only "$package" >/dev/null)
     tar -xf "$apt/${package}"_*.orig.tar.* -C "$dir" --strip-components=1
