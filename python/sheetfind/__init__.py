@@ -424,8 +424,8 @@ def _bbox_edges(bbox):
 def grid(scale="50k", bbox=None):
     """Every cell of the scale, or those that the box bbox=(south, west, north, east) touches.
 
-    Without bbox a BCGS scale gives every cell of BC's series: 14 400 at 1:20 000, 921 600
-    at 1:2 500.
+    Without bbox a BCGS scale gives every cell BC drew: 11 758 at 1:20 000, 752 512 at
+    1:2 500.
 
     Example:
         >>> len(grid("1m"))

@@ -40,7 +40,7 @@ std::span<const Command> commands();
 std::optional<sheetref::Scale> scaleOption(Context& context);
 
 // Cells handed one at a time to a visitor, which returns false to stop: a cover of
-// BC's 1:2 500 sheets (921 600 of them) is written without being held.
+// BC's 1:2 500 sheets (752 512 of them) is written without being held.
 using CellVisitor = std::function<bool(const sheetref::Reference&)>;
 using CellWalk = std::function<void(const CellVisitor&)>;
 

@@ -6,6 +6,7 @@
 // library that names, places or reads a BCGS reference takes the layout from here.
 // Internal to the library.
 
+#include "bc_extent.h"
 #include "nts_layout.h"
 
 #include <algorithm>
@@ -74,5 +75,24 @@ inline constexpr int kQuarterLevels = 3;
 inline constexpr int kBcgs2500HeightTicks = kBcgs20kHeightTicks >> kQuarterLevels;
 inline constexpr int kBcgs2500WidthTicks = kBcgs20kWidthTicks >> kQuarterLevels;
 static_assert(kBcgs2500HeightTicks == 1 && kBcgs2500WidthTicks == 2);
+
+// Whether BC drew the 1:20 000 cell `number` of map area `series` `letter`: BC's series
+// reach into Alberta, Yukon, the Northwest Territories, Alaska, Washington, Idaho and
+// Montana, and a cell wholly inside them (bc_extent.h) is no cell of the BCGS. Nor is
+// any cell outside BC's series, or a number outside 1 to 100.
+inline bool isInBc(int series, char letter, int number) {
+    const auto at = std::find(kBcgsSeries.begin(), kBcgsSeries.end(), series);
+    if (at == kBcgsSeries.end() || !('A' <= letter && letter <= 'P') ||
+        !(kFirstBcgsNumber <= number && number <= kLastBcgsNumber)) {
+        return false;
+    }
+    constexpr int kAreasPerSeries = 16;
+    constexpr int kBitsPerWord = 64;
+    const auto area =
+        static_cast<std::size_t>((at - kBcgsSeries.begin()) * kAreasPerSeries + (letter - 'A'));
+    const int bit = number - kFirstBcgsNumber;
+    return (kBcExtent[area][static_cast<std::size_t>(bit / kBitsPerWord)] >> (bit % kBitsPerWord) &
+            1U) != 0;
+}
 
 } // namespace sheetref::layout

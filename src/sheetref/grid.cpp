@@ -279,6 +279,26 @@ TickLattice::Ranges bcgsRangesIn(const Reference& area, const Bounds& box, Scale
             ticksMeeting(lattice.columns, box.west, box.east, reach, false)};
 }
 
+// How many of the cells in `rows` and `columns` of a map area's lattice at a BCGS scale
+// cut `cuts` times lie in BC: the box's cells, 1:20 000 cell by 1:20 000 cell, where
+// a whole map area would count the cells BC never drew.
+std::size_t bcgsCountIn(int series, char letter, const IndexRange& rows, const IndexRange& columns,
+                        int cuts) {
+    if (rows.size() == 0 || columns.size() == 0) {
+        return 0;
+    }
+    const int side = 1 << cuts;
+    std::size_t count = 0;
+    for (int number = layout::kFirstBcgsNumber; number <= layout::kLastBcgsNumber; ++number) {
+        if (layout::isInBc(series, letter, number)) {
+            const auto [row20k, column20k] = placeOfNumber(number);
+            count += rows.within(row20k * side, row20k * side + side - 1).size() *
+                     columns.within(column20k * side, column20k * side + side - 1).size();
+        }
+    }
+    return count;
+}
+
 // Visits every BCGS cell at `scale` that the box meets, in reference order: BC's series
 // in turn, their map areas by letter, in each the 1:20 000 numbers in turn, and in each
 // number its quarters by digit, depth first. Nothing is gathered; the cells are made as
@@ -303,12 +323,16 @@ bool visitBcgsCells(const Bounds& box, Scale scale, Reach reach,
             const auto letter = static_cast<char>('A' + i);
             const auto [rows, columns] =
                 bcgsRangesIn(*Reference::mapArea(series, letter), box, scale, reach);
-            if (const std::size_t inArea = rows.size() * columns.size(); skip >= inArea) {
+            if (const std::size_t inArea = bcgsCountIn(series, letter, rows, columns, cuts);
+                skip >= inArea) {
                 skip -= inArea;
                 continue;
             }
             for (int number = layout::kFirstBcgsNumber; number <= layout::kLastBcgsNumber;
                  ++number) {
+                if (!layout::isInBc(series, letter, number)) {
+                    continue;
+                }
                 const auto [row20k, column20k] = placeOfNumber(number);
                 const int row0 = row20k * side;
                 const int column0 = column20k * side;
@@ -365,8 +389,12 @@ std::optional<Reference> locateBcgs(LatLon point, Scale scale) {
     const int row = lattice.rows.lastEdgeBelow(point.latitude, false);
     const int column = lattice.columns.lastEdgeBelow(point.longitude, true);
     const int cuts = cutsOf(scale);
+    // nullopt where BC drew no cell.
     std::optional<Reference> cell = Reference::bcgs(
         area->seriesNumber(), area->letter(), layout::kBcgsNumbers[row >> cuts][column >> cuts]);
+    if (!cell) {
+        return std::nullopt;
+    }
     for (int cut = cuts - 1; cut >= 0; --cut) {
         cell = cell->quarter(layout::kQuarterDigits[row >> cut & 1][column >> cut & 1]);
     }
@@ -572,10 +600,10 @@ std::variant<std::size_t, BoxFailure> coverCount(const Bounds& box, Scale scale)
     std::size_t count = 0;
     for (const int series : layout::kBcgsSeries) {
         for (std::size_t i = 0; i < layout::kSouthern.letters.size(); ++i) {
+            const auto letter = static_cast<char>('A' + i);
             const auto [rows, columns] =
-                bcgsRangesIn(*Reference::mapArea(series, static_cast<char>('A' + i)), box, scale,
-                             Reach::Covering);
-            count += rows.size() * columns.size();
+                bcgsRangesIn(*Reference::mapArea(series, letter), box, scale, Reach::Covering);
+            count += bcgsCountIn(series, letter, rows, columns, cutsOf(scale));
         }
     }
     return count;

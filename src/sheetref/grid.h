@@ -49,7 +49,10 @@
 // of 120° W) and 112 and 113 (48° to 56° N west of 136° W).
 //
 // BCGS cells do not nest in NTS 1:50 000 sheets (their 6' rows cut across the sheets'
-// 15' rows); both nest in map areas. Outside BC's series there is no BCGS cell.
+// 15' rows); both nest in map areas. Outside BC's series there is no BCGS cell, nor
+// where they reach into BC's neighbours: a 1:20 000 cell wholly inside Alberta, Yukon,
+// the Northwest Territories, Alaska, Washington, Idaho or Montana was never drawn, and
+// neither were the cells inside it (Calgary has none). BC's waters keep theirs.
 //
 // Edge rule, at every level and in every zone: a point exactly on a meridian belongs
 // to the cell west of it, and a point exactly on a parallel to the cell north of it.
@@ -73,7 +76,7 @@ std::ostream& operator<<(std::ostream& out, const Bounds& bounds);
 // cell of the grid holds it: south of 40° N, north of 88° N, east of 48° W or west of
 // 144° W, in the high-Arctic band outside its series, or a non-finite argument.
 //
-// At a BCGS scale, also nullopt outside BC's series.
+// At a BCGS scale, also nullopt outside BC's series and where BC drew no cell.
 //
 // Example: locate({.latitude = 49.25, .longitude = -123.1}, Scale::Sheet)->text() == "092G06",
 // and at Scale::Bcgs2500 "092G025322": both coordinates lie on BCGS edges, so the cell
@@ -134,8 +137,8 @@ std::optional<BoxFailure> checkBox(const Bounds& box);
 //
 // Parts of the box outside the grid are ignored, so the largest cover is the whole
 // grid (27 264 sheets) and the result never grows beyond it. At the BCGS scales the
-// result can be large: all of BC's series hold 14 400 cells at 1:20 000 and 921 600 at
-// 1:2 500 (some 7 MB of References); coverEach visits them without holding them.
+// result can be large: BC holds 11 758 cells at 1:20 000 and 752 512 at 1:2 500 (some
+// 6 MB of References); coverEach visits them without holding them.
 using CoverResult = std::variant<std::vector<Reference>, BoxFailure>;
 CoverResult cover(const Bounds& box, Scale scale);
 
@@ -163,7 +166,7 @@ std::variant<std::size_t, BoxFailure> coverCount(const Bounds& box, Scale scale)
 
 // A page of a cover: at most `limit` of the cells cover() gives, from `offset`, and how
 // many the whole cover holds. Only the page's cells are kept; at the BCGS scales the
-// cells before it are counted, not made, so the 921 600 sheets of BC at 1:2 500 page
+// cells before it are counted, not made, so the 752 512 sheets of BC at 1:2 500 page
 // in the time and memory of one page.
 struct CoverPage {
     std::vector<Reference> cells;

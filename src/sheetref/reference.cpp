@@ -117,9 +117,7 @@ std::optional<Reference> Reference::sheet(int series, char letter, int sheet) {
 }
 
 std::optional<Reference> Reference::bcgs(int series, char letter, int number) {
-    if (!layout::isBcgsSeries(series) ||
-        !(layout::kFirstBcgsNumber <= number && number <= layout::kLastBcgsNumber) ||
-        !mapArea(series, letter)) {
+    if (!layout::isInBc(series, letter, number) || !mapArea(series, letter)) {
         return std::nullopt;
     }
     return Reference(Scale::Bcgs20k, series, letter, 0, number);

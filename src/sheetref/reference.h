@@ -78,7 +78,8 @@ public:
     static std::optional<Reference> series(int number);
     static std::optional<Reference> mapArea(int series, char letter);
     static std::optional<Reference> sheet(int series, char letter, int sheet);
-    // The 1:20 000 cell `number` (1 to 100) of a map area of BC's series.
+    // The 1:20 000 cell `number` (1 to 100) of a map area of BC's series, where BC drew
+    // it: nullopt for a cell wholly in a neighbouring province, territory or state.
     static std::optional<Reference> bcgs(int series, char letter, int number);
 
     // The quarter of this BCGS cell one scale finer: digit 1 the south-west, 2 the

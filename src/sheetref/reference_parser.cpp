@@ -150,9 +150,13 @@ private:
         if (!layout::isBcgsSeries(m_series)) {
             return fail(ParseError::MapAreaNotInBcgs, kBcgsDigits);
         }
-        std::optional<Reference> cell = Reference::bcgs(m_series, letter, value(kBcgsDigits));
-        if (!cell) {
+        const int number = value(kBcgsDigits);
+        if (!(layout::kFirstBcgsNumber <= number && number <= layout::kLastBcgsNumber)) {
             return fail(ParseError::BcgsNumberOutOfRange, kBcgsDigits);
+        }
+        std::optional<Reference> cell = Reference::bcgs(m_series, letter, number);
+        if (!cell) {
+            return fail(ParseError::OutsideBc, kBcgsDigits);
         }
         m_at += kBcgsDigits;
         m_readSoFar = cell->text();
@@ -281,6 +285,9 @@ std::string describe(const ParseFailure& failure) {
                bcgsSeriesList();
     case ParseError::BcgsNumberOutOfRange:
         return head + "BCGS number " + part + where + " is not in 001 to 100";
+    case ParseError::OutsideBc:
+        return head + "BCGS number " + part + where + " of map area " + failure.readSoFar +
+               " lies outside British Columbia, where the BCGS has no cells";
     case ParseError::QuarterExpected:
         return head + "expected a quarter digit 1 to 4 after " + failure.readSoFar + where + ", " +
                found(failure);

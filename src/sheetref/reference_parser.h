@@ -22,6 +22,7 @@ enum class ParseError {
     SheetOutOfRange,      // 0 or 17
     MapAreaNotInBcgs,     // a three-digit BCGS number after a map area outside BC's series
     BcgsNumberOutOfRange, // a BCGS number 000 or 101 to 999
+    OutsideBc,            // a BCGS cell wholly in one of BC's neighbours, as 082O010
     QuarterExpected,      // a separator after a BCGS cell, then no quarter digit
     QuarterOutOfRange,    // a quarter digit 0 or 5 to 9
     TrailingText,         // anything after a complete reference

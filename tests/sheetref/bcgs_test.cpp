@@ -59,7 +59,7 @@ INSTANTIATE_TEST_SUITE_P(
                     Cell{"Below49_1", std::nextafter(49.1, 0.0), -123.3, "092G004344"},
                     Cell{"On123_2", 49.15, -123.2, "092G014422"},
                     Cell{"EastOf123_2", 49.15, std::nextafter(-123.2, 0.0), "092G015311"},
-                    Cell{"SouthWestCorner", 48, std::nextafter(-124.0, 0.0), "092B001111"},
+                    Cell{"SouthWestCorner", 48.95, std::nextafter(-124.0, 0.0), "092B091311"},
                     Cell{"NorthEastCorner", std::nextafter(60.0, 0.0), -112.0, ""},
                     Cell{"NorthEastOf114", std::nextafter(60.0, 0.0), -136.0, "114P100444"}),
     [](const auto& row) { return std::string(row.param.name); });
@@ -68,8 +68,20 @@ INSTANTIATE_TEST_SUITE_P(
     OutsideBcHasNoCell, BcgsCells,
     testing::Values(Cell{"Series084", 58, -118, ""}, Cell{"Series062", 49.25, -100, ""},
                     Cell{"Series112", 49.25, -140, ""}, Cell{"North60", 60, -123, ""},
-                    Cell{"Nan", std::nan(""), -123, ""}, Cell{"HighArctic", 82, -70, ""}),
+                    Cell{"Nan", std::nan(""), -123, ""}, Cell{"HighArctic", 82, -70, ""},
+                    // BC's series reach into its neighbours, where BC drew no cell.
+                    Cell{"Calgary", 51.05, -114.07, ""}, Cell{"Edmonton", 53.5461, -113.4938, ""},
+                    Cell{"Lethbridge", 49.6956, -112.8451, ""},
+                    Cell{"OlympicPeninsula", 48.0, -123.9, ""},
+                    Cell{"BonnersFerry", 48.69, -116.32, ""}),
     [](const auto& row) { return std::string(row.param.name); });
+
+// BC's cities, and its waters between Vancouver Island and the mainland.
+INSTANTIATE_TEST_SUITE_P(WhereBcIs, BcgsCells,
+                         testing::Values(Cell{"FortStJohn", 56.2465, -120.8476, "094A026243"},
+                                         Cell{"PrinceGeorge", 53.9171, -122.7497, "093G097123"},
+                                         Cell{"StraitOfGeorgia", 49.3, -123.7, "092G032122"}),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST(BcgsReferences, BoundsAreTheDoublesTheirEdgesAreTypedAs) {
     EXPECT_EQ(sheetref::bounds(parsed("092G025")), (sheetref::Bounds{49.2, 49.3, -123.2, -123}));
@@ -107,6 +119,7 @@ TEST(BcgsReferences, ExistOnlyInBcSeriesWithValidDigits) {
     EXPECT_FALSE(Reference::bcgs(92, 'Q', 25));
     EXPECT_FALSE(Reference::bcgs(92, 'G', 0));
     EXPECT_FALSE(Reference::bcgs(92, 'G', 101));
+    EXPECT_FALSE(Reference::bcgs(82, 'O', 10)); // Calgary, in Alberta
     EXPECT_FALSE(Reference::bcgs(92, 'G', 25)->quarter(0));
     EXPECT_FALSE(Reference::bcgs(92, 'G', 25)->quarter(5));
     EXPECT_FALSE(parsed("092G025342").quarter(1));
@@ -149,13 +162,14 @@ TEST(BcgsCover, OfAMapAreaIsEveryCellInTextOrder) {
     }
 }
 
+// 11 758 cells at 1:20 000, of the 14 400 of BC's series, lie in BC: 64 each at 1:2 500.
 TEST(BcgsCover, OfTheWholeGridIsEveryBcCell) {
     std::size_t count = 0;
     EXPECT_FALSE(sheetref::coverEach({-90, 90, -180, 180}, Scale::Bcgs2500, [&](const Reference&) {
         ++count;
         return true;
     }));
-    EXPECT_EQ(count, 9u * 16 * 6400);
+    EXPECT_EQ(count, 11'758u * 64);
     EXPECT_EQ(std::get<std::size_t>(sheetref::coverCount({-90, 90, -180, 180}, Scale::Bcgs2500)),
               count);
 }
@@ -190,13 +204,14 @@ struct NeighbourCase {
     std::vector<std::string> neighbours;
 };
 
-// Across map areas and series; none beyond BC's series.
+// Across map areas and series; none beyond BC's series, or where BC drew no cell.
 TEST(BcgsNeighbours, CrossAreasAndStopAtTheEdgeOfBcSeries) {
     const NeighbourCase rows[] = {
         {"092G025",
          {"092G014", "092G015", "092G016", "092G024", "092G026", "092G034", "092G035", "092G036"}},
-        {"092A010", {"082D001", "082D011", "092A009", "092A019", "092A020"}},
-        {"082A010", {"082A009", "082A019", "082A020"}},
+        {"092H100",
+         {"082E081", "082E091", "082L001", "092H089", "092H090", "092H099", "092I009", "092I010"}},
+        {"082G010", {"082B099", "082B100", "082G009", "082G019", "082G020"}},
         {"092G0011",
          {"092B0913", "092B0914", "092C1004", "092F0102", "092F0104", "092G0012", "092G0013",
           "092G0014"}}};

@@ -137,6 +137,9 @@ INSTANTIATE_TEST_SUITE_P(
             "reference \"92G000\": BCGS number \"000\" at character 4 is not in 001 to 100"},
         Bad{"BcgsNumber101", "92G.101", ParseError::BcgsNumberOutOfRange,
             "reference \"92G.101\": BCGS number \"101\" at character 5 is not in 001 to 100"},
+        Bad{"BcgsInAlberta", "82O0104", ParseError::OutsideBc,
+            "reference \"82O0104\": BCGS number \"010\" at character 4 of map area 082O lies "
+            "outside British Columbia, where the BCGS has no cells"},
         Bad{"Quarter5", "92G02535", ParseError::QuarterOutOfRange,
             "reference \"92G02535\": quarter digit \"5\" at character 8 after 092G0253 is not in "
             "1 to 4; expected 1 (south-west), 2 (south-east), 3 (north-west) or 4 (north-east)"},

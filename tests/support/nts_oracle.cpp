@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "nts_oracle.h"
 
+#include "bc_extent.h"
+
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -161,6 +163,20 @@ bool inBc(std::int64_t series) {
     return false;
 }
 
+// Whether BC drew 1:20 000 cell `number` of map area `area` ("082O"): the generated
+// table of which cells lie in BC is data, read here bit by bit.
+bool drawnByBc(const std::string& area, std::int64_t number) {
+    const std::int64_t series = std::stoll(area.substr(0, 3));
+    std::size_t index = 0;
+    while (kBcSeries[index] != series) {
+        ++index;
+    }
+    const auto bits =
+        sheetref::layout::kBcExtent[index * 16 + static_cast<std::size_t>(area[3] - 'A')];
+    const auto bit = static_cast<std::size_t>(number - 1);
+    return (bits[bit / 64] >> (bit % 64) & 1U) != 0;
+}
+
 // The BCGS reference of the tick cell that holds a point: its latitude lies in tick row
 // [row, row + 1) and its longitude in tick column (column - 1, column].
 std::string bcgsAt(std::int64_t row, std::int64_t column, Scale scale) {
@@ -175,6 +191,9 @@ std::string bcgsAt(std::int64_t row, std::int64_t column, Scale scale) {
     const std::int64_t eighthRow = north;       // 1:2 500 rows, 0 to 79
     const std::int64_t eighthColumn = east / 2; // 1:2 500 columns, 0 to 79
     const std::int64_t number = eighthRow / 8 * 10 + eighthColumn / 8 + 1;
+    if (!drawnByBc(area, number)) {
+        return "";
+    }
     std::string text = area + threeDigits(number);
     for (int cut = 0; cut < cutsOf(scale); ++cut) {
         const std::int64_t northHalf = eighthRow >> (2 - cut) & 1;
