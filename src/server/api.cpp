@@ -229,9 +229,25 @@ std::variant<std::vector<std::string>, std::string> geometriesOf(const json& geo
     return std::vector<std::string>{geoJson.dump()};
 }
 
+// GeoJSON nests a few levels deep (a FeatureCollection's polygon's points at 7). A body
+// nested deeper is refused while it is read, before anything walks it recursively, as
+// dumping a geometry does: 120 KB of brackets would otherwise overflow the stack.
+constexpr int kMaxJsonDepth = 64;
+
 // POST /api/cover?scale=&geodesic=: the cells of a GeoJSON body, longitude first.
 Response coverGeoJson(const Request& request, Scale scale) {
-    const json geoJson = json::parse(request.body, nullptr, false);
+    bool tooDeep = false;
+    const json geoJson = json::parse(
+        request.body,
+        [&tooDeep](int depth, json::parse_event_t, json&) {
+            tooDeep = tooDeep || depth > kMaxJsonDepth;
+            return !tooDeep;
+        },
+        false);
+    if (tooDeep) {
+        return error(400, "the body nests JSON more than " + std::to_string(kMaxJsonDepth) +
+                              " levels deep; GeoJSON needs far fewer");
+    }
     if (geoJson.is_discarded()) {
         return error(400, "the body is not JSON; expected a GeoJSON geometry, Feature or "
                           "FeatureCollection");

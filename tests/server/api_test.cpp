@@ -113,6 +113,11 @@ INSTANTIATE_TEST_SUITE_P(
                   {"type": "LineString", "coordinates": [[-123.4, 49.3], [-122.9, 49.3]]}})"),
              200, "/features/1/id=\"092G07\""},
         Case{"CoverMalformedJson", post("/api/cover", "{\"type\": "), 400, "is not JSON"},
+        // Refused as it is read: walking it would overflow the stack.
+        Case{"CoverDeeplyNestedJson",
+             post("/api/cover", "{\"type\": \"Point\", \"coordinates\": " +
+                                    std::string(60'000, '[') + std::string(60'000, ']') + "}"),
+             400, "nests JSON more than 64 levels deep"},
         Case{"CoverOutOfRange",
              post("/api/cover", R"({"type": "Point", "coordinates": [-123.1, 91]})"), 400,
              "latitude 91"},
