@@ -240,12 +240,15 @@ int defaultPointsPerEdge(Scale scale) {
     case Scale::MapArea:
         return kMapAreaPointsPerEdge;
     case Scale::Sheet:
-    // BCGS cells are at most 12' wide, far narrower than the widest sheet: its steps
-    // keep them within 10 m too.
+    // BCGS and PNG cells are at most 12' wide, far narrower than the widest sheet: its
+    // steps keep them within 10 m too.
     case Scale::Bcgs20k:
     case Scale::Bcgs10k:
     case Scale::Bcgs5k:
     case Scale::Bcgs2500:
+    case Scale::PngBlock:
+    case Scale::PngUnit:
+    case Scale::PngQuarterUnit:
         return kSheetPointsPerEdge;
     }
     return kSeriesPointsPerEdge;

@@ -4,6 +4,7 @@
 #include "bcgs_layout.h"
 #include "grid.h"
 #include "nts_layout.h"
+#include "png_layout.h"
 
 #include <GeographicLib/Geodesic.hpp>
 #include <GeographicLib/GeodesicLine.hpp>
@@ -132,8 +133,12 @@ std::vector<double> linesBetween(double a, double b, double perDegree) {
 // The edge's vertices, turning points and lattice crossings, ordered along it, each
 // crossing exactly on its lattice line.
 std::vector<Event> eventsOf(const LatLon& a, const LatLon& b, Scale scale) {
-    const double meridiansPerDegree = isBcgs(scale) ? kBcgsMeridiansPerDegree : kMeridiansPerDegree;
-    const double parallelsPerDegree = isBcgs(scale) ? kBcgsParallelsPerDegree : kParallelsPerDegree;
+    const double meridiansPerDegree = isBcgs(scale)  ? kBcgsMeridiansPerDegree
+                                      : isPng(scale) ? layout::kPngColumnTicksPerDegree
+                                                     : kMeridiansPerDegree;
+    const double parallelsPerDegree = isBcgs(scale)  ? kBcgsParallelsPerDegree
+                                      : isPng(scale) ? layout::kPngRowTicksPerDegree
+                                                     : kParallelsPerDegree;
     std::vector<Event> events{{.arc = 0, .point = a}};
     if (a == b) {
         return events;

@@ -5,6 +5,7 @@
 #include "decimal_text.h"
 #include "grid.h"
 #include "nts_layout.h"
+#include "png_layout.h"
 #include "quote.h"
 
 #include <algorithm>
@@ -68,8 +69,19 @@ constexpr FineLattice kBcgsLattice{kBcgsColumnsPerDegree,
                                    static_cast<int>(kBcgsNorth* kBcgsRowsPerDegree) - 1,
                                    false};
 
+// The petroleum and natural gas grid's quarter units, 22.5" x 15", in the same box.
+constexpr double kPngColumnsPerDegree = layout::kPngColumnTicksPerDegree;
+constexpr double kPngRowsPerDegree = layout::kPngRowTicksPerDegree;
+constexpr FineLattice kPngLattice{kPngColumnsPerDegree,
+                                  kPngRowsPerDegree,
+                                  static_cast<int>(kBcgsWest* kPngColumnsPerDegree) + 1,
+                                  static_cast<int>(kBcgsEast* kPngColumnsPerDegree),
+                                  static_cast<int>(kBcgsSouth* kPngRowsPerDegree),
+                                  static_cast<int>(kBcgsNorth* kPngRowsPerDegree) - 1,
+                                  false};
+
 const FineLattice& latticeFor(Scale scale) {
-    return isBcgs(scale) ? kBcgsLattice : kNtsLattice;
+    return isBcgs(scale) ? kBcgsLattice : isPng(scale) ? kPngLattice : kNtsLattice;
 }
 
 // Half a fine cell, in lattice units: its centre is this far from each of its edges.

@@ -7,6 +7,7 @@
 #include "coordinates.h"
 #include "decimal_text.h"
 #include "nts_layout.h"
+#include "png_layout.h"
 
 #include <algorithm>
 #include <array>
@@ -92,7 +93,10 @@ Lattice latticeOf(const Zone& zone, Scale scale) {
     case Scale::Bcgs10k:
     case Scale::Bcgs5k:
     case Scale::Bcgs2500:
-        // The BCGS cells are not a lattice of the zone; bcgsCells walks them.
+    case Scale::PngBlock:
+    case Scale::PngUnit:
+    case Scale::PngQuarterUnit:
+        // The BCGS and PNG cells are not lattices of the zone; their own walks find them.
         break;
     }
     return {zone.sheetWidth, layout::kSheetHeight,
@@ -177,17 +181,16 @@ struct TickAxis {
     int origin;
     int step;
     int count;
+    int ticksPerDegree = layout::kTicksPerDegree; // the PNG grid's are finer
 
-    double edge(int k) const {
-        return static_cast<double>(origin + k * step) / layout::kTicksPerDegree;
-    }
+    double edge(int k) const { return static_cast<double>(origin + k * step) / ticksPerDegree; }
 
     // The greatest k in [-1, count] with edge(k) <= value, or edge(k) < value when
     // `strictly`; -1 when there is none. The division only guesses k, and may be one
     // off where `value` lies within a rounding error of an edge; comparing with the
     // edges themselves settles it. `value` is finite and within [-180, 180].
     int lastEdgeBelow(double value, bool strictly) const {
-        const double guess = std::floor((value * layout::kTicksPerDegree - origin) / step);
+        const double guess = std::floor((value * ticksPerDegree - origin) / step);
         int k = static_cast<int>(std::clamp(guess, -1.0, static_cast<double>(count)));
         const auto below = [&](int i) { return strictly ? edge(i) < value : edge(i) <= value; };
         while (k >= 0 && !below(k)) {
@@ -414,6 +417,172 @@ Bounds bcgsBounds(const Reference& reference) {
             lattice.columns.edge(column + 1)};
 }
 
+// The petroleum and natural gas grid, sheet by sheet: each 1:50 000 sheet of BC's
+// series is a lattice of quarter-unit ticks, 60 rows of 15" by 80 columns of 22.5".
+
+// The ticks that cells of a PNG scale span each way: 20 for a block, 2 for a unit, 1
+// for a quarter unit.
+int pngCellTicks(Scale scale) {
+    return scale == Scale::PngBlock  ? layout::kPngBlockTicks
+           : scale == Scale::PngUnit ? layout::kPngUnitTicks
+                                     : 1;
+}
+
+// The lattice of a PNG scale's cells over one sheet whose bounds are given: sheet
+// edges are whole multiples of 15' and 30', so whole numbers of ticks.
+TickLattice pngLatticeOf(const Bounds& sheet, Scale scale) {
+    const int step = pngCellTicks(scale);
+    return {{static_cast<int>(std::lround(sheet.south * layout::kPngRowTicksPerDegree)), step,
+             layout::kPngSheetRowTicks / step, layout::kPngRowTicksPerDegree},
+            {static_cast<int>(std::lround(sheet.west * layout::kPngColumnTicksPerDegree)), step,
+             layout::kPngSheetColumnTicks / step, layout::kPngColumnTicksPerDegree}};
+}
+
+// The PNG cell at `scale` whose south-west quarter unit is at tick `row` and `column`
+// of its sheet (0 to 59 and 0 to 79, columns eastward), or nullopt where BC drew no block.
+std::optional<Reference> pngCellAt(const Reference& sheet, int row, int column, Scale scale) {
+    const int blockRow = row / layout::kPngBlockTicks;
+    const int blockColumn = column / layout::kPngBlockTicks;
+    std::optional<Reference> cell =
+        Reference::pngBlock(sheet.seriesNumber(), sheet.letter(), sheet.sheetNumber(),
+                            layout::kPngBlockLetters[blockRow][blockColumn]);
+    if (!cell || scale == Scale::PngBlock) {
+        return cell;
+    }
+    const int unitRow = row % layout::kPngBlockTicks / layout::kPngUnitTicks;
+    const int unitColumn = column % layout::kPngBlockTicks / layout::kPngUnitTicks;
+    cell = cell->pngUnit(layout::kPngUnitNumbers[unitRow][unitColumn]);
+    if (scale == Scale::PngUnit) {
+        return cell;
+    }
+    return cell->pngQuarterUnit(
+        layout::kPngQuarterLetters[row % layout::kPngUnitTicks][column % layout::kPngUnitTicks]);
+}
+
+std::optional<Reference> locatePng(LatLon point, Scale scale) {
+    const std::optional<Reference> sheet = locate(point, Scale::Sheet);
+    if (!sheet || !layout::isBcgsSeries(sheet->seriesNumber())) {
+        return std::nullopt;
+    }
+    // The point lies in the sheet, whose edges are exact, so both are in range.
+    const TickLattice lattice = pngLatticeOf(bounds(*sheet), Scale::PngQuarterUnit);
+    const int row = lattice.rows.lastEdgeBelow(point.latitude, false);
+    const int column = lattice.columns.lastEdgeBelow(point.longitude, true);
+    return pngCellAt(*sheet, row, column, scale);
+}
+
+// The tick row and column (of the sheet's quarter-unit lattice) of a PNG cell's
+// south-west quarter unit.
+std::pair<int, int> pngPlaceOf(const Reference& cell) {
+    int row = 0;
+    int column = 0;
+    for (int r = 0; r < layout::kPngBlockRows; ++r) {
+        for (int c = 0; c < layout::kPngBlockColumns; ++c) {
+            if (layout::kPngBlockLetters[r][c] == cell.pngBlockLetter()) {
+                row = r * layout::kPngBlockTicks;
+                column = c * layout::kPngBlockTicks;
+            }
+        }
+    }
+    if (cell.scale() != Scale::PngBlock) {
+        const auto [unitRow, unitColumn] = placeIn(layout::kPngUnitNumbers, cell.pngUnitNumber());
+        row += unitRow * layout::kPngUnitTicks;
+        column += unitColumn * layout::kPngUnitTicks;
+    }
+    if (cell.scale() == Scale::PngQuarterUnit) {
+        for (int r = 0; r < 2; ++r) {
+            for (int c = 0; c < 2; ++c) {
+                if (layout::kPngQuarterLetters[r][c] == cell.pngQuarterLetter()) {
+                    row += r;
+                    column += c;
+                }
+            }
+        }
+    }
+    return {row, column};
+}
+
+Bounds pngBounds(const Reference& cell) {
+    const TickLattice lattice = pngLatticeOf(bounds(*cell.at(Scale::Sheet)), Scale::PngQuarterUnit);
+    const auto [row, column] = pngPlaceOf(cell);
+    const int size = pngCellTicks(cell.scale());
+    return {lattice.rows.edge(row), lattice.rows.edge(row + size), lattice.columns.edge(column),
+            lattice.columns.edge(column + size)};
+}
+
+// Visits every PNG cell at `scale` that the box meets, in reference order: the sheets
+// of BC's series in turn, in each the blocks A to L, their units 1 to 100 and the
+// quarter units a to d. The first `skip` are counted, a block at a time where they
+// fit, not made. Stops when `visit` returns false, and tells whether it ran through.
+// With `visit` empty it only counts, and returns how many it met in `counted`.
+bool visitPngCells(const Bounds& box, Scale scale, Reach reach,
+                   const std::function<bool(const Reference&)>& visit, std::size_t skip = 0,
+                   std::size_t* counted = nullptr) {
+    const int size = pngCellTicks(scale);
+    for (const int series : layout::kBcgsSeries) {
+        for (std::size_t i = 0; i < layout::kSouthern.letters.size(); ++i) {
+            const auto letter = static_cast<char>('A' + i);
+            const Bounds area = bounds(*Reference::mapArea(series, letter));
+            if (box.north < area.south || area.north < box.south || box.east < area.west ||
+                area.east < box.west) {
+                continue;
+            }
+            for (int number = layout::kFirstSheet; number <= layout::kLastSheet; ++number) {
+                const Reference sheet = *Reference::sheet(series, letter, number);
+                const TickLattice lattice = pngLatticeOf(bounds(sheet), scale);
+                const IndexRange rows =
+                    ticksMeeting(lattice.rows, box.south, box.north, reach, true);
+                const IndexRange columns =
+                    ticksMeeting(lattice.columns, box.west, box.east, reach, false);
+                if (rows.size() == 0 || columns.size() == 0) {
+                    continue;
+                }
+                for (char block = layout::kFirstPngBlock; block <= layout::kLastPngBlock; ++block) {
+                    const std::optional<Reference> blockCell =
+                        Reference::pngBlock(series, letter, number, block);
+                    if (!blockCell) {
+                        continue;
+                    }
+                    const auto [row0, column0] = pngPlaceOf(*blockCell);
+                    const int across = layout::kPngBlockTicks / size;
+                    const IndexRange inRows = rows.within(row0 / size, row0 / size + across - 1);
+                    const IndexRange inColumns =
+                        columns.within(column0 / size, column0 / size + across - 1);
+                    const std::size_t inBlock = inRows.size() * inColumns.size();
+                    if (counted != nullptr) {
+                        *counted += inBlock;
+                    }
+                    if (!visit || inBlock == 0) {
+                        continue;
+                    }
+                    if (skip >= inBlock) {
+                        skip -= inBlock;
+                        continue;
+                    }
+                    // The block's cells in reference order: by unit, then quarter unit.
+                    std::vector<Reference> cells;
+                    for (int row = inRows.first; row <= inRows.last; ++row) {
+                        for (int column = inColumns.first; column <= inColumns.last; ++column) {
+                            cells.push_back(*pngCellAt(sheet, row * size, column * size, scale));
+                        }
+                    }
+                    std::sort(cells.begin(), cells.end());
+                    for (const Reference& cell : cells) {
+                        if (skip > 0) {
+                            --skip;
+                            continue;
+                        }
+                        if (!visit(cell)) {
+                            return false;
+                        }
+                    }
+                }
+            }
+        }
+    }
+    return true;
+}
+
 std::string_view edgeName(BoxEdge edge) {
     switch (edge) {
     case BoxEdge::South:
@@ -469,6 +638,9 @@ std::optional<Reference> locate(LatLon point, Scale scale) {
     if (isBcgs(scale)) {
         return locateBcgs(point, scale);
     }
+    if (isPng(scale)) {
+        return locatePng(point, scale);
+    }
     const Zone* zone = layout::zoneAt(point.latitude);
     const CellName cell = zone == &layout::kSouthern     ? cellAt<layout::kSouthern>(point, scale)
                           : zone == &layout::kArctic     ? cellAt<layout::kArctic>(point, scale)
@@ -483,6 +655,9 @@ std::optional<Reference> locate(LatLon point, Scale scale) {
 Bounds bounds(const Reference& reference) {
     if (isBcgs(reference.scale())) {
         return bcgsBounds(reference);
+    }
+    if (isPng(reference.scale())) {
+        return pngBounds(reference);
     }
     // A Reference only ever names a cell of the grid, so its series is found.
     const layout::SeriesPlace place = layout::findSeries(reference.seriesNumber());
@@ -526,6 +701,17 @@ std::vector<Reference> neighbours(const Reference& reference) {
                        });
         return found;
     }
+    if (isPng(reference.scale())) {
+        std::vector<Reference> found;
+        visitPngCells(bounds(reference), reference.scale(), Reach::Touching,
+                      [&](const Reference& cell) {
+                          if (cell != reference) {
+                              found.push_back(cell);
+                          }
+                          return true;
+                      });
+        return found;
+    }
     std::vector<Reference> found = cellsIn(bounds(reference), reference.scale(), Reach::Touching);
     std::erase(found, reference);
     return found;
@@ -554,7 +740,7 @@ std::string describe(const BoxFailure& failure) {
 }
 
 CoverResult cover(const Bounds& box, Scale scale) {
-    if (!isBcgs(scale)) {
+    if (!isBcgs(scale) && !isPng(scale)) {
         if (const std::optional<BoxFailure> failure = checkBox(box)) {
             return *failure;
         }
@@ -581,6 +767,10 @@ std::optional<BoxFailure> coverEach(const Bounds& box, Scale scale,
         visitBcgsCells(box, scale, Reach::Covering, visit, skip);
         return std::nullopt;
     }
+    if (isPng(scale)) {
+        visitPngCells(box, scale, Reach::Covering, visit, skip);
+        return std::nullopt;
+    }
     const std::vector<Reference> cells = cellsIn(box, scale, Reach::Covering);
     for (std::size_t i = skip; i < cells.size(); ++i) {
         if (!visit(cells[i])) {
@@ -593,6 +783,11 @@ std::optional<BoxFailure> coverEach(const Bounds& box, Scale scale,
 std::variant<std::size_t, BoxFailure> coverCount(const Bounds& box, Scale scale) {
     if (const std::optional<BoxFailure> failure = checkBox(box)) {
         return *failure;
+    }
+    if (isPng(scale)) {
+        std::size_t count = 0;
+        visitPngCells(box, scale, Reach::Covering, nullptr, 0, &count);
+        return count;
     }
     if (!isBcgs(scale)) {
         return cellsIn(box, scale, Reach::Covering).size();
@@ -615,7 +810,7 @@ std::variant<CoverPage, BoxFailure> coverPage(const Bounds& box, Scale scale, st
         return *failure;
     }
     CoverPage page;
-    if (!isBcgs(scale)) {
+    if (!isBcgs(scale) && !isPng(scale)) {
         // At most the 27 264 sheets, gathered once rather than counted and then walked.
         std::vector<Reference> all = cellsIn(box, scale, Reach::Covering);
         page.matched = all.size();
@@ -625,10 +820,11 @@ std::variant<CoverPage, BoxFailure> coverPage(const Bounds& box, Scale scale, st
                           all.begin() + static_cast<std::ptrdiff_t>(last));
         return page;
     }
+    // The BCGS and PNG grids count the cells before the page instead of making them.
     page.matched = std::get<std::size_t>(coverCount(box, scale));
     if (offset < page.matched && limit > 0) {
-        visitBcgsCells(
-            box, scale, Reach::Covering,
+        coverEach(
+            box, scale,
             [&](const Reference& cell) {
                 page.cells.push_back(cell);
                 return page.cells.size() < limit;

@@ -1,10 +1,11 @@
 #!/usr/bin/python3
 # SPDX-License-Identifier: MIT
-"""Writes bc_extent.h: which 1:20 000 cells of BC's series lie in British Columbia.
+"""Writes bc_extent.h: which 1:20 000 BCGS cells and which blocks of the petroleum and
+natural gas grid lie in British Columbia.
 
 BC's series reach into Alberta, Yukon, the Northwest Territories, Alaska,
 Washington, Idaho and Montana, where BC drew no BCGS map. A cell exists unless it
-lies wholly inside those neighbours, taken together (a cell across the line
+(or a block) lies wholly inside those neighbours, taken together (a cell across the line
 between Alberta and Montana is no more BC's than one on either side) and shrunk
 by 2 km to allow for the outline's own error at 1:50m. BC's coastal waters, the
 Strait of Georgia among them, keep their cells as BC's own maps do.
@@ -41,6 +42,12 @@ LETTERS = ["DCBA", "EFGH", "LKJI", "MNOP"]
 SERIES_WIDTH, SERIES_HEIGHT = 8, 4
 AREA_WIDTH, AREA_HEIGHT = 2, 1
 CELLS_PER_SIDE = 10  # 1:20 000 cells across a map area, numbered from the south-west
+# The sheets of a map area by row (south first) and column (west first), 30' x 15'.
+SHEETS = [[4, 3, 2, 1], [5, 6, 7, 8], [12, 11, 10, 9], [13, 14, 15, 16]]
+SHEET_WIDTH, SHEET_HEIGHT = 0.5, 0.25
+# The PNG blocks of a sheet by row (south first) and column (west first), 7.5' x 5'.
+BLOCKS = ["DCBA", "EFGH", "LKJI"]
+BLOCK_WIDTH, BLOCK_HEIGHT = SHEET_WIDTH / 4, SHEET_HEIGHT / 3
 POINTS_PER_EDGE = 8
 
 
@@ -95,7 +102,10 @@ def table(path):
     outlines = [transform(ALBERS, shape(f["geometry"])).buffer(0)
                 for f in json.load(open(path))["features"]]
     neighbours = prep(unary_union(outlines).buffer(-SHRINK_METRES))
-    lines = []
+    def in_bc(west, south, width, height):
+        return not neighbours.contains(cell_outline(west, south, west + width, south + height))
+
+    lines, blocks = [], []
     for series in BC_SERIES:
         series_west = -48 - SERIES_WIDTH * (series // 10 + 1)
         series_south = 40 + SERIES_HEIGHT * (series % 10)
@@ -103,6 +113,17 @@ def table(path):
             row = next(r for r, letters in enumerate(LETTERS) if letter in letters)
             west = series_west + AREA_WIDTH * LETTERS[row].index(letter)
             south = series_south + AREA_HEIGHT * row
+            block_bits = 0
+            for sheet_row, numbers in enumerate(SHEETS):
+                for sheet_column, sheet in enumerate(numbers):
+                    for block_row, letters in enumerate(BLOCKS):
+                        for block_column, block in enumerate(letters):
+                            if in_bc(west + sheet_column * SHEET_WIDTH + block_column * BLOCK_WIDTH,
+                                     south + sheet_row * SHEET_HEIGHT + block_row * BLOCK_HEIGHT,
+                                     BLOCK_WIDTH, BLOCK_HEIGHT):
+                                block_bits |= 1 << ((sheet - 1) * 12 + "ABCDEFGHIJKL".index(block))
+            words = ", ".join(f"0x{block_bits >> (64 * i) & (2 ** 64 - 1):016X}" for i in range(3))
+            blocks.append(f"    {{{words}}}, // {series:03d}{letter}")
             bits = 0
             for number in range(1, CELLS_PER_SIDE ** 2 + 1):
                 r, c = divmod(number - 1, CELLS_PER_SIDE)
@@ -116,6 +137,8 @@ def table(path):
             lines.append(f"    {{0x{low:016X}, 0x{high:09X}}}, // {series:03d}{letter}")
     print(HEADER.strip("\n"))
     print("\n".join(lines))
+    print(MIDDLE.strip("\n"))
+    print("\n".join(blocks))
     print(FOOTER.strip("\n"))
 
 
@@ -133,6 +156,13 @@ namespace sheetref::layout {
 // is not wholly inside BC's neighbouring provinces, territories and states. By map
 // area, in the order of kBcgsSeries and then by letter.
 inline constexpr std::uint64_t kBcExtent[9 * 16][2] = {
+"""
+MIDDLE = """
+};
+
+// Which blocks of the petroleum and natural gas grid lie in British Columbia, by the
+// same rule: bit (SHEET - 1) * 12 + (BLOCK - 'A') of the three words of a map area.
+inline constexpr std::uint64_t kPngBlocksInBc[9 * 16][3] = {
 """
 FOOTER = """
 };

@@ -3,6 +3,7 @@
 
 #include "bcgs_layout.h"
 #include "nts_layout.h"
+#include "png_layout.h"
 #include "quote.h"
 
 #include <array>
@@ -49,6 +50,12 @@ std::string_view scaleName(Scale scale) {
         return "1:5000";
     case Scale::Bcgs2500:
         return "1:2500";
+    case Scale::PngBlock:
+        return "PNG block";
+    case Scale::PngUnit:
+        return "PNG unit";
+    case Scale::PngQuarterUnit:
+        return "PNG quarter unit";
     }
     return {};
 }
@@ -69,6 +76,12 @@ std::string_view scaleShortName(Scale scale) {
         return "5k";
     case Scale::Bcgs2500:
         return "2500";
+    case Scale::PngBlock:
+        return "png-block";
+    case Scale::PngUnit:
+        return "png-unit";
+    case Scale::PngQuarterUnit:
+        return "png";
     }
     return {};
 }
@@ -136,6 +149,52 @@ std::optional<Reference> Reference::quarter(int digit) const {
                      bcgsNumber(), quarters);
 }
 
+std::optional<Reference> Reference::pngBlock(int series, char letter, int sheet, char block) {
+    if (!layout::isPngBlockInBc(series, letter, sheet, block)) {
+        return std::nullopt;
+    }
+    return Reference(Scale::PngBlock, series, letter, sheet, block - layout::kFirstPngBlock + 1);
+}
+
+std::optional<Reference> Reference::pngUnit(int unit) const {
+    if (scale() != Scale::PngBlock ||
+        !(layout::kFirstPngUnit <= unit && unit <= layout::kLastPngUnit)) {
+        return std::nullopt;
+    }
+    return Reference(Scale::PngUnit, seriesNumber(), letter(), sheetNumber(),
+                     static_cast<int>(field(kBcgsShift, kBcgsBits)), unit << kQuarterBits);
+}
+
+std::optional<Reference> Reference::pngQuarterUnit(char quarter) const {
+    if (scale() != Scale::PngUnit ||
+        !(layout::kFirstPngQuarter <= quarter && quarter <= layout::kLastPngQuarter)) {
+        return std::nullopt;
+    }
+    return Reference(Scale::PngQuarterUnit, seriesNumber(), letter(), sheetNumber(),
+                     static_cast<int>(field(kBcgsShift, kBcgsBits)),
+                     pngUnitNumber() << kQuarterBits | (quarter - layout::kFirstPngQuarter + 1));
+}
+
+char Reference::pngBlockLetter() const {
+    return isPng(scale()) ? static_cast<char>(layout::kFirstPngBlock - 1 +
+                                              static_cast<int>(field(kBcgsShift, kBcgsBits)))
+                          : '\0';
+}
+
+int Reference::pngUnitNumber() const {
+    return scale() == Scale::PngUnit || scale() == Scale::PngQuarterUnit
+               ? static_cast<int>(
+                     field(kQuartersShift + kQuarterBits, kQuartersBits - kQuarterBits))
+               : 0;
+}
+
+char Reference::pngQuarterLetter() const {
+    return scale() == Scale::PngQuarterUnit
+               ? static_cast<char>(layout::kFirstPngQuarter - 1 +
+                                   static_cast<int>(field(kQuartersShift, kQuarterBits)))
+               : '\0';
+}
+
 int Reference::quarterDigit(int index) const {
     if (!(0 <= index && index < quarterCount(scale()))) {
         return 0;
@@ -155,8 +214,17 @@ std::optional<Reference> Reference::at(Scale coarser) const {
     case Scale::MapArea:
         return Reference(Scale::MapArea, seriesNumber(), letter(), 0);
     case Scale::Sheet:
+        return Reference(Scale::Sheet, seriesNumber(), letter(), sheetNumber());
     case Scale::Bcgs2500:
+    case Scale::PngQuarterUnit:
         return *this;
+    case Scale::PngBlock:
+        return Reference(Scale::PngBlock, seriesNumber(), letter(), sheetNumber(),
+                         static_cast<int>(field(kBcgsShift, kBcgsBits)));
+    case Scale::PngUnit:
+        return Reference(Scale::PngUnit, seriesNumber(), letter(), sheetNumber(),
+                         static_cast<int>(field(kBcgsShift, kBcgsBits)),
+                         pngUnitNumber() << kQuarterBits);
     case Scale::Bcgs20k:
     case Scale::Bcgs10k:
     case Scale::Bcgs5k:
@@ -171,6 +239,30 @@ std::optional<Reference> Reference::at(Scale coarser) const {
 }
 
 std::string Reference::text() const {
+    if (isPng(scale())) {
+        // "d-096-H/094-A-15": the quarter unit, the unit, the block, then the sheet.
+        std::string text;
+        if (scale() == Scale::PngQuarterUnit) {
+            text += pngQuarterLetter();
+            text += '-';
+        }
+        if (scale() != Scale::PngBlock) {
+            const int unit = pngUnitNumber();
+            text += static_cast<char>('0' + unit / (kDecimal * kDecimal));
+            text += static_cast<char>('0' + unit / kDecimal % kDecimal);
+            text += static_cast<char>('0' + unit % kDecimal);
+            text += '-';
+        }
+        const std::string sheet = at(Scale::Sheet)->text();
+        text += pngBlockLetter();
+        text += '/';
+        text += sheet.substr(0, kSeriesDigits);
+        text += '-';
+        text += sheet[kSeriesDigits];
+        text += '-';
+        text += sheet.substr(kSeriesDigits + 1);
+        return text;
+    }
     if (isBcgs(scale())) {
         std::string text = at(Scale::MapArea)->text();
         const int number = bcgsNumber();

@@ -25,6 +25,11 @@ enum class Scale : std::uint8_t {
     Bcgs10k,  // 1:10 000, 3' x 6', e.g. 092G0253
     Bcgs5k,   // 1:5 000, 1'30" x 3', e.g. 092G02532
     Bcgs2500, // 1:2 500, 45" x 1'30", e.g. 092G025322
+    // BC's petroleum and natural gas grid cuts each 1:50 000 sheet of BC's series, on
+    // the NAD27 graticule: 12 blocks, 100 units a block, 4 quarter units a unit.
+    PngBlock,       // 5' x 7.5', e.g. H/094-A-15
+    PngUnit,        // 30" x 45", e.g. 096-H/094-A-15
+    PngQuarterUnit, // 15" x 22.5", e.g. d-096-H/094-A-15
 };
 
 // Every scale, the NTS's from the coarsest, then the BCGS's from the coarsest.
@@ -34,16 +39,34 @@ inline constexpr std::array<Scale, 7> kScales = {Scale::Series,  Scale::MapArea,
 
 // Whether the scale is one of the BCGS's.
 constexpr bool isBcgs(Scale scale) {
-    return scale >= Scale::Bcgs20k;
+    return Scale::Bcgs20k <= scale && scale <= Scale::Bcgs2500;
 }
 
+// Whether the scale is one of the petroleum and natural gas grid's.
+constexpr bool isPng(Scale scale) {
+    return scale >= Scale::PngBlock;
+}
+
+// The grid's three levels, coarsest first; not yet among kScales.
+inline constexpr std::array<Scale, 3> kPngScales = {Scale::PngBlock, Scale::PngUnit,
+                                                    Scale::PngQuarterUnit};
+
 // Whether every cell at `fine` lies within one cell at `coarse`: a scale nests in itself
-// and in every coarser scale of its own chain, series > map area > sheet and
-// series > map area > 1:20 000 > 1:10 000 > 1:5 000 > 1:2 500. The BCGS rows of 6' and
-// the NTS sheets of 15' do not nest in each other: nests(Bcgs20k, Sheet) and
-// nests(Sheet, Bcgs20k) are both false.
+// and in every coarser scale of its own chain, series > map area > sheet > PNG block >
+// unit > quarter unit and series > map area > 1:20 000 > 1:10 000 > 1:5 000 > 1:2 500.
+// The BCGS rows of 6' and the NTS sheets of 15' do not nest in each other:
+// nests(Bcgs20k, Sheet) and nests(Sheet, Bcgs20k) are both false.
 constexpr bool nests(Scale fine, Scale coarse) {
-    return coarse <= fine && (coarse <= Scale::MapArea || isBcgs(coarse) == isBcgs(fine));
+    if (fine < coarse) {
+        return false;
+    }
+    if (coarse <= Scale::MapArea) {
+        return true;
+    }
+    if (coarse == Scale::Sheet) {
+        return fine == Scale::Sheet || isPng(fine);
+    }
+    return isBcgs(coarse) == isBcgs(fine);
 }
 
 // "1:1000000", "1:250000", "1:50000", "1:20000", "1:10000", "1:5000" or "1:2500".
@@ -61,8 +84,9 @@ std::optional<Scale> scaleNamed(std::string_view name);
 //   unknown scale "25k"; expected 1m, 250k, 50k, 20k, 10k, 5k or 2500
 std::string describeUnknownScale(std::string_view name);
 
-// A reference to one cell of the NTS grid (a series, a map area or a sheet) or of the
-// BCGS (a cell at 1:20 000, 1:10 000, 1:5 000 or 1:2 500).
+// A reference to one cell of the NTS grid (a series, a map area or a sheet), of the
+// BCGS (a cell at 1:20 000, 1:10 000, 1:5 000 or 1:2 500) or of the petroleum and
+// natural gas grid (a block, a unit or a quarter unit).
 //
 // Only names that exist in the grid can be made: series 000 to 119 (column and row,
 // see grid.h) and the high-Arctic series 120, 121, 340, 341, 560, 561, 780, 781 and
@@ -72,7 +96,9 @@ std::string describeUnknownScale(std::string_view name);
 //
 // Canonical text: three-digit series, capital letter, two-digit sheet: "092",
 // "092G", "092G06", "340D15"; for the BCGS, the map area, a three-digit number and one
-// digit per quarter: "092G025", "092G0253", "092G02534", "092G025342".
+// digit per quarter: "092G025", "092G0253", "092G02534", "092G025342"; for the petroleum
+// and natural gas grid, the quarter unit, the unit in three digits, the block and the
+// sheet with dashes: "d-096-H/094-A-15", "096-H/094-A-15", "H/094-A-15".
 class Reference {
 public:
     static std::optional<Reference> series(int number);
@@ -88,14 +114,32 @@ public:
     // Example: bcgs(92, 'G', 25)->quarter(3)->quarter(2)->text() == "092G02532".
     std::optional<Reference> quarter(int digit) const;
 
+    // The block 'A' to 'L' of a 1:50 000 sheet of BC's series in the petroleum and
+    // natural gas grid, where BC is; then one of its units 1 to 100, and one of a
+    // unit's quarter units 'a' (south-east), 'b' (south-west), 'c' (north-west) or 'd'
+    // (north-east). nullopt for anything else. Example:
+    // pngBlock(94, 'A', 15, 'H')->pngUnit(96)->pngQuarterUnit('d')->text() ==
+    // "d-096-H/094-A-15".
+    static std::optional<Reference> pngBlock(int series, char letter, int sheet, char block);
+    std::optional<Reference> pngUnit(int unit) const;
+    std::optional<Reference> pngQuarterUnit(char quarter) const;
+
     Scale scale() const { return static_cast<Scale>(field(kScaleShift, kScaleBits)); }
     int seriesNumber() const { return static_cast<int>(field(kSeriesShift, kSeriesBits)); }
     // 'A' to 'P'; '\0' for a series.
     char letter() const { return static_cast<char>(field(kLetterShift, kLetterBits)); }
     // 1 to 16; 0 for any other scale.
     int sheetNumber() const { return static_cast<int>(field(kSheetShift, kSheetBits)); }
-    // 1 to 100 for a BCGS cell; 0 for an NTS cell.
-    int bcgsNumber() const { return static_cast<int>(field(kBcgsShift, kBcgsBits)); }
+    // 1 to 100 for a BCGS cell; 0 for any other.
+    int bcgsNumber() const {
+        return isBcgs(scale()) ? static_cast<int>(field(kBcgsShift, kBcgsBits)) : 0;
+    }
+    // For a cell of the petroleum and natural gas grid: its block 'A' to 'L', its unit
+    // 1 to 100 and its quarter unit 'a' to 'd', where its scale has them; '\0' or 0
+    // where it does not.
+    char pngBlockLetter() const;
+    int pngUnitNumber() const;
+    char pngQuarterLetter() const;
     // The quarter digit (1 to 4) that the cut `index` chose: index 0 for the cut down to
     // 1:10 000, 1 to 1:5 000, 2 to 1:2 500. 0 for a cut finer than the reference's scale
     // or an index outside [0, 2].
@@ -110,7 +154,8 @@ public:
     std::string text() const;
 
     // Ordered by scale, then series number, letter, sheet number, BCGS number and quarter
-    // digits: for references of one scale, the order of their canonical texts.
+    // digits: for references of one scale, the order of their canonical texts. Cells
+    // of the petroleum and natural gas grid go by sheet, block, unit and quarter unit.
     friend auto operator<=>(const Reference&, const Reference&) = default;
     friend bool operator==(const Reference&, const Reference&) = default;
 
@@ -134,6 +179,9 @@ private:
     //
     // The quarter digits take four bits each, the first cut in the highest, so that
     // they compare as the digits of the text do; cuts the scale does not make are 0.
+    // A cell of the petroleum and natural gas grid keeps its block (1 to 12) where a
+    // BCGS cell keeps its number, and its unit and quarter unit (1 to 4) in the
+    // quarters' bits, the unit above the quarter unit.
     static constexpr unsigned kQuarterBits = 4;
     static constexpr unsigned kQuartersShift = 0;
     static constexpr unsigned kQuartersBits = 3 * kQuarterBits;

@@ -3,8 +3,10 @@
 
 #include "bcgs_layout.h"
 #include "nts_layout.h"
+#include "png_layout.h"
 #include "quote.h"
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -242,6 +244,155 @@ std::string bcgsSeriesList() {
     return listOfChoices(series);
 }
 
+// A reference of the petroleum and natural gas grid, "d-096-H/094-A-15" and its kin:
+// letters and runs of digits, apart or together, read as tokens.
+struct Token {
+    bool digits;
+    std::size_t at;
+    std::size_t length;
+};
+
+bool isSeparator(char ch) {
+    return isBlank(ch) || ch == '-' || ch == '/' || ch == '.' || ch == '_';
+}
+
+bool isLetter(char ch) {
+    return ('a' <= ch && ch <= 'z') || ('A' <= ch && ch <= 'Z');
+}
+
+char upper(char ch) {
+    return 'a' <= ch && ch <= 'z' ? static_cast<char>(ch - 'a' + 'A') : ch;
+}
+
+// The letters and digit runs of `text`, or nullopt when anything else is in it.
+std::optional<std::vector<Token>> tokensOf(std::string_view text) {
+    std::vector<Token> tokens;
+    for (std::size_t i = 0; i < text.size();) {
+        if (isSeparator(text[i])) {
+            ++i;
+        } else if (isLetter(text[i])) {
+            tokens.push_back({false, i++, 1});
+        } else if (isDigit(text[i])) {
+            std::size_t end = i;
+            while (end < text.size() && isDigit(text[end])) {
+                ++end;
+            }
+            tokens.push_back({true, i, end - i});
+            i = end;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return tokens;
+}
+
+// The shapes of a PNG location: quarter unit, unit and block, each then the sheet.
+constexpr std::string_view kPngShapes[] = {"LDLDLD", "DLDLD", "LDLD"};
+
+std::string shapeOf(const std::vector<Token>& tokens) {
+    std::string shape;
+    for (const Token& token : tokens) {
+        shape += token.digits ? 'D' : 'L';
+    }
+    return shape;
+}
+
+// The location inside a well identifier: "200/d-096-H 094-A-15/00", whose first
+// three digits and last two name the well, not the place, or the same run together,
+// "200D096H094A1500", whose last run holds the sheet and the two digits after it.
+std::vector<Token> uwiLocation(std::string_view text, std::vector<Token> tokens) {
+    const std::string shape = shapeOf(tokens);
+    if (shape == "DLDLDLDD" && tokens.front().length == 3 && tokens.back().length == 2 &&
+        text[tokens.front().at + 3] == '/' && text[tokens.back().at - 1] == '/') {
+        return {tokens.begin() + 1, tokens.end() - 1};
+    }
+    if (shape == "DLDLDLD" && tokens.front().length == 3 && tokens.back().length == 4) {
+        tokens.back().length = 2;
+        return {tokens.begin() + 1, tokens.end()};
+    }
+    return tokens;
+}
+
+int numberOf(std::string_view text, const Token& token) {
+    // Longer runs are out of every range anyway.
+    if (token.length > 4) {
+        return 10'000;
+    }
+    int value = 0;
+    for (std::size_t i = 0; i < token.length; ++i) {
+        value = value * 10 + (text[token.at + i] - '0');
+    }
+    return value;
+}
+
+// Reads a PNG reference, or gives nullopt when the text is not shaped like one, so
+// that the NTS's reader reads it and reports what is wrong.
+std::optional<ParseResult> readPng(std::string_view text) {
+    const auto all = tokensOf(text);
+    if (!all) {
+        return std::nullopt;
+    }
+    const std::vector<Token> tokens = uwiLocation(text, *all);
+    const std::string shape = shapeOf(tokens);
+    if (std::find(std::begin(kPngShapes), std::end(kPngShapes), shape) == std::end(kPngShapes)) {
+        return std::nullopt;
+    }
+    const auto failAt = [&](ParseError error, const Token& token, int series = -1,
+                            std::string readSoFar = {}) -> ParseResult {
+        return ParseFailure{error,  std::string(text),   token.at, token.length,
+                            series, std::move(readSoFar)};
+    };
+    // The sheet: the last three tokens, series, map-area letter and sheet number.
+    const Token& seriesToken = tokens[tokens.size() - 3];
+    const Token& letterToken = tokens[tokens.size() - 2];
+    const Token& sheetToken = tokens[tokens.size() - 1];
+    if (seriesToken.length > kMaxSeriesDigits) {
+        return failAt(ParseError::SeriesTooLong, seriesToken);
+    }
+    const int series = numberOf(text, seriesToken);
+    if (!Reference::series(series)) {
+        return failAt(ParseError::SeriesNotInGrid, seriesToken);
+    }
+    const char letter = upper(text[letterToken.at]);
+    if (!Reference::mapArea(series, letter)) {
+        return failAt(ParseError::LetterNotInSeries, letterToken, series);
+    }
+    const std::optional<Reference> sheet =
+        Reference::sheet(series, letter, numberOf(text, sheetToken));
+    if (!sheet || sheetToken.length > kMaxSheetDigits) {
+        return failAt(ParseError::SheetOutOfRange, sheetToken);
+    }
+    // Then, from the sheet inward: the block, the unit, the quarter unit.
+    const Token& blockToken = tokens[tokens.size() - 4];
+    const char block = upper(text[blockToken.at]);
+    if (!(layout::kFirstPngBlock <= block && block <= layout::kLastPngBlock)) {
+        return failAt(ParseError::PngBlockOutOfRange, blockToken);
+    }
+    std::optional<Reference> cell =
+        Reference::pngBlock(series, letter, sheet->sheetNumber(), block);
+    if (!cell) {
+        return failAt(ParseError::PngOutsideBc, blockToken, series, sheet->text());
+    }
+    if (tokens.size() == 4) {
+        return *cell;
+    }
+    const Token& unitToken = tokens[tokens.size() - 5];
+    cell = cell->pngUnit(numberOf(text, unitToken));
+    if (!cell || unitToken.length > 3) {
+        return failAt(ParseError::PngUnitOutOfRange, unitToken);
+    }
+    if (tokens.size() == 5) {
+        return *cell;
+    }
+    const Token& quarterToken = tokens.front();
+    const auto quarter = static_cast<char>(upper(text[quarterToken.at]) - 'A' + 'a');
+    cell = cell->pngQuarterUnit(quarter);
+    if (!cell) {
+        return failAt(ParseError::PngQuarterOutOfRange, quarterToken);
+    }
+    return *cell;
+}
+
 } // namespace
 
 std::string describe(const ParseFailure& failure) {
@@ -288,6 +439,18 @@ std::string describe(const ParseFailure& failure) {
     case ParseError::OutsideBc:
         return head + "BCGS number " + part + where + " of map area " + failure.readSoFar +
                " lies outside British Columbia, where the BCGS has no cells";
+    case ParseError::PngQuarterOutOfRange:
+        return head + "quarter unit " + part + where +
+               " is not in a to d; expected a (south-east), b (south-west), c (north-west) or "
+               "d (north-east)";
+    case ParseError::PngUnitOutOfRange:
+        return head + "unit " + part + where + " is not in 1 to 100";
+    case ParseError::PngBlockOutOfRange:
+        return head + "block " + part + where + " is not in A to L";
+    case ParseError::PngOutsideBc:
+        return head + "block " + part + where + " of sheet " + failure.readSoFar +
+               " lies outside British Columbia, where the petroleum and natural gas grid has no "
+               "cells";
     case ParseError::QuarterExpected:
         return head + "expected a quarter digit 1 to 4 after " + failure.readSoFar + where + ", " +
                found(failure);
@@ -303,6 +466,9 @@ std::string describe(const ParseFailure& failure) {
 }
 
 ParseResult parseReference(std::string_view text) {
+    if (std::optional<ParseResult> png = readPng(text)) {
+        return *std::move(png);
+    }
     return Reader(text).read();
 }
 

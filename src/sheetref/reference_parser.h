@@ -23,6 +23,10 @@ enum class ParseError {
     MapAreaNotInBcgs,     // a three-digit BCGS number after a map area outside BC's series
     BcgsNumberOutOfRange, // a BCGS number 000 or 101 to 999
     OutsideBc,            // a BCGS cell wholly in one of BC's neighbours, as 082O010
+    PngQuarterOutOfRange, // a quarter unit other than a to d
+    PngUnitOutOfRange,    // a unit 0 or above 100
+    PngBlockOutOfRange,   // a block other than A to L
+    PngOutsideBc,         // a PNG block outside BC's series or wholly in its neighbours
     QuarterExpected,      // a separator after a BCGS cell, then no quarter digit
     QuarterOutOfRange,    // a quarter digit 0 or 5 to 9
     TrailingText,         // anything after a complete reference
@@ -52,6 +56,11 @@ using ParseResult = std::variant<Reference, ParseFailure>;
 // and "92" a series; "340 D15" is a high-Arctic sheet. "092G025", "92G.025" and
 // "92g025" are the BCGS 1:20 000 cell 092G025; "092G025342", "092G.025.3.4.2" and
 // "092g025_3_4_2" its 1:2 500 cell 092G025342.
+//
+// The petroleum and natural gas grid's cells are read as BC's records write them:
+// "d-096-H/094-A-15", "D-96-H/94-A-15", "d096H094A15", the unit "096-H/094-A-15", the
+// block "H/094-A-15", and the location in a well identifier, "200/d-096-H 094-A-15/00"
+// or "200D096H094A1500".
 //
 // Accepted: blanks around the text; a series of one to three digits; then
 // optionally a map-area letter in either case; then optionally a sheet number of one

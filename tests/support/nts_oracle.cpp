@@ -254,6 +254,66 @@ std::string oracleReference(double latitude, double longitude, Scale scale) {
     return referenceAt(row, column, kQuartersPerDegree, scale);
 }
 
+std::string pngReference(double latitude, double longitude, PngLevel level) {
+    constexpr long double kRowTicks = 240;    // 15" of latitude
+    constexpr long double kColumnTicks = 160; // 22.5" of longitude
+    constexpr double kFar = 1000;
+    if (!(-kFar < latitude && latitude < kFar && -kFar < longitude && longitude < kFar)) {
+        return "";
+    }
+    // Exact in a long double, as for the BCGS; a point that is an edge's double lies on
+    // that edge.
+    auto row = static_cast<std::int64_t>(std::floor(kRowTicks * latitude));
+    auto column = static_cast<std::int64_t>(std::ceil(kColumnTicks * longitude));
+    if (static_cast<double>(row + 1) / 240.0 == latitude) {
+        ++row;
+    }
+    if (static_cast<double>(column - 1) / 160.0 == longitude) {
+        --column;
+    }
+    // The 1:50 000 sheet: 60 ticks high, 80 wide; the quarter-degree lattice of the NTS.
+    const std::string sheet =
+        referenceAt(floorDiv(row, 60), -floorDiv(-column, 40), kQuartersPerDegree, Scale::Sheet);
+    if (sheet.empty() || !inBc(std::stoll(sheet.substr(0, 3)))) {
+        return "";
+    }
+    const std::int64_t north = row - floorDiv(row, 60) * 60;              // 0 to 59
+    const std::int64_t east = column - 1 - floorDiv(column - 1, 80) * 80; // 0 to 79
+    // Blocks snake from the south-east corner, 4 to a row; units run westward in every
+    // row from the east; quarter units go a south-east, b south-west, c north-west, d
+    // north-east.
+    const std::int64_t blockRow = north / 20;
+    const std::int64_t blockColumn = east / 20;
+    const std::int64_t blockIndex =
+        blockRow * 4 + (blockRow % 2 == 0 ? 3 - blockColumn : blockColumn);
+    const auto block = static_cast<char>('A' + blockIndex);
+    const std::int64_t sheetNumber = std::stoll(sheet.substr(4));
+    std::size_t index = 0;
+    while (kBcSeries[index] != std::stoll(sheet.substr(0, 3))) {
+        ++index;
+    }
+    const auto bits =
+        sheetref::layout::kPngBlocksInBc[index * 16 + static_cast<std::size_t>(sheet[3] - 'A')];
+    const auto bit = static_cast<std::size_t>((sheetNumber - 1) * 12 + blockIndex);
+    if ((bits[bit / 64] >> (bit % 64) & 1U) == 0) {
+        return "";
+    }
+    const std::string where =
+        std::string(1, block) + "/" + sheet.substr(0, 3) + "-" + sheet[3] + "-" + sheet.substr(4);
+    if (level == PngLevel::Block) {
+        return where;
+    }
+    const std::int64_t unit = north % 20 / 2 * 10 + (9 - east % 20 / 2) + 1;
+    const std::string unitText = threeDigits(unit) + "-" + where;
+    if (level == PngLevel::Unit) {
+        return unitText;
+    }
+    const bool northHalf = north % 2 == 1;
+    const bool eastHalf = east % 2 == 1;
+    const char quarter = northHalf ? (eastHalf ? 'd' : 'c') : (eastHalf ? 'a' : 'b');
+    return std::string(1, quarter) + "-" + unitText;
+}
+
 double fromNano(std::int64_t nano) {
     const std::int64_t magnitude = nano < 0 ? -nano : nano;
     const std::string text = (nano < 0 ? "-" : "") + std::to_string(magnitude / kNano) + "." +

@@ -50,4 +50,13 @@ struct Extent {
 // "092G025", "092G025342"), or nullopt when the grid has no such cell.
 std::optional<Extent> oracleBounds(std::string_view reference);
 
+// BC's petroleum and natural gas grid, on the NAD27 graticule: the block, unit or quarter
+// unit holding a point given in NAD27 degrees, as canonical text ("H/094-A-15",
+// "096-H/094-A-15", "d-096-H/094-A-15"), or "" where BC drew none. It counts in ticks
+// of 15" of latitude and 22.5" of longitude, and derives the letters and numbers from
+// the serpentine and row rules rather than tables. An edge is the double nearest its
+// tick line.
+enum class PngLevel { Block, Unit, QuarterUnit };
+std::string pngReference(double latitude, double longitude, PngLevel level);
+
 } // namespace oracle

@@ -21,6 +21,10 @@ inline oracle::Scale toOracle(sheetref::Scale scale) {
     case sheetref::Scale::Bcgs5k:
         return oracle::Scale::Bcgs5k;
     case sheetref::Scale::Bcgs2500:
+    // PNG cells are judged by oracle::pngReference, which takes its own levels.
+    case sheetref::Scale::PngBlock:
+    case sheetref::Scale::PngUnit:
+    case sheetref::Scale::PngQuarterUnit:
         break;
     }
     return oracle::Scale::Bcgs2500;
