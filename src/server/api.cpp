@@ -42,8 +42,10 @@ const NumberReader& urlNumbers() {
     return numbers;
 }
 
+// Text from a request (a path of any bytes, say) can reach a message: a byte that is
+// not UTF-8 is written as U+FFFD rather than failing the answer.
 Response jsonResponse(int status, const json& body) {
-    return {.status = status, .body = body.dump()};
+    return {.status = status, .body = body.dump(-1, ' ', false, json::error_handler_t::replace)};
 }
 
 Response error(int status, const std::string& message) {
@@ -283,6 +285,29 @@ std::string entityTag(std::string_view body) {
     return "\"" + std::string(text) + "\"";
 }
 
+// Whether an If-None-Match header names `tag`, by the weak comparison: "W/" aside,
+// any of its comma-separated tags, or "*".
+bool matchesTag(std::string_view header, std::string_view tag) {
+    const auto opaque = [](std::string_view each) {
+        while (!each.empty() && (each.front() == ' ' || each.front() == '\t')) {
+            each.remove_prefix(1);
+        }
+        while (!each.empty() && (each.back() == ' ' || each.back() == '\t')) {
+            each.remove_suffix(1);
+        }
+        return each.starts_with("W/") ? each.substr(2) : each;
+    };
+    while (!header.empty()) {
+        const std::size_t comma = header.find(',');
+        const std::string_view each = opaque(header.substr(0, comma));
+        if (each == "*" || (!each.empty() && each == opaque(tag))) {
+            return true;
+        }
+        header = comma == std::string_view::npos ? std::string_view() : header.substr(comma + 1);
+    }
+    return false;
+}
+
 using Handler = std::function<Response(const Request&, Scale)>;
 
 struct Route {
@@ -389,8 +414,18 @@ Response respond(const Request& request) {
         } else {
             response = route->handle(request, std::get<Scale>(scale));
         }
-        if (response.status == 200) {
-            const std::string tag = entityTag(response.body);
+        if (response.status == 200 && request.method == "POST") {
+            // An answer to a POST is the poster's alone; a precondition on it fails
+            // rather than answering 304.
+            response.headers.emplace_back("Cache-Control", "no-store");
+            if (!request.ifNoneMatch.empty() &&
+                (request.ifNoneMatch == "*" ||
+                 matchesTag(request.ifNoneMatch, entityTag(response.body)))) {
+                response = error(412, "If-None-Match matched: the precondition failed");
+            }
+        } else if (response.status == 200) {
+            // Weak: a compressed answer has other bytes, and the same meaning.
+            const std::string tag = "W/" + entityTag(response.body);
             const bool ownCaching =
                 std::any_of(response.headers.begin(), response.headers.end(),
                             [](const auto& header) { return header.first == "Cache-Control"; });
@@ -398,12 +433,16 @@ Response respond(const Request& request) {
                 response.headers.emplace_back("Cache-Control", kCacheControl);
             }
             response.headers.emplace_back("ETag", tag);
-            if (request.ifNoneMatch == tag) {
+            if (matchesTag(request.ifNoneMatch, tag)) {
                 response.status = 304;
                 response.body.clear();
             }
         }
     }
+    // The landing page answers a browser with HTML and anything else with JSON; every
+    // answer may be sent compressed.
+    response.headers.emplace_back("Vary", request.path == "/" ? "Accept, Accept-Encoding"
+                                                              : "Accept-Encoding");
     response.headers.emplace_back("Access-Control-Allow-Origin", "*");
     return response;
 }

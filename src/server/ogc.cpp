@@ -56,7 +56,9 @@ constexpr std::array kCollectionsByScale{
 constexpr sheetref::Bounds kWholeWorld{.south = -90, .north = 90, .west = -180, .east = 180};
 
 Response answer(int status, const json& body, std::string_view contentType = kJson) {
-    return {.status = status, .contentType = std::string(contentType), .body = body.dump()};
+    return {.status = status,
+            .contentType = std::string(contentType),
+            .body = body.dump(-1, ' ', false, json::error_handler_t::replace)};
 }
 
 Response failure(int status, const std::string& message) {

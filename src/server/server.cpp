@@ -47,6 +47,14 @@ Request requestOf(const httplib::Request& from) {
     return request;
 }
 
+// Every answer, the HTTP layer's own refusals included, allows any origin, once: a
+// browser refuses an answer that says it twice, and its page never sees the error.
+void allowAnyOrigin(httplib::Response& response) {
+    if (!response.has_header("Access-Control-Allow-Origin")) {
+        response.set_header("Access-Control-Allow-Origin", "*");
+    }
+}
+
 void answer(const Response& from, httplib::Response& to) {
     to.status = from.status;
     for (const auto& [name, value] : from.headers) {
@@ -55,6 +63,7 @@ void answer(const Response& from, httplib::Response& to) {
     if (!from.contentType.empty()) {
         to.set_content(from.body, from.contentType.c_str());
     }
+    allowAnyOrigin(to);
 }
 
 } // namespace
@@ -94,12 +103,13 @@ HttpServer::HttpServer(ServeSettings settings) : m_impl(std::make_unique<Impl>()
                                                        std::to_string(response.status)}};
             response.set_content(body.dump(), "application/json");
         }
-        response.set_header("Access-Control-Allow-Origin", "*");
+        allowAnyOrigin(response);
     });
     http.set_exception_handler(
         [](const httplib::Request&, httplib::Response& response, std::exception_ptr) {
             response.status = 500;
             response.set_content(R"({"error": "the server failed to answer"})", "application/json");
+            allowAnyOrigin(response);
         });
 }
 

@@ -90,6 +90,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"LocateNaN", get("/api/locate", {{"lat", "nan"}, {"lon", "-123.1"}}), 400,
              "\"error\""},
         Case{"LocateNothing", get("/api/locate"), 400, "give lat and lon"},
+        Case{"PathNotUtf8", get("/api/\xff\xfe"), 404, "no such path"},
         Case{"LocateMistypedParameter", get("/api/locate", {{"lat", "49.25"}, {"lng", "-123.1"}}),
              400,
              "unknown parameter \\\"lng\\\" on /api/locate; expected lat, lon, point or scale"},
@@ -134,6 +135,33 @@ TEST(ApiCaching, AnAnswerHasATagAndAMatchingTagIsNotModified) {
     const Response second = respond(again);
     EXPECT_EQ(second.status, 304);
     EXPECT_EQ(second.body, "");
+}
+
+// A POST's answer is never cached, and a precondition on it fails with 412; a GET's
+// tag is weak, since a compressed answer has other bytes, and matches in a list.
+TEST(ApiCaching, PostsAreNotCachedAndTagsAreWeak) {
+    Request request = post("/api/locate", "49.25 -123.1\n");
+    const Response first = respond(request);
+    EXPECT_EQ(header(first, "Cache-Control"), "no-store");
+    EXPECT_EQ(header(first, "ETag"), "");
+    request.ifNoneMatch = "*";
+    EXPECT_EQ(respond(request).status, 412);
+
+    Request get = {.method = "GET", .path = "/api/bounds/092G06"};
+    const std::string tag = header(respond(get), "ETag");
+    EXPECT_TRUE(tag.starts_with("W/\"")) << tag;
+    get.ifNoneMatch = "\"other\", " + tag;
+    EXPECT_EQ(respond(get).status, 304);
+    get.ifNoneMatch = tag.substr(2); // the same tag, strong
+    EXPECT_EQ(respond(get).status, 304);
+}
+
+// What answers differ by is named for caches: the landing page by Accept, every
+// answer by Accept-Encoding.
+TEST(ApiCaching, VaryNamesWhatAnAnswerDependsOn) {
+    EXPECT_EQ(header(respond({.method = "GET", .path = "/"}), "Vary"), "Accept, Accept-Encoding");
+    EXPECT_EQ(header(respond({.method = "GET", .path = "/api/bounds/092G06"}), "Vary"),
+              "Accept-Encoding");
 }
 
 TEST(ApiCors, APreflightNamesTheMethods) {
