@@ -148,9 +148,10 @@ else()
 endif()
 set(SHEETFIND_CMAKE_PACKAGE_DIR ${SHEETFIND_LIBRARY_DIR}/cmake/sheetfind)
 set(SHEETFIND_HEADER_DIR ${CMAKE_INSTALL_INCLUDEDIR}/sheetfind)
-# The grid, covers along geodesics and the readers of typed points, each archive
-# before the ones it uses, as a linker reading -l options wants them.
-set(SHEETFIND_ENGINE_LIBRARIES sheetfind_input sheetref_geodesic sheetref)
+# The grid, covers along geodesics, the readers of typed points and the shift of
+# points between datums, each archive before the ones it uses, as a linker reading -l
+# options wants them.
+set(SHEETFIND_ENGINE_LIBRARIES sheetfind_input sheetfind_datum sheetref_geodesic sheetref)
 
 # sheetfind::sheetfind, the engine as one target; the target name sheetfind is
 # the window's.
@@ -159,6 +160,7 @@ target_link_libraries(sheetfind_engine INTERFACE ${SHEETFIND_ENGINE_LIBRARIES})
 set_target_properties(sheetfind_engine PROPERTIES EXPORT_NAME sheetfind)
 set_target_properties(sheetfind_input PROPERTIES EXPORT_NAME input)
 set_target_properties(sheetref_geodesic PROPERTIES EXPORT_NAME geodesic)
+set_target_properties(sheetfind_datum PROPERTIES EXPORT_NAME datum)
 
 # Installs TARGETS with their headers as the export set NAME, read from
 # sheetfind-NAME-targets.cmake. A header is any .h among a target's sources but
@@ -170,7 +172,7 @@ function(sheetfind_install_library name)
         get_target_property(sources ${target} SOURCES)
         get_target_property(folder ${target} SOURCE_DIR)
         list(FILTER sources INCLUDE REGEX "\\.h$")
-        list(FILTER sources EXCLUDE REGEX "(^|/)(nts|bcgs)_layout\\.h$")
+        list(FILTER sources EXCLUDE REGEX "(^|/)((nts|bcgs|png)_layout|bc_extent)\\.h$")
         foreach(header IN LISTS sources)
             cmake_path(ABSOLUTE_PATH header BASE_DIRECTORY ${folder})
             cmake_path(GET header FILENAME file)
@@ -216,6 +218,11 @@ install(FILES ${PROJECT_BINARY_DIR}/package/sheetfindConfig.cmake
 # serves whatever prefix it is installed under.
 file(RELATIVE_PATH SHEETFIND_PC_PREFIX /prefix/${SHEETFIND_LIBRARY_DIR}/pkgconfig /prefix)
 string(REGEX REPLACE "/$" "" SHEETFIND_PC_PREFIX ${SHEETFIND_PC_PREFIX})
+# PROJ by its library alone: its own pkg-config file would ask a static link for
+# everything libcurl uses.
+if(SHEETFIND_WITH_PROJ)
+    set(SHEETFIND_PC_PROJ -lproj)
+endif()
 list(TRANSFORM SHEETFIND_ENGINE_LIBRARIES PREPEND -l OUTPUT_VARIABLE SHEETFIND_PC_LIBS)
 list(JOIN SHEETFIND_PC_LIBS " " SHEETFIND_PC_LIBS)
 configure_file(${PROJECT_SOURCE_DIR}/cmake/sheetfind.pc.in ${PROJECT_BINARY_DIR}/package/sheetfind.pc

@@ -106,6 +106,11 @@ std::optional<AnnotateSettings> tableOptions(Context& context) {
         return std::nullopt;
     }
     settings.scale = *scale;
+    const auto datum = datumOption(context);
+    if (!datum) {
+        return std::nullopt;
+    }
+    settings.datum = *datum;
     if (const auto delimiter = args.value("delimiter")) {
         if (*delimiter == "," || *delimiter == ";") {
             settings.delimiter = delimiter->front();
@@ -227,6 +232,9 @@ int annotate(Context& context) {
         if (!table.feed(std::string_view(block.data(), static_cast<std::size_t>(got)))) {
             break;
         }
+    }
+    if (const std::string notice = table.datumNotice(); !notice.empty()) {
+        session.diagnose(notice);
     }
     const int status = session.finish();
     if (!outputFile || status == kUsageOrIo) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "commands.h"
 
+#include "datum.h"
 #include "decimal_text.h"
 #include "fields.h"
 #include "geometry_cover.h"
@@ -28,6 +29,8 @@ constexpr KnownOption kScale{.name = "scale", .shortName = 's', .takesValue = tr
 constexpr KnownOption kFormat{.name = "format", .shortName = 'f', .takesValue = true};
 constexpr KnownOption kInput{.name = "input", .takesValue = true};
 constexpr KnownOption kLonFirst{.name = "lon-first"};
+// The datum the points are given in; each is shifted into the grid's where they differ.
+constexpr KnownOption kDatum{.name = "datum", .takesValue = true};
 
 // Where cells are written as polygons, and how finely their edges are drawn.
 constexpr KnownOption kOutput{.name = "output", .shortName = 'o', .takesValue = true};
@@ -47,13 +50,15 @@ constexpr KnownOption kLongitudeColumn{.name = "lon", .takesValue = true};
 constexpr KnownOption kPointColumn{.name = "point", .takesValue = true};
 constexpr KnownOption kBbox{.name = "bbox", .takesValue = true, .valueCount = 4};
 
-constexpr std::array kLocateOptions{kScale, kFormat, kInput, kLonFirst, kOutput, kDriver, kDensify};
+constexpr std::array kLocateOptions{kScale,  kFormat, kInput,   kLonFirst,
+                                    kOutput, kDriver, kDensify, kDatum};
 constexpr std::array kReferenceOptions{kFormat, kOutput, kDriver, kDensify};
 constexpr std::array kCoverOptions{kScale, kFormat, kOutput,   kDriver,   kDensify,
                                    kLayer, kWkt,    kGeodesic, kAssumeCrs};
-constexpr std::array kAnnotateOptions{
-    kScale,    kColumn, kDelimiter, kLatitudeColumn, kLongitudeColumn, kPointColumn, kInput,
-    kLonFirst, kOutput, kDriver,    kLayer,          kExplode,         kAssumeCrs,   kGeodesic};
+constexpr std::array kAnnotateOptions{kScale,           kColumn,      kDelimiter, kLatitudeColumn,
+                                      kLongitudeColumn, kPointColumn, kInput,     kLonFirst,
+                                      kOutput,          kDriver,      kLayer,     kExplode,
+                                      kAssumeCrs,       kGeodesic,    kDatum};
 constexpr std::array kGridOptions{kScale, kFormat, kOutput, kDriver, kDensify, kBbox};
 constexpr std::array kServeOptions{KnownOption{.name = "bind", .takesValue = true},
                                    KnownOption{.name = "port", .takesValue = true},
@@ -205,6 +210,7 @@ std::optional<Common> commonOptions(Context& context) {
         return std::nullopt;
     }
     common.scale = *scale;
+    common.target.scale = *scale;
     const auto format = context.args.value("format");
     if (format) {
         if (*format != "text" && *format != "geojson") {
@@ -298,6 +304,12 @@ int locate(Context& context) {
         }
         options.notation = *notation;
     }
+    const auto datum = datumOption(context);
+    if (!datum) {
+        return kUsageOrIo;
+    }
+    DatumLocator locator(*datum);
+    bool shiftTold = false;
     const PointReader reader(NumberReader(), options);
     const Scale scale = common->scale;
     const auto answer =
@@ -305,7 +317,19 @@ int locate(Context& context) {
         if (const auto* failure = std::get_if<InputFailure>(&point)) {
             return *failure;
         }
-        return sheetref::locate(std::get<LatLon>(point), scale);
+        std::optional<Reference> cell = locator.locate(std::get<LatLon>(point), scale);
+        // Which shift was used is said once, before the first answer that needed it.
+        if (!shiftTold && !locator.notice().empty()) {
+            context.session.diagnose(locator.notice());
+            shiftTold = true;
+        }
+        if (!locator.failure().empty()) {
+            return InputFailure{.error = InputError::NotShifted,
+                                .field = Field::Point,
+                                .text = std::string(),
+                                .detail = locator.failure()};
+        }
+        return cell;
     };
     Answers answers(context, *common);
     if (!answers.ready()) {
@@ -389,6 +413,18 @@ std::optional<Scale> scaleOption(Context& context) {
         context.session.usageError(sheetref::describeUnknownScale(*scale), context.command);
     }
     return named;
+}
+
+std::optional<Datum> datumOption(Context& context) {
+    const auto named = context.args.value("datum");
+    if (!named) {
+        return Datum::Nad83;
+    }
+    const auto datum = datumNamed(*named);
+    if (!datum) {
+        context.session.usageError(describeUnknownDatum(*named), context.command);
+    }
+    return datum;
 }
 
 int writeCells(Context& context, const CellWalk& cells) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "datum.h"
 #include "options.h"
 #include "reference.h"
 #include "session.h"
@@ -38,6 +39,9 @@ std::span<const Command> commands();
 
 // The scale of -s, --scale (the sheet when absent), or nullopt after a usage error.
 std::optional<sheetref::Scale> scaleOption(Context& context);
+
+// The datum of --datum (NAD83 when absent), or nullopt after a usage error.
+std::optional<Datum> datumOption(Context& context);
 
 // Cells handed one at a time to a visitor, which returns false to stop: a cover of
 // BC's 1:2 500 sheets (752 512 of them) is written without being held.

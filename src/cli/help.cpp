@@ -53,7 +53,9 @@ constexpr std::string_view kScaleHelp =
                       1:250 000, 092G) or 50k (sheet, 1:50 000, 092G06; the
                       default); in British Columbia's series, the BCGS sheets
                       20k (092G025), 10k (092G0253), 5k (092G02532) or 2500
-                      (092G025322)
+                      (092G025322); or BC's petroleum and natural gas grid,
+                      on NAD27: png-block (H/094-A-15), png-unit
+                      (096-H/094-A-15) or png (d-096-H/094-A-15)
 )";
 
 constexpr std::string_view kLocate = R"(Usage: sheetfind-cli locate [OPTION...] [POINT]
@@ -79,6 +81,10 @@ Options:
       --input NOTATION  read only this notation: decimal, dms, utm or mgrs
       --lon-first       decimal lines hold the longitude first, as GIS
                         exports write them
+      --datum DATUM     the points' datum: NAD83 (the default), WGS84 or
+                        NAD27; each is shifted through PROJ into the datum of
+                        the grid asked for (NAD27 for png, NAD83 for the rest),
+                        and the shift used is told once on standard error
 )";
 
 constexpr std::string_view kFormatHelp =
@@ -99,7 +105,9 @@ constexpr std::string_view kLayerHelp =
                       sheet, so that edges stay within 10 m of the true
                       parallels once projected (Canada Lambert, EPSG:3978)
 Every polygon has the attributes reference, scale ("1:50000"), south, west,
-north and east, in WGS 84 (EPSG:4326), longitude first, each cell once.
+north and east, in WGS 84 (EPSG:4326), longitude first, each cell once; the
+cells of the petroleum and natural gas grid in NAD27 (EPSG:4267), the datum it
+is drawn in.
 )";
 
 constexpr std::string_view kBounds = R"(Usage: sheetfind-cli bounds [OPTION...] [REFERENCE...]
@@ -175,7 +183,8 @@ Layer options: -l LAYER (needed where the source has several), --of DRIVER,
 constexpr std::string_view kAnnotate = R"(Usage: sheetfind-cli annotate [OPTION...] [SOURCE]
 
 Adds the sheet of every record of a CSV table or a GIS layer, as a new last
-column named nts_50k (nts_250k, nts_1m, bcgs_20k... with -s; or --column NAME).
+column named nts_50k (nts_250k, nts_1m, bcgs_20k..., png, png_unit or png_block
+with -s; or --column NAME).
 
 SOURCE is a CSV table when it is "-" or absent (standard input) or its name
 ends with .csv, .tsv or .txt; any other SOURCE is read as a GIS layer.
@@ -219,6 +228,9 @@ Options:
       --input NOTATION  read only this notation: decimal, dms, utm or mgrs
       --lon-first       a point column's decimal points hold the longitude
                         first; latitude and longitude columns are never swapped
+      --datum DATUM     the table's datum: NAD83 (the default), WGS84 or NAD27,
+                        shifted into the grid's as locate does; a GIS layer's
+                        datum is its CRS's
   -o, --output FILE     write the table to FILE (not to the source itself)
                         instead of standard output; it is CSV whatever its name
       --of CSV          the output format of a CSV table is CSV; other formats

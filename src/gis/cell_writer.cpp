@@ -23,6 +23,7 @@ using sheetref::Reference;
 using sheetref::Scale;
 
 constexpr int kWgs84 = 4326;
+constexpr int kNad27 = 4267;
 constexpr const char* kStdout = "/vsistdout/";
 constexpr const char* kStdoutLayer = "nts";
 
@@ -139,11 +140,11 @@ std::variant<std::unique_ptr<CellSink>, Stop> CellWriter::open(const CellTarget&
         writer->m_dataset = &*writer->m_output.emplace(std::move(std::get<OutputDataset>(created)));
         layerName = CPLGetBasename(target.path.c_str());
     }
-    OGRSpatialReference wgs84;
-    wgs84.importFromEPSG(kWgs84);
-    wgs84.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    OGRSpatialReference crs;
+    crs.importFromEPSG(sheetref::isPng(target.scale) ? kNad27 : kWgs84);
+    crs.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
     writer->m_layer =
-        writer->m_dataset->CreateLayer(layerName.c_str(), &wgs84, wkbPolygon, options.layer.List());
+        writer->m_dataset->CreateLayer(layerName.c_str(), &crs, wkbPolygon, options.layer.List());
     if (writer->m_layer == nullptr) {
         return Stop::io("cannot create a layer in \"" + path +
                         "\": " + errors.take("the driver refused it"));

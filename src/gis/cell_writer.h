@@ -59,6 +59,9 @@ struct CellTarget {
     std::string path;      // the file to create; empty: GeoJSON on the output
     std::string driver;    // a GDAL vector driver; empty: chosen by the file's extension
     int pointsPerEdge = 0; // 0: defaultPointsPerEdge
+    // The cells' scale: the layer's CRS is the datum its grid is drawn in, NAD27
+    // (EPSG:4267) for the petroleum and natural gas grid, WGS 84 for the others.
+    sheetref::Scale scale = sheetref::Scale::Sheet;
 };
 
 // A layer being written, one cell at a time.

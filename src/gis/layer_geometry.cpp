@@ -223,12 +223,14 @@ std::variant<LayerGeometry, std::string> LayerGeometry::from(const OGRSpatialRef
                                                              sheetref::Scale scale, bool geodesic) {
     OGRSpatialReference from(source);
     from.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
-    OGRSpatialReference wgs84;
-    wgs84.SetWellKnownGeogCS("WGS84");
-    wgs84.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    // Into the degrees of the datum the grid is drawn in: NAD27 for the petroleum and
+    // natural gas grid, WGS 84 (NAD83 within a metre or two) for the others.
+    OGRSpatialReference degrees;
+    degrees.SetWellKnownGeogCS(sheetref::isPng(scale) ? "NAD27" : "WGS84");
+    degrees.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
     CPLErrorReset();
     std::unique_ptr<OGRCoordinateTransformation> transform(
-        OGRCreateCoordinateTransformation(&from, &wgs84));
+        OGRCreateCoordinateTransformation(&from, &degrees));
     if (!transform) {
         return std::string(CPLGetLastErrorMsg());
     }

@@ -147,6 +147,8 @@ std::string describe(const InputFailure& failure, const HintWords& words) {
                failure.style.decimalPoint +
                "1, degrees-minutes-seconds such as 49°15'N 123°06'W, UTM such as 10U 491213 "
                "5458885, or MGRS such as 10UDV9121358885";
+    case InputError::NotShifted:
+        return failure.detail;
     case InputError::WrongAxis:
         return "the " + field + " " + text + " has the hemisphere letter of a " +
                (failure.field == Field::Latitude ? "longitude (E or W)" : "latitude (N or S)") +

@@ -54,6 +54,7 @@ enum class InputError {
     BadBox,          // a box to cover whose edges do not make a box
     NotAPoint,       // a text in none of the notations, when the notation is detected
     WrongAxis,       // a hemisphere letter that the field's column contradicts
+    NotShifted,      // a point that could not be shifted into the grid's datum; `detail` says why
 };
 
 // A range error on a decimal line whose values would make a point the other way

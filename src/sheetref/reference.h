@@ -32,10 +32,10 @@ enum class Scale : std::uint8_t {
     PngQuarterUnit, // 15" x 22.5", e.g. d-096-H/094-A-15
 };
 
-// Every scale, the NTS's from the coarsest, then the BCGS's from the coarsest.
-inline constexpr std::array<Scale, 7> kScales = {Scale::Series,  Scale::MapArea, Scale::Sheet,
-                                                 Scale::Bcgs20k, Scale::Bcgs10k, Scale::Bcgs5k,
-                                                 Scale::Bcgs2500};
+// Every scale, the NTS's from the coarsest, then the BCGS's, then the PNG grid's.
+inline constexpr std::array<Scale, 10> kScales = {
+    Scale::Series, Scale::MapArea,  Scale::Sheet,    Scale::Bcgs20k, Scale::Bcgs10k,
+    Scale::Bcgs5k, Scale::Bcgs2500, Scale::PngBlock, Scale::PngUnit, Scale::PngQuarterUnit};
 
 // Whether the scale is one of the BCGS's.
 constexpr bool isBcgs(Scale scale) {
@@ -47,7 +47,7 @@ constexpr bool isPng(Scale scale) {
     return scale >= Scale::PngBlock;
 }
 
-// The grid's three levels, coarsest first; not yet among kScales.
+// The petroleum and natural gas grid's three levels, coarsest first.
 inline constexpr std::array<Scale, 3> kPngScales = {Scale::PngBlock, Scale::PngUnit,
                                                     Scale::PngQuarterUnit};
 
@@ -69,19 +69,23 @@ constexpr bool nests(Scale fine, Scale coarse) {
     return isBcgs(coarse) == isBcgs(fine);
 }
 
-// "1:1000000", "1:250000", "1:50000", "1:20000", "1:10000", "1:5000" or "1:2500".
+// "1:1000000", "1:250000", "1:50000", "1:20000", "1:10000", "1:5000", "1:2500", or
+// "PNG block", "PNG unit" and "PNG quarter unit".
 std::string_view scaleName(Scale scale);
 
-// The short name users type: "1m", "250k", "50k", "20k", "10k", "5k" or "2500".
+// The short name users type: "1m", "250k", "50k", "20k", "10k", "5k", "2500",
+// "png-block", "png-unit" or "png".
 std::string_view scaleShortName(Scale scale);
 
 // The scale a user names, by its ratio or its short name: "1m" or "1:1000000",
 // "250k" or "1:250000", "50k" or "1:50000", "20k" or "1:20000", "10k" or "1:10000",
-// "5k" or "1:5000", "2500" or "1:2500"; nullopt for anything else.
+// "5k" or "1:5000", "2500" or "1:2500", "png-block", "png-unit", "png"; nullopt for
+// anything else.
 std::optional<Scale> scaleNamed(std::string_view name);
 
 // Why scaleNamed gave nullopt for `name`, as every face reports it, e.g.
-//   unknown scale "25k"; expected 1m, 250k, 50k, 20k, 10k, 5k or 2500
+//   unknown scale "25k"; expected 1m, 250k, 50k, 20k, 10k, 5k, 2500, png-block,
+//   png-unit or png
 std::string describeUnknownScale(std::string_view name);
 
 // A reference to one cell of the NTS grid (a series, a map area or a sheet), of the

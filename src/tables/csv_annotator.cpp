@@ -27,6 +27,12 @@ std::string_view lineEndText(LineEnd end) {
 } // namespace
 
 std::string sheetColumnName(sheetref::Scale scale) {
+    if (sheetref::isPng(scale)) {
+        // png, png_unit, png_block
+        std::string name(sheetref::scaleShortName(scale));
+        std::replace(name.begin(), name.end(), '-', '_');
+        return name;
+    }
     return (sheetref::isBcgs(scale) ? "bcgs_" : "nts_") +
            std::string(sheetref::scaleShortName(scale));
 }
@@ -37,7 +43,8 @@ CsvAnnotator::CsvAnnotator(Output& out, AnnotateSettings settings, Report report
       // Columns named lat and lon say which is which: a longitude-first order is for
       // the order within one text, and a hemisphere letter cannot swap them.
       m_pairReader(m_settings.numbers,
-                   PointOptions{.notation = m_settings.options.notation, .namedFields = true}) {
+                   PointOptions{.notation = m_settings.options.notation, .namedFields = true}),
+      m_locator(m_settings.datum) {
     if (m_settings.column.empty()) {
         m_settings.column = sheetColumnName(m_settings.scale);
     }
@@ -222,7 +229,14 @@ std::optional<sheetref::Reference> CsvAnnotator::sheet(const CsvRecord& record) 
         return std::nullopt;
     }
     // A point that no sheet covers gets an empty cell: that is its answer.
-    return sheetref::locate(std::get<LatLon>(point), m_settings.scale);
+    std::optional<sheetref::Reference> cell =
+        m_locator.locate(std::get<LatLon>(point), m_settings.scale);
+    if (!m_locator.failure().empty()) {
+        m_report(record.row, InputFailure{.error = InputError::NotShifted,
+                                          .field = Field::Point,
+                                          .detail = m_locator.failure()});
+    }
+    return cell;
 }
 
 void CsvAnnotator::row(const CsvRecord& record) {

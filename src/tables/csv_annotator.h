@@ -4,6 +4,7 @@
 #include "csv_columns.h"
 #include "csv_dialect.h"
 #include "csv_reader.h"
+#include "datum.h"
 #include "output.h"
 #include "point_reader.h"
 #include "reference.h"
@@ -21,7 +22,7 @@ namespace sheetfind {
 
 // The field that holds each record's cell at `scale` when one is added to a table or a
 // layer: "nts_" or, for BC's sheets, "bcgs_", then the scale's short name: "nts_50k",
-// "bcgs_20k".
+// "bcgs_20k"; the petroleum and natural gas grid's are "png_block", "png_unit" and "png".
 std::string sheetColumnName(sheetref::Scale scale);
 
 // What goes between the cells of one record when they are written in one field
@@ -37,6 +38,7 @@ struct AnnotateSettings {
     ColumnChoice choice;           // the point columns the user named, if any
     PointOptions options;          // for a point column; a latitude column is always a latitude
     NumberReader numbers;
+    Datum datum = Datum::Nad83; // the points'; shifted into the grid's where they differ
 };
 
 // Adds the sheet of each record of a table as a last column, fed the table's bytes in
@@ -73,6 +75,9 @@ public:
     // not kept.
     bool complete() const { return m_complete; }
 
+    // Which datum shift was used, if any, to be told once (DatumLocator::notice).
+    std::string datumNotice() const { return m_locator.notice(); }
+
 private:
     void lookForMark();
     bool start();
@@ -89,6 +94,7 @@ private:
     Report m_report;
     PointReader m_pointReader; // one column holding a point
     PointReader m_pairReader;  // a latitude column and a longitude column
+    DatumLocator m_locator;
     // The start of the table, held until its byte order mark and delimiter are known.
     std::string m_held;
     bool m_markLookedFor = false;

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <unistd.h>
 
 #include <filesystem>
@@ -31,6 +33,19 @@ void PrintTo(const Case& c, std::ostream* os) {
 
 class Subcommands : public testing::TestWithParam<Case> {};
 
+// NAD83 points (the default) are shifted into the petroleum and natural gas grid's
+// NAD27, and the shift PROJ used is told once, whatever it is on this machine.
+TEST(Datums, AShiftIsToldOnceOnStandardError) {
+    const CliRun run = runCli({"locate", "-s", "png"}, "56.91 -120.565\n49.25 -123.1\n");
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 2);
+    EXPECT_TRUE(run.err.starts_with("sheetfind-cli: points were shifted from NAD83 to NAD27 by "))
+        << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    // No shift where the grid is drawn in the points' own datum.
+    EXPECT_EQ(runCli({"locate", "49.25", "-123.1"}, "").err, "");
+}
+
 TEST_P(Subcommands, AnswerAsDocumented) {
     const Case& c = GetParam();
     const CliRun run = runCli(c.arguments, c.input);
@@ -48,6 +63,35 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"OutsideTheGrid", {"locate", "85", "-125"}, "", "\n", 0},
         Case{"BcgsOnEdges", {"locate", "-s", "2500", "49.25", "-123.1"}, "", "092G025322\n", 0},
         Case{"BcgsOutsideBc", {"locate", "-s", "20k", "45.5", "-73.6"}, "", "\n", 0},
+        // NAD27 points on the petroleum and natural gas grid's own graticule: no shift.
+        Case{"PngInNad27",
+             {"locate", "-s", "png", "--datum", "NAD27", "56.91", "-120.565"},
+             "",
+             "a-096-H/094-A-15\n",
+             0},
+        Case{"PngNeighboursAcrossASheetLine",
+             {"neighbours", "H/094-A-15"},
+             "",
+             "A/094-A-15\nB/094-A-15\nG/094-A-15\nI/094-A-15\nJ/094-A-15\nD/094-A-16\n"
+             "E/094-A-16\nL/094-A-16\n",
+             0},
+        Case{"PngBoundsInNad27",
+             {"bounds", "200/d-096-H 094-A-15/00"},
+             "",
+             "d-096-H/094-A-15\t56.9125\t-120.56875\t56.916666666666664\t-120.5625\n",
+             0},
+        Case{"PngAnnotatedInNad27",
+             {"annotate", "-s", "png", "--datum", "nad27"},
+             "lat,lon\n56.91,-120.565\n",
+             "lat,lon,png\n56.91,-120.565,a-096-H/094-A-15\n",
+             0},
+        Case{"UnknownDatum",
+             {"locate", "--datum", "ED50", "49", "-123"},
+             "",
+             "",
+             2,
+             "sheetfind-cli: unknown datum \"ED50\"; expected NAD83, NAD27 or WGS84\nTry "
+             "'sheetfind-cli locate --help'.\n"},
         Case{"DmsInOneArgument", {"locate", "49°15'N 123°06'W"}, "", "092G06\n", 0},
         Case{"DmsHemispheresSwapped", {"locate", "123°06'W", "49°15'N"}, "", "092G06\n", 0},
         Case{"BadNumber",
@@ -84,9 +128,8 @@ INSTANTIATE_TEST_SUITE_P(
              "",
              "",
              2,
-             "sheetfind-cli: unknown scale \"100k\"; expected 1m, 250k, 50k, 20k, 10k, 5k or "
-             "2500\nTry "
-             "'sheetfind-cli locate --help'.\n"}),
+             "sheetfind-cli: unknown scale \"100k\"; expected 1m, 250k, 50k, 20k, 10k, 5k, "
+             "2500, png-block, png-unit or png\nTry 'sheetfind-cli locate --help'.\n"}),
     [](const auto& row) { return std::string(row.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(

@@ -135,7 +135,8 @@ TEST(BcgsReferences, ScalesAreNamedByRatioAndShortName) {
     EXPECT_EQ(sheetref::scaleNamed("2500"), Scale::Bcgs2500);
     EXPECT_EQ(sheetref::scaleNamed("1:20000"), Scale::Bcgs20k);
     EXPECT_EQ(sheetref::describeUnknownScale("25k"),
-              "unknown scale \"25k\"; expected 1m, 250k, 50k, 20k, 10k, 5k or 2500");
+              "unknown scale \"25k\"; expected 1m, 250k, 50k, 20k, 10k, 5k, 2500, png-block, "
+              "png-unit or png");
 }
 
 // A map area's cover holds 100 cells at 1:20 000 and four times more at each finer

@@ -31,6 +31,9 @@ std::string located(double latitude, double longitude, Scale scale) {
 // Asserts that the library and the oracle agree on the point at every scale.
 ::testing::AssertionResult agree(double latitude, double longitude) {
     for (const Scale scale : sheetref::kScales) {
+        if (sheetref::isPng(scale)) {
+            continue; // judged by its own oracle, in png_test
+        }
         const std::string expected = oracle::oracleReference(latitude, longitude, toOracle(scale));
         const std::string found = located(latitude, longitude, scale);
         if (found != expected) {

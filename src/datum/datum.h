@@ -1,0 +1,74 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "lat_lon.h"
+#include "reference.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// Which datum a point's degrees are in, and the one place they are shifted into the
+// datum of the grid asked for: NAD27 for BC's petroleum and natural gas grid, NAD83
+// for the NTS and the BCGS. Shifts go through PROJ, which picks the best
+// transformation installed: with Canada's NTv2 grid (ca_nrc_ntv2_0.tif) centimetres,
+// without it a coarse one. NAD83 and WGS 84 agree within a metre or two in Canada and
+// are taken as one. A point already in the grid's datum never reaches PROJ.
+namespace sheetfind {
+
+enum class Datum { Nad83, Wgs84, Nad27 };
+
+// "NAD83", "WGS84", "NAD27" in any case, with or without a space or dash ("NAD 27",
+// "WGS-84"), or their EPSG codes 4269, 4326 and 4267; nullopt for anything else.
+std::optional<Datum> datumNamed(std::string_view name);
+
+// Why datumNamed gave nullopt, as every face says it:
+//   unknown datum "ED50"; expected NAD83, NAD27 or WGS84
+std::string describeUnknownDatum(std::string_view name);
+
+// "NAD83", "WGS84" or "NAD27".
+std::string_view datumName(Datum datum);
+
+// The datum the grid at `scale` is drawn in.
+Datum gridDatum(sheetref::Scale scale);
+
+// Locates points given in one datum at any scale, shifting each into the grid's datum
+// where the two differ. Not for use from several threads at once.
+class DatumLocator {
+public:
+    explicit DatumLocator(Datum datum = Datum::Nad83);
+    ~DatumLocator();
+    DatumLocator(DatumLocator&&) noexcept;
+    DatumLocator& operator=(DatumLocator&&) noexcept;
+
+    Datum datum() const { return m_datum; }
+
+    // The cell at `scale` that holds the point; nullopt where none does, or where the
+    // point could not be shifted (then failure() says why).
+    std::optional<sheetref::Reference> locate(sheetref::LatLon point, sheetref::Scale scale);
+
+    // The point in the datum of the grid at `scale`.
+    std::optional<sheetref::LatLon> inGridDatum(sheetref::LatLon point, sheetref::Scale scale);
+
+    // Why the last shift failed, or empty.
+    const std::string& failure() const { return m_failure; }
+
+    // After a shift: one paragraph saying which transformation PROJ used, its accuracy,
+    // and how to install Canada's grid when it is missing; empty when nothing was
+    // shifted. Example: "points were shifted from NAD83 to NAD27 by "Inverse of NAD27 to
+    // NAD83 (4)", accurate to 1.5 m".
+    std::string notice() const;
+
+    // The accuracy of the shift used, in metres: 0 without a shift, negative when PROJ
+    // does not know it.
+    double accuracyMetres() const;
+
+private:
+    struct Shift;
+    Datum m_datum;
+    std::unique_ptr<Shift> m_shift; // made on the first point that needs one
+    std::string m_failure;
+};
+
+} // namespace sheetfind
