@@ -70,10 +70,17 @@ std::variant<Scale, std::string> scaleOf(const Request& request) {
     if (!name) {
         return kDefaultScale;
     }
-    if (const auto scale = sheetref::scaleNamed(*name)) {
-        return *scale;
+    const auto scale = sheetref::scaleNamed(*name);
+    if (!scale) {
+        return sheetref::describeUnknownScale(*name);
     }
-    return sheetref::describeUnknownScale(*name);
+    // Its points are NAD27's; the server does not yet shift the map's into it.
+    if (sheetref::isPng(*scale)) {
+        return "the petroleum and natural gas grid (" + *name +
+               ") is answered by sheetfind-cli, which shifts points into its NAD27; the server "
+               "does not yet";
+    }
+    return *scale;
 }
 
 json boundsJson(const sheetref::Bounds& b) {
