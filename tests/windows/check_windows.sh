@@ -86,6 +86,7 @@ same C.UTF-8 '' locate -s 20k 49.25 -123.1
 same C.UTF-8 '' locate "49°15′N" "123°6′W"
 same C.UTF-8 '' locate 10U 491213 5458885
 same C.UTF-8 '' locate 10UDV9121358885
+same C.UTF-8 '' locate -s png --datum NAD27 56.91 -120.565
 same C.UTF-8 '' bounds 092G06 092G025322 082O010
 same C.UTF-8 '' neighbours 092G
 same C.UTF-8 '' cover 49.2 -123.2 49.3 -123.0
