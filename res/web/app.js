@@ -279,12 +279,16 @@
     }
     const config = await getJson('/static/config.json').catch(() => ({}));
     if (config.tiles) {
-      let host = config.tiles;
+      let host = 'another server';
       try {
         host = new URL(config.tiles.replace(/\{[^}]*\}/g, 'x')).host;
       } catch (failure) {
-        // The template is not a URL: name it whole.
+        // The server checks the template; a host is named only when one is read.
       }
+      // Leaflet writes layer names and attributions as HTML: the host goes in as text.
+      const text = document.createElement('span');
+      text.textContent = host;
+      host = text.innerHTML;
       layers['Tiles from ' + host] = L.tileLayer(config.tiles, {
         attribution: 'Tiles: ' + host,
         maxZoom: 19,

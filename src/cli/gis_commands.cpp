@@ -150,6 +150,9 @@ int serve(Context& context) {
     server::ServeSettings settings;
     if (const auto bind = context.args.value("bind")) {
         settings.bind = std::string(*bind);
+        if (const auto problem = server::checkBindAddress(settings.bind)) {
+            return context.session.usageError(*problem, context.command);
+        }
     }
     if (const auto port = context.args.value("port")) {
         int value = -1;
@@ -162,7 +165,12 @@ int serve(Context& context) {
         }
         settings.port = value;
     }
-    settings.tiles = std::string(context.args.value("tiles").value_or(""));
+    if (const auto tiles = context.args.value("tiles")) {
+        settings.tiles = std::string(*tiles);
+        if (const auto problem = server::checkTilesTemplate(settings.tiles)) {
+            return context.session.usageError(*problem, context.command);
+        }
+    }
 
     server::StopSignals signals;
     server::HttpServer http(settings);

@@ -414,8 +414,13 @@ Response respond(const Request& request) {
             error(413, "the body is larger than " + std::to_string(kMaxBodyBytes) + " bytes");
     } else if (const auto unknown = unknownParameter(request, *route)) {
         response = error(400, *unknown);
+    } else if (request.method == "POST" && request.body.empty()) {
+        response = error(400, "the request has no body; POST /api/locate takes lines of "
+                              "points, POST /api/cover a GeoJSON geometry");
     } else {
-        const auto scale = scaleOf(request);
+        // Files take any parameter and are what they are whatever it says.
+        const auto scale = route->anyParameters ? std::variant<Scale, std::string>(kDefaultScale)
+                                                : scaleOf(request);
         if (const auto* message = std::get_if<std::string>(&scale)) {
             response = error(400, *message);
         } else {

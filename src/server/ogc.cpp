@@ -351,6 +351,14 @@ Response item(const Request& request, const Collection& c, std::string_view text
 
 Response respondOgc(const Request& request) {
     const std::string_view path = request.path;
+    // JSON everywhere, GeoJSON for features, HTML for the landing page's browser; no
+    // other format is written, and none is passed off as another.
+    if (const auto format = parameter(request, "f");
+        format && *format != "json" && *format != "geojson" && *format != "html") {
+        return failure(400, "f=" + sheetref::quoteText(*format) +
+                                " is not a format this server writes; expected json, geojson "
+                                "or html");
+    }
     if (path == "/") {
         return landingPage(request);
     }

@@ -9,6 +9,11 @@
 
 #include <nlohmann/json.hpp>
 
+#include "quote.h"
+
+#include <netdb.h>
+#include <sys/socket.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -68,6 +73,52 @@ void answer(const Response& from, httplib::Response& to) {
 
 } // namespace
 
+std::optional<std::string> checkBindAddress(const std::string& bind) {
+    if (bind.empty()) {
+        return std::string("--bind needs an address, such as 127.0.0.1, 0.0.0.0 or ::1");
+    }
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_PASSIVE;
+    addrinfo* found = nullptr;
+    const int status = ::getaddrinfo(bind.c_str(), nullptr, &hints, &found);
+    if (found != nullptr) {
+        ::freeaddrinfo(found);
+    }
+    if (status != 0) {
+        return "--bind " + sheetref::quoteText(bind) +
+               " is not an address here: " + ::gai_strerror(status);
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> checkTilesTemplate(const std::string& tiles) {
+    const auto problem = [&tiles](std::string_view what) {
+        return "--tiles " + sheetref::quoteText(tiles) + " " + std::string(what) +
+               "; expected an http or https URL with {z}, {x} and {y}, such as "
+               "https://tile.example.org/{z}/{x}/{y}.png";
+    };
+    if (!tiles.starts_with("http://") && !tiles.starts_with("https://")) {
+        return problem("is not an http or https URL");
+    }
+    for (const std::string_view part : {"{z}", "{x}", "{y}"}) {
+        if (tiles.find(part) == std::string::npos) {
+            return problem("has no " + std::string(part));
+        }
+    }
+    // A URL's own characters, less the quotes that could end an HTML attribute.
+    constexpr std::string_view kUrlMarks = "-._~:/?#[]@!$&()*+,;=%{}";
+    const bool plain = std::all_of(tiles.begin(), tiles.end(), [&](char ch) {
+        return std::isalnum(static_cast<unsigned char>(ch)) != 0 ||
+               kUrlMarks.find(ch) != std::string_view::npos;
+    });
+    if (!plain) {
+        return problem("holds a character that is not a URL's");
+    }
+    return std::nullopt;
+}
+
 struct HttpServer::Impl {
     ServeSettings settings;
     httplib::Server http;
@@ -78,6 +129,12 @@ HttpServer::HttpServer(ServeSettings settings) : m_impl(std::make_unique<Impl>()
     m_impl->settings = std::move(settings);
     httplib::Server& http = m_impl->http;
     configureTransport(http);
+    // SO_REUSEADDR alone: a port another server listens on is refused, never shared
+    // (SO_REUSEPORT would have the kernel split the requests between the two).
+    http.set_socket_options([](socket_t socket) {
+        const int yes = 1;
+        ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     http.set_payload_max_length(kMaxBodyBytes);
     http.set_read_timeout(kReadTimeoutSeconds, 0);
     http.set_write_timeout(kWriteTimeoutSeconds, 0);

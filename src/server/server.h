@@ -9,6 +9,15 @@
 // server on a network needs. Stateless: any number of them serve side by side.
 namespace sheetfind::server {
 
+// Why `bind` cannot be listened on as an address ("" is none; "example.invalid" does
+// not resolve), or nullopt.
+std::optional<std::string> checkBindAddress(const std::string& bind);
+
+// Why `tiles` is not a tile URL template the map can use, or nullopt: an http or https
+// URL with {z}, {x} and {y}, and nothing that is not a URL's character, so that no
+// markup reaches the page through it.
+std::optional<std::string> checkTilesTemplate(const std::string& tiles);
+
 struct ServeSettings {
     std::string bind = "127.0.0.1"; // loopback unless the user asks for more
     int port = 8080;                // 0: any free port

@@ -85,6 +85,30 @@ INSTANTIATE_TEST_SUITE_P(
              "lat,lon\n56.91,-120.565\n",
              "lat,lon,png\n56.91,-120.565,a-096-H/094-A-15\n",
              0},
+        // serve checks what it is given before it listens.
+        Case{"ServeBindEmpty",
+             {"serve", "--bind", ""},
+             "",
+             "",
+             2,
+             "sheetfind-cli: --bind needs an address, such as 127.0.0.1, 0.0.0.0 or ::1\nTry "
+             "'sheetfind-cli serve --help'.\n"},
+        Case{"ServeTilesWithMarkup",
+             {"serve", "--tiles", "https://<b>x</b>/{z}/{x}/{y}"},
+             "",
+             "",
+             2,
+             "sheetfind-cli: --tiles \"https://<b>x</b>/{z}/{x}/{y}\" holds a character that is "
+             "not a URL's; expected an http or https URL with {z}, {x} and {y}, such as "
+             "https://tile.example.org/{z}/{x}/{y}.png\nTry 'sheetfind-cli serve --help'.\n"},
+        Case{"ServeTilesNotHttp",
+             {"serve", "--tiles", "javascript:alert(1)/{z}/{x}/{y}"},
+             "",
+             "",
+             2,
+             "sheetfind-cli: --tiles \"javascript:alert(1)/{z}/{x}/{y}\" is not an http or https "
+             "URL; expected an http or https URL with {z}, {x} and {y}, such as "
+             "https://tile.example.org/{z}/{x}/{y}.png\nTry 'sheetfind-cli serve --help'.\n"},
         Case{"UnknownDatum",
              {"locate", "--datum", "ED50", "49", "-123"},
              "",

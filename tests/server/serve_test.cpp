@@ -125,6 +125,25 @@ INSTANTIATE_TEST_SUITE_P(
                     HostileCase{"PageSettings", "/static/config.json", 200}),
     [](const testing::TestParamInfo<HostileCase>& row) { return std::string(row.param.name); });
 
+// A port another server listens on is refused, not shared with it.
+TEST(Serve, APortInUseIsRefused) {
+    const std::string port = std::to_string(served().port());
+    char* const argv[] = {const_cast<char*>(SHEETFIND_CLI), const_cast<char*>("serve"),
+                          const_cast<char*>("--port"), const_cast<char*>(port.c_str()), nullptr};
+    pid_t pid = -1;
+    ASSERT_EQ(posix_spawn(&pid, SHEETFIND_CLI, nullptr, nullptr, argv, environ), 0);
+    int status = 0;
+    for (int tries = 0; tries < 100 && ::waitpid(pid, &status, WNOHANG) == 0; ++tries) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    if (::waitpid(pid, &status, WNOHANG) == 0) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+        FAIL() << "a second server listened on port " << port;
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2);
+}
+
 TEST(Serve, ABodyOverTheLimitIs413) {
     httplib::Client client = served().client();
     const auto result =
