@@ -147,7 +147,26 @@ HttpServer::HttpServer(ServeSettings settings) : m_impl(std::make_unique<Impl>()
     });
     const std::string every = ".*";
     http.Get(every, handle);
-    http.Post(every, handle);
+    // A POST's body is read here as bytes, whatever its Content-Type: curl sends
+    // --data-binary as a form, which the HTTP layer would otherwise parse into query
+    // parameters and cut at 8 KiB.
+    http.Post(every, [](const httplib::Request& request, httplib::Response& response,
+                        const httplib::ContentReader& read) {
+        Request posted = requestOf(request);
+        bool tooLarge = false;
+        // The HTTP layer stops reading past its own limit, the same one.
+        const bool whole = read([&](const char* data, std::size_t length) {
+            tooLarge = posted.body.size() + length > kMaxBodyBytes;
+            if (!tooLarge) {
+                posted.body.append(data, length);
+            }
+            return !tooLarge;
+        });
+        if (tooLarge || !whole) {
+            posted.body.assign(kMaxBodyBytes + 1, ' ');
+        }
+        answer(respond(posted), response);
+    });
     http.Put(every, handle);
     http.Patch(every, handle);
     http.Delete(every, handle);

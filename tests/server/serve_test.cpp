@@ -144,6 +144,20 @@ TEST(Serve, APortInUseIsRefused) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2);
 }
 
+// curl --data-binary sends application/x-www-form-urlencoded: the body is still the
+// lines or the GeoJSON, whatever its size up to the limit.
+TEST(Serve, ABodyIsReadWhateverItsContentType) {
+    httplib::Client client = served().client();
+    std::string lines;
+    while (lines.size() < 20'000) {
+        lines += "49.25 -123.1\n";
+    }
+    const auto result = client.Post("/api/locate", lines, "application/x-www-form-urlencoded");
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->status, 200) << result->body;
+    EXPECT_TRUE(result->body.starts_with("092G06\n092G06\n")) << result->body.substr(0, 100);
+}
+
 TEST(Serve, ABodyOverTheLimitIs413) {
     httplib::Client client = served().client();
     const auto result =
