@@ -3,14 +3,18 @@
 
 #include "assets.h"
 #include "cell_json.h"
+#include "fields.h"
 #include "geometry_cover.h"
 #include "grid.h"
 #include "input_error.h"
 #include "layer_geometry.h"
+#include "line_reader.h"
 #include "number_reader.h"
 #include "ogc.h"
 #include "point_reader.h"
 #include "reference_reader.h"
+#include "streams.h"
+#include "table_error.h"
 
 #include <nlohmann/json.hpp>
 
@@ -147,15 +151,22 @@ Response locateOne(const Request& request, Scale scale) {
 Response locateLines(const Request& request, Scale scale) {
     const PointReader reader(urlNumbers());
     Response response{.contentType = "text/plain; charset=utf-8"};
-    std::string_view rest = request.body;
-    while (!rest.empty()) {
-        const std::size_t end = rest.find('\n');
-        std::string_view line = rest.substr(0, end);
-        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
+    // The lines as sheetfind-cli reads them, by the same reader: a byte order mark
+    // skipped, a blank line or a # comment answered with an empty line, and a line past
+    // the limit with its error, each in its place.
+    StringSource body(request.body);
+    LineReader lines(body, [] {});
+    InputLine input;
+    while (lines.next(input)) {
+        const std::string_view line = input.text;
+        if (input.tooLong) {
+            response.body += "ERROR: " +
+                             describe(RecordFailure(TableFailure{.error = TableError::LineTooLong,
+                                                                 .count = kMaxLineLength})) +
+                             '\n';
+            continue;
         }
-        if (line.find_first_not_of(" \t") == std::string_view::npos) {
+        if (isBlankOrComment(line)) {
             response.body += '\n';
             continue;
         }

@@ -91,6 +91,12 @@ INSTANTIATE_TEST_SUITE_P(
              "\"error\""},
         Case{"LocateNothing", get("/api/locate"), 400, "give lat and lon"},
         Case{"PathNotUtf8", get("/api/\xff\xfe"), 404, "no such path"},
+        // Lines as sheetfind-cli reads them: a byte order mark, a comment, a line too long.
+        Case{"LocateLinesAsTheToolReadsThem",
+             post("/api/locate", "\xEF\xBB\xBF"
+                                 "49.25 -123.1\n# a note\n" +
+                                     std::string(70'000, '1') + "\n49.25 -123.1\n"),
+             200, "092G06\n\nERROR: line too long (the limit is 65536 bytes)\n092G06\n"},
         Case{"PostWithoutABody", post("/api/locate", ""), 400, "the request has no body"},
         Case{"FilesIgnoreTheScale", get("/static/app.js", {{"scale", "zzz"}}), 200, "L.map"},
         Case{"AFormatNotWritten", get("/collections", {{"f", "xml"}}), 400,
