@@ -43,6 +43,15 @@ json featureCollection(std::span<const Reference> cells) {
 }
 
 std::variant<sheetref::Bounds, std::string> boxOfBbox(std::string_view bbox) {
+    auto boxes = boxesOfBbox(bbox, false);
+    if (auto* message = std::get_if<std::string>(&boxes)) {
+        return std::move(*message);
+    }
+    return std::get<std::vector<sheetref::Bounds>>(boxes).front();
+}
+
+std::variant<std::vector<sheetref::Bounds>, std::string> boxesOfBbox(std::string_view bbox,
+                                                                     bool acrossAntimeridian) {
     // Numbers in a URL are written as URLs write them: a dot, whatever the locale of
     // the machine that serves them.
     static const NumberReader urlNumbers{NumberSymbols{}};
@@ -64,13 +73,21 @@ std::variant<sheetref::Bounds, std::string> boxOfBbox(std::string_view bbox) {
     }
     const sheetref::Bounds box{
         .south = edges[1], .north = edges[3], .west = edges[0], .east = edges[2]};
-    if (const auto failure = sheetref::checkBox(box)) {
-        return describe(InputFailure{.error = InputError::BadBox,
-                                     .field = Field::South,
-                                     .text = std::string(bbox),
-                                     .detail = sheetref::describe(*failure)});
+    // West of east, the box crosses the antimeridian: the two boxes either side of it.
+    std::vector<sheetref::Bounds> boxes{box};
+    if (acrossAntimeridian && box.east < box.west) {
+        boxes = {{.south = box.south, .north = box.north, .west = box.west, .east = 180},
+                 {.south = box.south, .north = box.north, .west = -180, .east = box.east}};
     }
-    return box;
+    for (const sheetref::Bounds& each : boxes) {
+        if (const auto failure = sheetref::checkBox(each)) {
+            return describe(InputFailure{.error = InputError::BadBox,
+                                         .field = Field::South,
+                                         .text = std::string(bbox),
+                                         .detail = sheetref::describe(*failure)});
+        }
+    }
+    return boxes;
 }
 
 } // namespace sheetfind::server

@@ -28,4 +28,9 @@ nlohmann::json featureCollection(std::span<const sheetref::Reference> cells);
 // order of OGC APIs and GeoJSON; or the message for a text that is not such a box.
 std::variant<sheetref::Bounds, std::string> boxOfBbox(std::string_view bbox);
 
+// The same, where a WEST east of EAST is a box across the antimeridian, as OGC API -
+// Features reads it: the two boxes either side of it.
+std::variant<std::vector<sheetref::Bounds>, std::string> boxesOfBbox(std::string_view bbox,
+                                                                     bool acrossAntimeridian);
+
 } // namespace sheetfind::server

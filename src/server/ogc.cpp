@@ -287,13 +287,13 @@ std::string queryEscaped(std::string_view text) {
 
 Response items(const Request& request, const Collection& c) {
     const auto bbox = parameter(request, "bbox");
-    sheetref::Bounds box = kWholeWorld;
+    std::vector<sheetref::Bounds> boxes{kWholeWorld};
     if (bbox) {
-        const auto read = boxOfBbox(*bbox);
+        auto read = boxesOfBbox(*bbox, true);
         if (const auto* message = std::get_if<std::string>(&read)) {
             return failure(400, *message);
         }
-        box = std::get<sheetref::Bounds>(read);
+        boxes = std::move(std::get<std::vector<sheetref::Bounds>>(read));
     }
     const auto limit = count(request, "limit", kDefaultLimit, 1, kMaxLimit);
     if (const auto* message = std::get_if<std::string>(&limit)) {
@@ -304,8 +304,16 @@ Response items(const Request& request, const Collection& c) {
         return failure(400, *message);
     }
     const std::size_t size = std::get<std::size_t>(limit);
-    const auto cover = std::get<sheetref::CoverPage>(
-        sheetref::coverPage(box, c.scale, std::get<std::size_t>(offset), size));
+    // One page over the boxes' covers in turn (two across the antimeridian).
+    sheetref::CoverPage cover;
+    std::size_t skip = std::get<std::size_t>(offset);
+    for (const sheetref::Bounds& box : boxes) {
+        auto part = std::get<sheetref::CoverPage>(
+            sheetref::coverPage(box, c.scale, skip, size - std::min(size, cover.cells.size())));
+        skip -= std::min(skip, part.matched);
+        cover.matched += part.matched;
+        cover.cells.insert(cover.cells.end(), part.cells.begin(), part.cells.end());
+    }
     const std::size_t first = std::min(std::get<std::size_t>(offset), cover.matched);
     const std::size_t last = first + cover.cells.size();
     json page = featureCollection(cover.cells);
