@@ -12,8 +12,12 @@
     { minZoom: 5, scale: '250k', cells: 'map areas' },
     { minZoom: 0, scale: '1m', cells: 'series' },
   ];
-  // The cells of a point, finest first, by the scale /api/locate names them with.
-  const CELL_TITLES = { '1:50000': '1:50 000 sheet', '1:250000': '1:250 000 map area', '1:1000000': 'Series' };
+  // The cells of a point by the scale /api/locate names them with: the NTS's finest
+  // first, then BC's BCGS sheets, finest first.
+  const CELL_TITLES = {
+    '1:50000': '1:50 000 sheet', '1:250000': '1:250 000 map area', '1:1000000': 'Series',
+    '1:2500': 'BCGS 1:2 500', '1:5000': 'BCGS 1:5 000', '1:10000': 'BCGS 1:10 000', '1:20000': 'BCGS 1:20 000',
+  };
   const CELL_ORDER = Object.keys(CELL_TITLES);
   const START = { lat: 56, lon: -96, zoom: 4 };
 

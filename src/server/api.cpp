@@ -131,9 +131,11 @@ Response locateOne(const Request& request, Scale scale) {
     answer["bounds"] = cell ? boundsJson(sheetref::bounds(*cell)) : json(nullptr);
     // The cell and those that hold it, from the series down: at 1:50 000 the sheet, its
     // map area and series; at 1:2 500 also the BCGS sheets of 1:20 000 to 1:5 000.
+    // Without a scale, the cells of every scale the server answers, BC's too.
+    const bool everyScale = !parameter(request, "scale");
     json cells = json::array();
     for (const Scale each : sheetref::kScales) {
-        if (!sheetref::nests(scale, each)) {
+        if (everyScale ? sheetref::isPng(each) : !sheetref::nests(scale, each)) {
             continue;
         }
         if (const auto holder = sheetref::locate(at, each)) {

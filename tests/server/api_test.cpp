@@ -75,6 +75,9 @@ INSTANTIATE_TEST_SUITE_P(
              "/reference=\"092G06\""},
         Case{"LocateCoarserCells", get("/api/locate", {{"lat", "49.25"}, {"lon", "-123.1"}}), 200,
              "/cells/1/reference=\"092G\""},
+        // Without a scale, every scale's cell: BC's sheets after the NTS's.
+        Case{"LocateEveryScale", get("/api/locate", {{"lat", "49.25"}, {"lon", "-123.1"}}), 200,
+             "/cells/6/reference=\"092G025322\""},
         Case{"LocateBcgsAndTheCellsHoldingIt",
              get("/api/locate", {{"lat", "49.25"}, {"lon", "-123.1"}, {"scale", "2500"}}), 200,
              "/cells/3/reference=\"092G0253\""},
