@@ -91,9 +91,11 @@ json boundsJson(const sheetref::Bounds& b) {
     return {{"south", b.south}, {"west", b.west}, {"north", b.north}, {"east", b.east}};
 }
 
-Response tooMany(std::size_t count) {
-    return error(400, "the answer would hold " + std::to_string(count) +
-                          " cells; one answer holds at most " + std::to_string(kMaxCellsPerAnswer) +
+// `atLeast`: the count is of the part covered before the limit was passed.
+Response tooMany(std::size_t count, bool atLeast = false) {
+    return error(400, "the answer would hold " + std::string(atLeast ? "at least " : "") +
+                          std::to_string(count) + " cells; one answer holds at most " +
+                          std::to_string(kMaxCellsPerAnswer) +
                           ": ask for a smaller box, a coarser scale, or page through "
                           "/collections/{id}/items");
 }
@@ -283,13 +285,25 @@ Response coverGeoJson(const Request& request, Scale scale) {
     if (const auto* failure = std::get_if<gis::GisFailure>(&geometry)) {
         return error(500, gis::describe(*failure));
     }
+    // The answer's limit is checked feature by feature, so a body of many large areas
+    // is refused after the first ones that pass it, not after all were covered.
     std::vector<std::vector<Reference>> covers;
+    std::size_t gathered = 0;
     for (const std::string& each : std::get<std::vector<std::string>>(geometries)) {
         auto cells = std::get<gis::LayerGeometry>(geometry).cellsOfGeoJson(each);
         if (const auto* failure = std::get_if<gis::GisFailure>(&cells)) {
             return error(400, gis::describe(*failure));
         }
         covers.push_back(std::move(std::get<std::vector<Reference>>(cells)));
+        gathered += covers.back().size();
+        if (gathered > kMaxCellsPerAnswer) {
+            // Features may share cells: only the merged count decides.
+            covers = {sheetref::mergeCovers(covers)};
+            gathered = covers.front().size();
+            if (gathered > kMaxCellsPerAnswer) {
+                return tooMany(gathered, true);
+            }
+        }
     }
     return cellsAnswer(sheetref::mergeCovers(covers));
 }

@@ -130,6 +130,29 @@ INSTANTIATE_TEST_SUITE_P(
                   {"type": "LineString", "coordinates": [[-123.4, 49.3], [-122.9, 49.3]]}})"),
              200, "/features/1/id=\"092G07\""},
         Case{"CoverMalformedJson", post("/api/cover", "{\"type\": "), 400, "is not JSON"},
+        // Many large areas are refused once the covered ones pass the limit.
+        Case{"CoverManyLargeAreas",
+             post("/api/cover",
+                  R"({"type": "FeatureCollection", "features": [)" +
+                      [] {
+                          // 50 areas of a degree square across BC, 3 200 cells each at 1:2 500.
+                          std::string features;
+                          for (int i = 0; i < 50; ++i) {
+                              const std::string w = std::to_string(-130 + i % 8);
+                              const std::string e = std::to_string(-129 + i % 8);
+                              const std::string s = std::to_string(49 + i / 8);
+                              const std::string n = std::to_string(50 + i / 8);
+                              features += std::string(i == 0 ? "" : ",") +
+                                          R"({"type": "Feature", "properties": {}, "geometry": )" +
+                                          R"({"type": "Polygon", "coordinates": [[[)" + w + "," +
+                                          s + "],[" + e + "," + s + "],[" + e + "," + n + "],[" +
+                                          w + "," + n + "],[" + w + "," + s + "]]]}}";
+                          }
+                          return features;
+                      }() +
+                      "]}",
+                  {{"scale", "2500"}}),
+             400, "the answer would hold at least"},
         // Refused as it is read: walking it would overflow the stack.
         Case{"CoverDeeplyNestedJson",
              post("/api/cover", "{\"type\": \"Point\", \"coordinates\": " +
