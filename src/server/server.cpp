@@ -60,6 +60,37 @@ void allowAnyOrigin(httplib::Response& response) {
     }
 }
 
+// RFC 9112's framing, checked before a body is read: a request smuggled past a proxy
+// hides in two Content-Lengths that disagree, or in a Transfer-Encoding one of the two
+// does not understand. The status and the reason, or nullopt.
+std::optional<std::pair<int, std::string>> badFraming(const httplib::Request& request) {
+    const std::size_t lengths = request.get_header_value_count("Content-Length");
+    for (std::size_t i = 0; i < lengths; ++i) {
+        const std::string value = request.get_header_value("Content-Length", i);
+        if (value.empty() || !std::all_of(value.begin(), value.end(), [](char ch) {
+                return std::isdigit(static_cast<unsigned char>(ch)) != 0;
+            })) {
+            return std::pair{400, "the Content-Length " + sheetref::quoteText(value) +
+                                      " is not a number of bytes"};
+        }
+        if (value != request.get_header_value("Content-Length", 0)) {
+            return std::pair{400, std::string("two Content-Length headers disagree")};
+        }
+    }
+    if (request.has_header("Transfer-Encoding")) {
+        const std::string coding = request.get_header_value("Transfer-Encoding");
+        if (coding != "chunked" || request.get_header_value_count("Transfer-Encoding") > 1) {
+            return std::pair{501, "the Transfer-Encoding " + sheetref::quoteText(coding) +
+                                      " is not understood; expected chunked"};
+        }
+        if (lengths > 0) {
+            return std::pair{400, std::string("a request has Transfer-Encoding or "
+                                              "Content-Length, not both")};
+        }
+    }
+    return std::nullopt;
+}
+
 void answer(const Response& from, httplib::Response& to) {
     to.status = from.status;
     for (const auto& [name, value] : from.headers) {
@@ -138,6 +169,19 @@ HttpServer::HttpServer(ServeSettings settings) : m_impl(std::make_unique<Impl>()
     http.set_payload_max_length(kMaxBodyBytes);
     http.set_read_timeout(kReadTimeoutSeconds, 0);
     http.set_write_timeout(kWriteTimeoutSeconds, 0);
+    http.set_pre_routing_handler([](const httplib::Request& request, httplib::Response& response) {
+        const auto bad = badFraming(request);
+        if (!bad) {
+            return httplib::Server::HandlerResponse::Unhandled;
+        }
+        const nlohmann::json body = {{"error", bad->second}};
+        response.status = bad->first;
+        response.set_content(body.dump(), "application/json");
+        // The body, if any, was not read: the connection cannot carry another request.
+        response.set_header("Connection", "close");
+        allowAnyOrigin(response);
+        return httplib::Server::HandlerResponse::Handled;
+    });
     const auto handle = [](const httplib::Request& request, httplib::Response& response) {
         answer(respond(requestOf(request)), response);
     };

@@ -254,6 +254,22 @@ TEST(Serve, AnOverlongHeaderIsRefused) {
     EXPECT_TRUE(answer.starts_with("HTTP/1.1 4")) << answer.substr(0, 80);
 }
 
+// RFC 9112's framing: what a proxy and the server could read two ways is refused.
+TEST(Serve, AmbiguousFramingIsRefused) {
+    const std::pair<std::string, std::string> rows[] = {
+        {"Content-Length: 5\r\nContent-Length: 6\r\n", "HTTP/1.1 400"},
+        {"Content-Length: -5\r\n", "HTTP/1.1 400"},
+        {"Transfer-Encoding: gzip\r\n", "HTTP/1.1 501"},
+        {"Transfer-Encoding: chunked\r\nContent-Length: 5\r\n", "HTTP/1.1 400"},
+    };
+    for (const auto& [headers, status] : rows) {
+        const std::string answer = rawExchange(
+            served().port(),
+            "POST /api/locate HTTP/1.1\r\nHost: x\r\n" + headers + "\r\n49.25 -123.1\n", 10);
+        EXPECT_TRUE(answer.starts_with(status)) << headers << answer.substr(0, 80);
+    }
+}
+
 // Links carry back the Host a client sent only when it is a host and a port.
 TEST(Serve, LinksCarryOnlyAPlainHost) {
     const auto selfLink = [](const std::string& host) {
