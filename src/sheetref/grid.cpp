@@ -690,30 +690,25 @@ Bounds bounds(const Reference& reference) {
 }
 
 std::vector<Reference> neighbours(const Reference& reference) {
-    if (isBcgs(reference.scale())) {
-        std::vector<Reference> found;
-        visitBcgsCells(bounds(reference), reference.scale(), Reach::Touching,
-                       [&](const Reference& cell) {
-                           if (cell != reference) {
-                               found.push_back(cell);
-                           }
-                           return true;
-                       });
+    const Scale scale = reference.scale();
+    if (!isBcgs(scale) && !isPng(scale)) {
+        std::vector<Reference> found = cellsIn(bounds(reference), scale, Reach::Touching);
+        std::erase(found, reference);
         return found;
     }
-    if (isPng(reference.scale())) {
-        std::vector<Reference> found;
-        visitPngCells(bounds(reference), reference.scale(), Reach::Touching,
-                      [&](const Reference& cell) {
-                          if (cell != reference) {
-                              found.push_back(cell);
-                          }
-                          return true;
-                      });
-        return found;
+    // The BCGS and PNG grids are walked, not gathered: every cell touching this one.
+    std::vector<Reference> found;
+    const auto collect = [&](const Reference& cell) {
+        if (cell != reference) {
+            found.push_back(cell);
+        }
+        return true;
+    };
+    if (isBcgs(scale)) {
+        visitBcgsCells(bounds(reference), scale, Reach::Touching, collect);
+    } else {
+        visitPngCells(bounds(reference), scale, Reach::Touching, collect);
     }
-    std::vector<Reference> found = cellsIn(bounds(reference), reference.scale(), Reach::Touching);
-    std::erase(found, reference);
     return found;
 }
 
