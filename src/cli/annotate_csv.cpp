@@ -111,6 +111,7 @@ std::optional<AnnotateSettings> tableOptions(Context& context) {
         return std::nullopt;
     }
     settings.datum = *datum;
+    settings.flagUncertain = args.has("flag-uncertain");
     if (const auto delimiter = args.value("delimiter")) {
         if (*delimiter == "," || *delimiter == ";") {
             settings.delimiter = delimiter->front();

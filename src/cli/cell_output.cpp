@@ -42,6 +42,7 @@ int grid(Context& context) {
         }
         box = {.south = edges[0], .north = edges[2], .west = edges[1], .east = edges[3]};
     }
+    const bool given = context.args.has("bbox");
     if (const auto failure = sheetref::checkBox(box)) {
         std::string text;
         for (const std::string_view value : context.args.valuesOf("bbox")) {
@@ -53,6 +54,16 @@ int grid(Context& context) {
                                                    .text = text,
                                                    .detail = sheetref::describe(*failure)});
         return context.session.finish();
+    }
+    if (given) {
+        const auto inGrid = boxInGridDatum(context, box, *scale);
+        if (!inGrid) {
+            return context.session.finish();
+        }
+        box = *inGrid;
+    } else if (context.args.has("datum")) {
+        return context.session.usageError("--datum is the datum of --bbox: give it with one",
+                                          context.command);
     }
     return writeCells(context,
                       [&](const CellVisitor& visit) { sheetref::coverEach(box, *scale, visit); });

@@ -31,6 +31,8 @@ constexpr KnownOption kInput{.name = "input", .takesValue = true};
 constexpr KnownOption kLonFirst{.name = "lon-first"};
 // The datum the points are given in; each is shifted into the grid's where they differ.
 constexpr KnownOption kDatum{.name = "datum", .takesValue = true};
+// Marks the answers that a shift's error may have put in the wrong cell.
+constexpr KnownOption kFlagUncertain{.name = "flag-uncertain"};
 
 // Where cells are written as polygons, and how finely their edges are drawn.
 constexpr KnownOption kOutput{.name = "output", .shortName = 'o', .takesValue = true};
@@ -50,16 +52,16 @@ constexpr KnownOption kLongitudeColumn{.name = "lon", .takesValue = true};
 constexpr KnownOption kPointColumn{.name = "point", .takesValue = true};
 constexpr KnownOption kBbox{.name = "bbox", .takesValue = true, .valueCount = 4};
 
-constexpr std::array kLocateOptions{kScale,  kFormat, kInput,   kLonFirst,
-                                    kOutput, kDriver, kDensify, kDatum};
+constexpr std::array kLocateOptions{kScale,  kFormat,  kInput, kLonFirst,     kOutput,
+                                    kDriver, kDensify, kDatum, kFlagUncertain};
 constexpr std::array kReferenceOptions{kFormat, kOutput, kDriver, kDensify};
-constexpr std::array kCoverOptions{kScale, kFormat, kOutput,   kDriver,   kDensify,
-                                   kLayer, kWkt,    kGeodesic, kAssumeCrs};
+constexpr std::array kCoverOptions{kScale, kFormat, kOutput,   kDriver,    kDensify,
+                                   kLayer, kWkt,    kGeodesic, kAssumeCrs, kDatum};
 constexpr std::array kAnnotateOptions{kScale,           kColumn,      kDelimiter, kLatitudeColumn,
                                       kLongitudeColumn, kPointColumn, kInput,     kLonFirst,
                                       kOutput,          kDriver,      kLayer,     kExplode,
-                                      kAssumeCrs,       kGeodesic,    kDatum};
-constexpr std::array kGridOptions{kScale, kFormat, kOutput, kDriver, kDensify, kBbox};
+                                      kAssumeCrs,       kGeodesic,    kDatum,     kFlagUncertain};
+constexpr std::array kGridOptions{kScale, kFormat, kOutput, kDriver, kDensify, kBbox, kDatum};
 constexpr std::array kServeOptions{KnownOption{.name = "bind", .takesValue = true},
                                    KnownOption{.name = "port", .takesValue = true},
                                    KnownOption{.name = "tiles", .takesValue = true}};
@@ -310,6 +312,8 @@ int locate(Context& context) {
     }
     DatumLocator locator(*datum);
     bool shiftTold = false;
+    const bool flagUncertain = context.args.has("flag-uncertain");
+    bool uncertain = false; // of the answer last made
     const PointReader reader(NumberReader(), options);
     const Scale scale = common->scale;
     const auto answer =
@@ -317,7 +321,10 @@ int locate(Context& context) {
         if (const auto* failure = std::get_if<InputFailure>(&point)) {
             return *failure;
         }
-        std::optional<Reference> cell = locator.locate(std::get<LatLon>(point), scale);
+        DatumLocator::Located located =
+            flagUncertain ? locator.locateFlagged(std::get<LatLon>(point), scale)
+                          : DatumLocator::Located{locator.locate(std::get<LatLon>(point), scale)};
+        uncertain = located.uncertain;
         // Which shift was used is said once, before the first answer that needed it.
         if (!shiftTold && !locator.notice().empty()) {
             context.session.diagnose(locator.notice());
@@ -329,8 +336,17 @@ int locate(Context& context) {
                                 .text = std::string(),
                                 .detail = locator.failure()};
         }
-        return cell;
+        return located.cell;
     };
+    // An answer that the shift's error may have put in the wrong cell says so after a tab.
+    const auto lineOf = [&](const std::optional<Reference>& reference) {
+        return uncertain ? referenceText(reference) + "\tuncertain" : referenceText(reference);
+    };
+    if (flagUncertain && common->format != Format::Text) {
+        return context.session.usageError("--flag-uncertain marks answer lines: it is for text "
+                                          "output, not a layer of cells",
+                                          context.command);
+    }
     Answers answers(context, *common);
     if (!answers.ready()) {
         return answers.finish();
@@ -339,7 +355,7 @@ int locate(Context& context) {
     if (operands.empty()) {
         answerLines(
             context, answers, [&](std::string_view line) { return answer(reader.read(line)); },
-            referenceText);
+            lineOf);
         return answers.finish();
     }
     // The arguments make one point together, as "10U 491213 5458885" typed without
@@ -360,7 +376,7 @@ int locate(Context& context) {
         return answers.finish();
     }
     const auto& reference = std::get<std::optional<Reference>>(result);
-    answers.cell(reference, referenceText(reference));
+    answers.cell(reference, lineOf(reference));
     return answers.finish();
 }
 
@@ -425,6 +441,25 @@ std::optional<Datum> datumOption(Context& context) {
         context.session.usageError(describeUnknownDatum(*named), context.command);
     }
     return datum;
+}
+
+std::optional<sheetref::Bounds> boxInGridDatum(Context& context, const sheetref::Bounds& box,
+                                               Scale scale) {
+    const auto datum = datumOption(context);
+    if (!datum) {
+        return std::nullopt;
+    }
+    DatumLocator locator(*datum);
+    const auto shifted = locator.boxInGridDatum(box, scale);
+    if (!shifted) {
+        context.session.reportFailure(InputFailure{
+            .error = InputError::NotShifted, .field = Field::South, .detail = locator.failure()});
+        return std::nullopt;
+    }
+    if (const std::string notice = locator.notice(); !notice.empty()) {
+        context.session.diagnose(notice);
+    }
+    return shifted;
 }
 
 int writeCells(Context& context, const CellWalk& cells) {
@@ -520,8 +555,12 @@ int cover(Context& context) {
                                                    .detail = sheetref::describe(*failure)});
         return context.session.finish();
     }
+    const auto inGrid = boxInGridDatum(context, box, common->scale);
+    if (!inGrid) {
+        return context.session.finish();
+    }
     return answerCells(context, *common, [&](const CellVisitor& visit) {
-        sheetref::coverEach(box, common->scale, visit);
+        sheetref::coverEach(*inGrid, common->scale, visit);
     });
 }
 

@@ -43,6 +43,11 @@ std::optional<sheetref::Scale> scaleOption(Context& context);
 // The datum of --datum (NAD83 when absent), or nullopt after a usage error.
 std::optional<Datum> datumOption(Context& context);
 
+// `box`, given in the datum of --datum, as a box of the grid's datum at `scale` (the
+// shift used told once on standard error); nullopt after an error already reported.
+std::optional<sheetref::Bounds> boxInGridDatum(Context& context, const sheetref::Bounds& box,
+                                               sheetref::Scale scale);
+
 // Cells handed one at a time to a visitor, which returns false to stop: a cover of
 // BC's 1:2 500 sheets (752 512 of them) is written without being held.
 using CellVisitor = std::function<bool(const sheetref::Reference&)>;

@@ -77,12 +77,29 @@ gis::SourceLayers sourceLayers(Context& context, std::string_view source, sheetr
     return from;
 }
 
+// A geometry's datum is its CRS's: --datum is for points and boxes given as numbers.
+int refuseDatum(Context& context) {
+    return context.session.usageError(
+        "a GIS layer's or a WKT geometry's datum is its CRS's, not --datum; where it has none "
+        "give --assume-crs, such as --assume-crs EPSG:4267 for NAD27",
+        context.command);
+}
+
 int annotateLayer(Context& context) {
     const auto scale = scaleOption(context);
     if (!scale) {
         return kUsageOrIo;
     }
     const auto& operands = context.args.operands;
+    if (context.args.has("flag-uncertain")) {
+        return context.session.usageError(
+            "--flag-uncertain flags the points of a CSV table or of locate; a GIS layer's "
+            "features are not flagged",
+            context.command);
+    }
+    if (context.args.has("datum")) {
+        return refuseDatum(context);
+    }
     const auto output = context.args.value("output");
     if (!output) {
         return context.session.usageError(
@@ -105,6 +122,9 @@ int coverGeometry(Context& context) {
     const auto scale = scaleOption(context);
     if (!scale) {
         return kUsageOrIo;
+    }
+    if (context.args.has("datum")) {
+        return refuseDatum(context);
     }
     const auto& operands = context.args.operands;
     const auto wkt = context.args.value("wkt");

@@ -85,6 +85,9 @@ Options:
                         NAD27; each is shifted through PROJ into the datum of
                         the grid asked for (NAD27 for png, NAD83 for the rest),
                         and the shift used is told once on standard error
+      --flag-uncertain  add a tab and "uncertain" to an answer whose shifted
+                        point lies closer to a cell line than the shift's
+                        accuracy: the cell beside it may be the true one
 )";
 
 constexpr std::string_view kFormatHelp =
@@ -164,6 +167,8 @@ Options:
                       than straight lines in the layer's CRS
       --assume-crs CRS  the CRS of a layer that does not say, such as EPSG:3005;
                       without it such a layer is an error
+      --datum DATUM   the box's datum: NAD83 (the default), WGS84 or NAD27; it
+                      is shifted into the grid's as locate shifts points
 )help";
 
 // What annotate does with a source that is not a CSV table, for the annotate help.
@@ -231,6 +236,9 @@ Options:
       --datum DATUM     the table's datum: NAD83 (the default), WGS84 or NAD27,
                         shifted into the grid's as locate does; a GIS layer's
                         datum is its CRS's
+      --flag-uncertain  a table also gets the column NAME_uncertain: true where
+                        the shifted point lies closer to a cell line than the
+                        shift's accuracy, false where not
   -o, --output FILE     write the table to FILE (not to the source itself)
                         instead of standard output; it is CSV whatever its name
       --of CSV          the output format of a CSV table is CSV; other formats
@@ -264,6 +272,7 @@ Examples:
 Options:
       --bbox S W N E  only the cells that the box shares some area with, read
                       as cover reads its box (decimal degrees, west negative)
+      --datum DATUM   the datum of --bbox: NAD83 (the default), WGS84 or NAD27
 )";
 
 constexpr std::string_view kServe = R"(Usage: sheetfind-cli serve [OPTION...]

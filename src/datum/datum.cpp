@@ -7,10 +7,13 @@
 #include <proj.h>
 #endif
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <numbers>
 #include <string>
+#include <utility>
 
 namespace sheetfind {
 namespace {
@@ -156,6 +159,68 @@ std::optional<sheetref::Reference> DatumLocator::locate(sheetref::LatLon point,
         return std::nullopt;
     }
     return sheetref::locate(*inGrid, scale);
+}
+
+DatumLocator::Located DatumLocator::locateFlagged(sheetref::LatLon point, sheetref::Scale scale) {
+    const std::optional<sheetref::LatLon> inGrid = inGridDatum(point, scale);
+    if (!inGrid) {
+        return {};
+    }
+    Located located{.cell = sheetref::locate(*inGrid, scale)};
+    const double accuracy = accuracyMetres();
+    if (accuracy == 0) {
+        return located;
+    }
+    // A point within `reach` of a cell line is answered differently on one side of it:
+    // the nearest line crosses one of the four steps north, south, east and west.
+    constexpr double kMetresPerDegree = 111'320; // a degree of latitude, to within 1 %
+    const double reach = (accuracy < 0 ? kUnknownAccuracyMetres : accuracy) / kMetresPerDegree;
+    const double cosLatitude = std::cos(inGrid->latitude * std::numbers::pi / 180);
+    const double across = cosLatitude > 1e-9 ? reach / cosLatitude : 360;
+    for (const auto& [north, east] :
+         {std::pair{reach, 0.0}, {-reach, 0.0}, {0.0, across}, {0.0, -across}}) {
+        const auto beside = sheetref::locate(
+            {.latitude = inGrid->latitude + north, .longitude = inGrid->longitude + east}, scale);
+        if (beside != located.cell) {
+            located.uncertain = true;
+            break;
+        }
+    }
+    return located;
+}
+
+std::optional<sheetref::Bounds> DatumLocator::boxInGridDatum(const sheetref::Bounds& box,
+                                                             sheetref::Scale scale) {
+    if (family(m_datum) == gridDatum(scale)) {
+        return box;
+    }
+    // A shift bends straight edges by far less than a metre over a step of this many.
+    constexpr int kSteps = 64;
+    std::optional<sheetref::Bounds> out;
+    for (int i = 0; i <= kSteps; ++i) {
+        const double t = static_cast<double>(i) / kSteps;
+        const double latitude = box.south + (box.north - box.south) * t;
+        const double longitude = box.west + (box.east - box.west) * t;
+        for (const sheetref::LatLon& edge :
+             {sheetref::LatLon{box.south, longitude}, sheetref::LatLon{box.north, longitude},
+              sheetref::LatLon{latitude, box.west}, sheetref::LatLon{latitude, box.east}}) {
+            const auto shifted = inGridDatum(edge, scale);
+            if (!shifted) {
+                return std::nullopt;
+            }
+            if (!out) {
+                out = sheetref::Bounds{.south = shifted->latitude,
+                                       .north = shifted->latitude,
+                                       .west = shifted->longitude,
+                                       .east = shifted->longitude};
+            }
+            out->south = std::max(-90.0, std::min(out->south, shifted->latitude));
+            out->north = std::min(90.0, std::max(out->north, shifted->latitude));
+            out->west = std::max(-180.0, std::min(out->west, shifted->longitude));
+            out->east = std::min(180.0, std::max(out->east, shifted->longitude));
+        }
+    }
+    return out;
 }
 
 double DatumLocator::accuracyMetres() const {

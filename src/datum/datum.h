@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "grid.h"
 #include "lat_lon.h"
 #include "reference.h"
 
@@ -47,6 +48,25 @@ public:
     // The cell at `scale` that holds the point; nullopt where none does, or where the
     // point could not be shifted (then failure() says why).
     std::optional<sheetref::Reference> locate(sheetref::LatLon point, sheetref::Scale scale);
+
+    // As locate, and whether the answer is uncertain: the shifted point lies closer to
+    // a line of its cell than the shift's accuracy, so that the cell beside it (or no
+    // cell, at the edge of the grid) may be the true one. Never uncertain without a
+    // shift; a shift of unknown accuracy counts as kUnknownAccuracyMetres.
+    struct Located {
+        std::optional<sheetref::Reference> cell;
+        bool uncertain = false;
+    };
+    Located locateFlagged(sheetref::LatLon point, sheetref::Scale scale);
+
+    // What a shift of unknown accuracy is taken to be: about the largest NAD27 to NAD83
+    // difference in Canada.
+    static constexpr double kUnknownAccuracyMetres = 200;
+
+    // The box of the grid's datum that holds `box` shifted: every point of its edges,
+    // walked in small steps, is inside. nullopt where a point could not be shifted.
+    std::optional<sheetref::Bounds> boxInGridDatum(const sheetref::Bounds& box,
+                                                   sheetref::Scale scale);
 
     // The point in the datum of the grid at `scale`.
     std::optional<sheetref::LatLon> inGridDatum(sheetref::LatLon point, sheetref::Scale scale);

@@ -37,6 +37,10 @@ std::string sheetColumnName(sheetref::Scale scale) {
            std::string(sheetref::scaleShortName(scale));
 }
 
+std::string uncertainColumnName(std::string_view column) {
+    return std::string(column) + "_uncertain";
+}
+
 CsvAnnotator::CsvAnnotator(Output& out, AnnotateSettings settings, Report report)
     : m_out(out), m_settings(std::move(settings)), m_report(std::move(report)),
       m_pointReader(m_settings.numbers, m_settings.options),
@@ -159,6 +163,9 @@ void CsvAnnotator::append(std::string_view field) {
 void CsvAnnotator::header(const CsvRecord& record) {
     auto columns = findPointColumns(record.fields, m_settings.choice);
     std::optional<TableFailure> failure = checkNewColumn(record.fields, m_settings.column);
+    if (!failure && m_settings.flagUncertain) {
+        failure = checkNewColumn(record.fields, uncertainColumnName(m_settings.column));
+    }
     if (auto* unread = std::get_if<TableFailure>(&columns)) {
         failure = std::move(*unread);
     }
@@ -190,10 +197,14 @@ void CsvAnnotator::header(const CsvRecord& record) {
     }
     out.append(m_delimiter);
     append(m_settings.column);
+    if (m_settings.flagUncertain) {
+        out.append(m_delimiter);
+        append(uncertainColumnName(m_settings.column));
+    }
     out.append(m_lineEnd);
 }
 
-std::optional<sheetref::Reference> CsvAnnotator::sheet(const CsvRecord& record) {
+DatumLocator::Located CsvAnnotator::sheet(const CsvRecord& record) {
     const auto& fields = record.fields;
     const auto missing = [&](std::size_t column, Field field) {
         m_report(record.row, TableFailure{.error = TableError::MissingField,
@@ -205,11 +216,11 @@ std::optional<sheetref::Reference> CsvAnnotator::sheet(const CsvRecord& record) 
     if (const auto* pair = std::get_if<PointColumns::Pair>(&m_columns->where)) {
         if (pair->latitude >= fields.size()) {
             missing(pair->latitude, Field::Latitude);
-            return std::nullopt;
+            return {};
         }
         if (pair->longitude >= fields.size()) {
             missing(pair->longitude, Field::Longitude);
-            return std::nullopt;
+            return {};
         }
         point = m_pairReader.read(fields[pair->latitude], fields[pair->longitude]);
         if (auto* failure = std::get_if<InputFailure>(&point)) {
@@ -220,17 +231,19 @@ std::optional<sheetref::Reference> CsvAnnotator::sheet(const CsvRecord& record) 
         const std::size_t column = std::get<std::size_t>(m_columns->where);
         if (column >= fields.size()) {
             missing(column, Field::Point);
-            return std::nullopt;
+            return {};
         }
         point = m_pointReader.read(fields[column]);
     }
     if (const auto* failure = std::get_if<InputFailure>(&point)) {
         m_report(record.row, *failure);
-        return std::nullopt;
+        return {};
     }
     // A point that no sheet covers gets an empty cell: that is its answer.
-    std::optional<sheetref::Reference> cell =
-        m_locator.locate(std::get<LatLon>(point), m_settings.scale);
+    const LatLon at = std::get<LatLon>(point);
+    DatumLocator::Located cell =
+        m_settings.flagUncertain ? m_locator.locateFlagged(at, m_settings.scale)
+                                 : DatumLocator::Located{m_locator.locate(at, m_settings.scale)};
     if (!m_locator.failure().empty()) {
         m_report(record.row, InputFailure{.error = InputError::NotShifted,
                                           .field = Field::Point,
@@ -246,7 +259,7 @@ void CsvAnnotator::row(const CsvRecord& record) {
         out.append(m_lineEnd);
         return;
     }
-    const std::optional<sheetref::Reference> reference = sheet(record);
+    const DatumLocator::Located located = sheet(record);
     const std::size_t kept = std::min(fields.size(), m_width);
     for (std::size_t i = 0; i < kept; ++i) {
         if (i > 0) {
@@ -260,8 +273,14 @@ void CsvAnnotator::row(const CsvRecord& record) {
         out.append(m_delimiter);
     }
     out.append(m_delimiter);
-    if (reference) {
-        out.append(reference->text());
+    if (located.cell) {
+        out.append(located.cell->text());
+    }
+    if (m_settings.flagUncertain) {
+        out.append(m_delimiter);
+        if (located.cell) {
+            out.append(located.uncertain ? "true" : "false");
+        }
     }
     for (std::size_t i = m_width; i < fields.size(); ++i) {
         out.append(m_delimiter);

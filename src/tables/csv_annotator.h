@@ -25,6 +25,10 @@ namespace sheetfind {
 // "bcgs_20k"; the petroleum and natural gas grid's are "png_block", "png_unit" and "png".
 std::string sheetColumnName(sheetref::Scale scale);
 
+// The field that marks, beside `column`, the records whose cell a datum shift's error
+// may have got wrong: "png_uncertain".
+std::string uncertainColumnName(std::string_view column);
+
 // What goes between the cells of one record when they are written in one field
 // ("092G06,092G07"): a comma, which no reference holds and which every table tool
 // splits on.
@@ -39,6 +43,9 @@ struct AnnotateSettings {
     PointOptions options;          // for a point column; a latitude column is always a latitude
     NumberReader numbers;
     Datum datum = Datum::Nad83; // the points'; shifted into the grid's where they differ
+    // Adds uncertainColumnName(column) after the cell: true where the shifted point lies
+    // closer to a cell line than the shift's accuracy, false where not, empty without a cell.
+    bool flagUncertain = false;
 };
 
 // Adds the sheet of each record of a table as a last column, fed the table's bytes in
@@ -85,7 +92,7 @@ private:
     void record(const CsvRecord& record);
     void header(const CsvRecord& record);
     void row(const CsvRecord& record);
-    std::optional<sheetref::Reference> sheet(const CsvRecord& record);
+    DatumLocator::Located sheet(const CsvRecord& record);
     void append(std::string_view field);
     bool going() const { return !m_stopped && m_out.open(); }
 
