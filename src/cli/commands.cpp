@@ -407,7 +407,9 @@ int bounds(Context& context) {
         }
         const auto result = referenceAnswer(operand);
         if (const auto* failure = std::get_if<InputFailure>(&result)) {
-            answers.failure(*failure);
+            // An argument's error goes to standard error, as every command's does; only
+            // lines read from standard input are answered in place.
+            context.session.reportFailure(*failure);
         } else {
             const auto& reference = std::get<std::optional<Reference>>(result);
             answers.cell(reference, boundsLine(reference));

@@ -85,6 +85,24 @@ INSTANTIATE_TEST_SUITE_P(
              "lat,lon\n56.91,-120.565\n",
              "lat,lon,png\n56.91,-120.565,a-096-H/094-A-15\n",
              0},
+        Case{"PngFlaggedTable",
+             {"annotate", "-s", "png", "--datum", "NAD27", "--flag-uncertain"},
+             "lat,lon\n56.91,-120.565\n51.05,-114.07\n",
+             "lat,lon,png,png_uncertain\n56.91,-120.565,a-096-H/094-A-15,false\n51.05,-114.07,,\n",
+             0},
+        Case{"FlagIsForAnswerLines",
+             {"locate", "-s", "png", "--flag-uncertain", "-f", "geojson", "56.91", "-120.565"},
+             "",
+             "",
+             2,
+             "sheetfind-cli: --flag-uncertain marks answer lines: it is for text output, not a "
+             "layer of cells\nTry 'sheetfind-cli locate --help'.\n"},
+        Case{"PngBoxInNad27",
+             {"cover", "-s", "png-unit", "--datum", "NAD27", "56.913", "-120.572", "56.914",
+              "-120.570"},
+             "",
+             "096-H/094-A-15\n",
+             0},
         // serve checks what it is given before it listens.
         Case{"ServeBindEmpty",
              {"serve", "--bind", ""},
@@ -165,22 +183,23 @@ INSTANTIATE_TEST_SUITE_P(
              "092G06\t49.25\t-123.5\t49.5\t-123\n340D15\t81.75\t-76\t82\t-74\n"
              "082O\t51\t-116\t52\t-114\n092\t48\t-128\t52\t-120\n",
              0},
-        Case{"BadReferenceInPlace",
+        // An argument's error goes to standard error; the others are answered.
+        Case{"BadReferenceOnStandardError",
              {"bounds", "92G6", "27K06", "910"},
              "",
-             "092G06\t49.25\t-123.5\t49.5\t-123\nERROR: reference \"27K06\": map-area letter \"K\" "
-             "at character 3 is not in Arctic series 027; expected A to H\n"
-             "910\t80\t-136\t84\t-120\n",
-             1},
+             "092G06\t49.25\t-123.5\t49.5\t-123\n910\t80\t-136\t84\t-120\n",
+             1,
+             "sheetfind-cli: reference \"27K06\": map-area letter \"K\" at character 3 is not in "
+             "Arctic series 027; expected A to H\n"},
         Case{"BcgsForms",
              {"bounds", "92G.025.3.4.2", "092g025_3_4_2", "092G0255"},
              "",
              "092G025342\t49.275\t-123.125\t49.2875\t-123.1\n"
-             "092G025342\t49.275\t-123.125\t49.2875\t-123.1\n"
-             "ERROR: reference \"092G0255\": quarter digit \"5\" at character 8 after 092G025 is "
-             "not in 1 to 4; expected 1 (south-west), 2 (south-east), 3 (north-west) or 4 "
-             "(north-east)\n",
-             1},
+             "092G025342\t49.275\t-123.125\t49.2875\t-123.1\n",
+             1,
+             "sheetfind-cli: reference \"092G0255\": quarter digit \"5\" at character 8 after "
+             "092G025 is not in 1 to 4; expected 1 (south-west), 2 (south-east), 3 (north-west) "
+             "or 4 (north-east)\n"},
         Case{"StandardInput",
              {"bounds"},
              "021-H-01\r\n\n911\n1N10",
