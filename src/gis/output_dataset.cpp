@@ -52,9 +52,17 @@ void installWatch() {
     std::call_once(once, [] {
         VSIFilesystemPluginCallbacksStruct* calls = VSIAllocFilesystemPluginCallbacksStruct();
         calls->stat = [](void*, const char* name, VSIStatBufL* stat, int flags) {
-            return VSIStatExL(realPath(name).c_str(), stat, flags);
+            // A device or a pipe to write to is new to the driver, which refuses to
+            // write over anything that exists.
+            const std::string real = realPath(name);
+            return isStream(real) ? -1 : VSIStatExL(real.c_str(), stat, flags);
         };
-        calls->unlink = [](void*, const char* name) { return VSIUnlink(realPath(name).c_str()); };
+        // A device or a pipe is written, never read back (which would wait for a
+        // writer) nor removed.
+        calls->unlink = [](void*, const char* name) {
+            const std::string real = realPath(name);
+            return isStream(real) ? -1 : VSIUnlink(real.c_str());
+        };
         calls->rename = [](void*, const char* from, const char* to) {
             return VSIRename(realPath(from).c_str(), realPath(to).c_str());
         };
@@ -66,7 +74,12 @@ void installWatch() {
             return VSIReadDirEx(realPath(name).c_str(), most);
         };
         calls->open = [](void*, const char* name, const char* access) -> void* {
-            VSILFILE* file = VSIFOpenExL(realPath(name).c_str(), access, TRUE);
+            const std::string real = realPath(name);
+            const std::string_view mode(access);
+            if (mode.find_first_of("wa+") == std::string_view::npos && isStream(real)) {
+                return nullptr;
+            }
+            VSILFILE* file = VSIFOpenExL(real.c_str(), access, TRUE);
             if (file == nullptr) {
                 return nullptr;
             }
@@ -142,6 +155,13 @@ std::variant<OutputDataset, Stop> OutputDataset::create(GDALDriver& driver,
     // system it would lose its own journal's guarantees (and GDAL 3.6 mislays the
     // tables it creates there).
     const bool ownIo = isDriver(driver, "GPKG") || isDriver(driver, "SQLite");
+    if (isStream(destination) && ownIo) {
+        return Stop::usage("a " + std::string(driver.GetDescription()) +
+                           " database is not written to a device or a pipe such as \"" +
+                           destination +
+                           "\"; choose a format written in one pass, such as --of "
+                           "GeoJSON, GeoJSONSeq or CSV");
+    }
     if (!ownIo) {
         installWatch();
     }

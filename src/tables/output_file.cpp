@@ -198,6 +198,10 @@ std::string describeExistingOutput(const std::string& destination) {
 
 std::variant<OutputFile, std::string> OutputFile::stage(const std::string& destination,
                                                         std::span<const int> sources) {
+    if (isStream(destination)) {
+        // A device or a pipe takes the bytes as they come: there is nothing to stage.
+        return OutputFile(destination, {}, destination, true);
+    }
     struct stat existing {};
     if (::lstat(destination.c_str(), &existing) == 0) {
         struct stat target {};
@@ -226,12 +230,13 @@ std::variant<OutputFile, std::string> OutputFile::stage(const std::string& desti
     return OutputFile(destination, folder, folder + "/" + name);
 }
 
-OutputFile::OutputFile(std::string destination, std::string folder, std::string path)
-    : m_destination(std::move(destination)), m_folder(std::move(folder)), m_path(std::move(path)) {}
+OutputFile::OutputFile(std::string destination, std::string folder, std::string path, bool stream)
+    : m_destination(std::move(destination)), m_folder(std::move(folder)), m_path(std::move(path)),
+      m_stream(stream) {}
 
 OutputFile::OutputFile(OutputFile&& other) noexcept
     : m_destination(std::move(other.m_destination)), m_folder(std::exchange(other.m_folder, {})),
-      m_path(std::move(other.m_path)) {}
+      m_path(std::move(other.m_path)), m_stream(other.m_stream) {}
 
 OutputFile::~OutputFile() {
     discard();
@@ -248,6 +253,9 @@ void OutputFile::discard() {
 }
 
 std::string OutputFile::commit() {
+    if (m_stream) {
+        return {};
+    }
     if (m_folder.empty()) {
         return "cannot write \"" + m_destination + "\": it was discarded";
     }

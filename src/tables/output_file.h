@@ -17,7 +17,8 @@ namespace sheetfind {
 // that fails, or is interrupted (see discardStagedFilesOnSignals), leaves nothing.
 class OutputFile {
 public:
-    // Prepares to write `destination`. Refused, with the reason, when it exists
+    // Prepares to write `destination`. A stream (isStream) is written as it is, and
+    // commit() then has nothing to do. Refused, with the reason, when it exists
     // (even as a dangling link) or when it cannot be prepared; the reason names the
     // source when the destination is one of the open `sources` (descriptors of the
     // input), as in `annotate -o table.csv < table.csv`.
@@ -43,11 +44,12 @@ public:
     void discard();
 
 private:
-    OutputFile(std::string destination, std::string folder, std::string path);
+    OutputFile(std::string destination, std::string folder, std::string path, bool stream = false);
 
     std::string m_destination;
     std::string m_folder; // the staging folder; empty once committed or discarded
     std::string m_path;
+    bool m_stream = false; // a device or a pipe, written directly
 };
 
 // Whether `destination` is a stream rather than a file: a device such as /dev/null

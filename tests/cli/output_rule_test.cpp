@@ -213,6 +213,27 @@ TEST_F(OutputRule, LayerOutputsAreNeverWrittenOverAFile) {
     EXPECT_TRUE(fs::exists(path("cells.dbf")));
 }
 
+// A device or a named pipe is written as it is, in any format written in one pass.
+TEST_F(OutputRule, StreamsAreWrittenAsTheyAre) {
+    struct Case {
+        const char* script;
+        int status;
+        const char* output;
+    };
+    for (const Case& c : {
+             Case{"$CLI locate -o /dev/null --of GeoJSON 49 -123", 0, ""},
+             Case{"mkfifo pipe; cat pipe > got & $CLI cover -s 1m 49 -124 50 -122 -o pipe --of "
+                  "GeoJSONSeq; wait; cat got",
+                  0, "\"reference\": \"092\""},
+             Case{"$CLI grid -s 1m -o /dev/null --of GPKG", 2,
+                  "a GPKG database is not written to a device or a pipe"},
+         }) {
+        const ShellRun run = shell(c.script);
+        EXPECT_EQ(run.status, c.status) << c.script << "\n" << run.output;
+        EXPECT_NE(run.output.find(c.output), std::string::npos) << c.script << "\n" << run.output;
+    }
+}
+
 TEST_F(OutputRule, StagedFilesAreDiscardedUnlessCommitted) {
     {
         auto staged = sheetfind::OutputFile::stage(path("gone.txt"));
