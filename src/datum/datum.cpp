@@ -66,6 +66,10 @@ Datum gridDatum(sheetref::Scale scale) {
     return sheetref::isPng(scale) ? Datum::Nad27 : Datum::Nad83;
 }
 
+bool needsShift(Datum datum, sheetref::Scale scale) {
+    return family(datum) != gridDatum(scale);
+}
+
 #ifdef SHEETFIND_WITH_PROJ
 // A PROJ transformation between the two families, made once and kept.
 struct DatumLocator::Shift {
@@ -99,7 +103,7 @@ std::optional<sheetref::LatLon> DatumLocator::inGridDatum(sheetref::LatLon point
                                                           sheetref::Scale scale) {
     m_failure.clear();
     const Datum to = gridDatum(scale);
-    if (family(m_datum) == to) {
+    if (!needsShift(m_datum, scale)) {
         return point;
     }
     if (!std::isfinite(point.latitude) || !std::isfinite(point.longitude)) {

@@ -33,6 +33,10 @@ std::string_view datumName(Datum datum);
 // The datum the grid at `scale` is drawn in.
 Datum gridDatum(sheetref::Scale scale);
 
+// Whether points in `datum` are shifted before the grid at `scale` places them; false
+// wherever they are already in its datum, NAD83 and WGS 84 being one.
+bool needsShift(Datum datum, sheetref::Scale scale);
+
 // Locates points given in one datum at any scale, shifting each into the grid's datum
 // where the two differ. Not for use from several threads at once.
 class DatumLocator {
