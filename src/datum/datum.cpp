@@ -162,6 +162,13 @@ std::optional<sheetref::Reference> DatumLocator::locate(sheetref::LatLon point,
     return sheetref::locate(*inGrid, scale);
 }
 
+void DatumLocator::forgetNotice() {
+    if (m_shift) {
+        m_shift->used.clear();
+        m_shift->accuracy = -1;
+    }
+}
+
 double DatumLocator::accuracyMetres() const {
     if (!m_shift || m_shift->used.empty()) {
         return 0;

@@ -64,6 +64,12 @@ public:
     // NAD83 (4)", accurate to 1.5 m".
     std::string notice() const;
 
+    // Forgets which transformation was used, so that notice() speaks of the points
+    // shifted from here on: PROJ picks one for each point by where it lies. The
+    // transformations PROJ made are kept, so a locator that lives across many calls
+    // pays for them once.
+    void forgetNotice();
+
     // The accuracy of the shift used, in metres: 0 without a shift, negative when PROJ
     // does not know it.
     double accuracyMetres() const;
