@@ -86,8 +86,9 @@ std::string notShifted(const std::string& reason) {
                                   .detail = reason});
 }
 
-// One locator a datum for the whole process: PROJ takes milliseconds to choose a
-// transformation, too long to pay on every call that shifts a point. A locator is not
+// One locator a datum for the whole process: PROJ takes milliseconds to make its
+// transformations, too long to pay on every call that shifts a point. Each call
+// forgets the transformation the last one used, and says its own. A locator is not
 // for two threads at once, and a shift of many points runs without the interpreter's
 // lock: whoever shifts holds this one, never while waiting for the interpreter's.
 struct SharedLocators {
@@ -127,6 +128,7 @@ locatePointsInto(const double* lat, const double* lon, std::size_t count, Scale 
     SharedLocators& locators = sharedLocators();
     const std::lock_guard held(locators.lock);
     DatumLocator& locator = locators.of(datum);
+    locator.forgetNotice();
     auto failed = sheetfind::python::locateShiftedInto(locator, lat, lon, count, scale, cells);
     return {std::move(failed), locator.notice()};
 }
@@ -223,6 +225,7 @@ std::tuple<std::optional<std::string>, std::string> locateScalar(double latitude
         SharedLocators& locators = sharedLocators();
         const std::lock_guard held(locators.lock);
         DatumLocator& locator = locators.of(datum);
+        locator.forgetNotice();
         reference = locator.locate(point, scale);
         failure = locator.failure();
         notice = locator.notice();
