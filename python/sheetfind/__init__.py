@@ -82,6 +82,7 @@ __all__ = [
     "read_points",
     "scale_name",
     "scales",
+    "sort_references",
 ]
 
 Point = namedtuple("Point", ["latitude", "longitude"])
@@ -439,6 +440,20 @@ def neighbours(ref):
         ['092G02', '092G03', '092G04']
     """
     return _sheetfind.neighbours(ref)
+
+
+def sort_references(references):
+    """The references in reference order, each once, in canonical text, as every face
+    lists cells: by scale, then as the grid orders them. For the NTS and the BCGS that
+    is the order of the texts; a PNG cell goes by its sheet, block, unit and quarter
+    unit, which its text (d-096-H/094-A-15) does not lead with. InputError for a text
+    that names no cell.
+
+    Example:
+        >>> sort_references(["082-E/094-M-13", "085-H/094-A-15", "92g6"])
+        ['092G06', '085-H/094-A-15', '082-E/094-M-13']
+    """
+    return _sheetfind.sort_references(_many(references, "references", "str"))
 
 
 _EDGES = ("south", "west", "north", "east")

@@ -449,6 +449,16 @@ PYBIND11_MODULE(_sheetfind, m) {
     m.def("neighbours",
           [](const std::string& text) { return texts(sheetref::neighbours(referenceOf(text))); });
     m.def("cover_box", &coverBox);
+    m.def("sort_references", [](const std::vector<std::string>& all) {
+        std::vector<Reference> references;
+        references.reserve(all.size());
+        for (const auto& text : all) {
+            references.push_back(referenceOf(text));
+        }
+        std::sort(references.begin(), references.end());
+        references.erase(std::unique(references.begin(), references.end()), references.end());
+        return texts(references);
+    });
     m.def("scales", [] {
         std::vector<std::string> names;
         for (const Scale scale : sheetref::kScales) {
