@@ -87,11 +87,11 @@ def test_annotate_refuses_a_frame_it_cannot_place(frame, error, message):
         sheetfind.annotate(frame())
 
 
-# Points in NAD27 2" east of a PNG unit's west edge, closer than the 4.8" NAD83 lies
-# west of NAD27 there, and Calgary, where the grid has no cell. A frame's CRS gives
-# their datum, whether the array loop or the GIS library places them.
+# Points in NAD27 2" east and 2" west of the edge between two PNG units, nearer than
+# the 4.8" NAD83 lies west of NAD27 there, and Calgary, where the grid has no cell. A
+# frame's CRS gives their datum, whether the array loop or the GIS library places them.
 PNG_FRAME_POINTS = [Point(-120.5625 + 2 / 3600, 56.9 + 7.5 / 3600),
-                    Point(-121.3 + 2 / 3600, 57.6 + 7.5 / 3600), Point(-114.07, 51.05)]
+                    Point(-121.3 - 2 / 3600, 57.6 + 7.5 / 3600), Point(-114.07, 51.05)]
 
 
 @pytest.mark.filterwarnings("ignore::sheetfind.DatumShiftWarning")
