@@ -115,6 +115,17 @@ SharedLocators& sharedLocators() {
     return locators;
 }
 
+// Runs `shift` with the shared locator of `datum`, and returns what it returned and the
+// notice of the shift it made; call without the interpreter's lock.
+template <typename Shift> auto withSharedLocator(Datum datum, Shift shift) {
+    SharedLocators& locators = sharedLocators();
+    const std::lock_guard held(locators.lock);
+    DatumLocator& locator = locators.of(datum);
+    locator.forgetNotice();
+    auto result = shift(locator);
+    return std::pair{std::move(result), locator.notice()};
+}
+
 // The answers at `scale` for points in `datum`, into `cells`, and the notice of the
 // shift made (empty without one); call without the interpreter's lock. Points already
 // in the grid's datum never reach PROJ or the shared locators.
@@ -125,12 +136,9 @@ locatePointsInto(const double* lat, const double* lon, std::size_t count, Scale 
         sheetfind::python::locateInto(lat, lon, count, scale, cells);
         return {};
     }
-    SharedLocators& locators = sharedLocators();
-    const std::lock_guard held(locators.lock);
-    DatumLocator& locator = locators.of(datum);
-    locator.forgetNotice();
-    auto failed = sheetfind::python::locateShiftedInto(locator, lat, lon, count, scale, cells);
-    return {std::move(failed), locator.notice()};
+    return withSharedLocator(datum, [&](DatumLocator& locator) {
+        return sheetfind::python::locateShiftedInto(locator, lat, lon, count, scale, cells);
+    });
 }
 
 Reference referenceOf(const std::string& text) {
@@ -141,10 +149,10 @@ Reference referenceOf(const std::string& text) {
     return std::get<Reference>(result);
 }
 
-// The answers at `scale`, as wide as its longest reference ('<U6', '<U10' or '<U16'). The array
-// is allocated as numbers and then seen as strings: numpy gives a fresh array of a
-// string dtype its memory by a slower route than a numeric one. Measured here on 3 M
-// elements, the first writes into a new '<U6' array cost 11 ns an element, into the
+// The answers at `scale`, as wide as its longest reference ('<U6', '<U10' or '<U16').
+// The array is allocated as numbers and then seen as strings: numpy gives a fresh array
+// of a string dtype its memory by a slower route than a numeric one. Measured here on
+// 3 M elements, the first writes into a new '<U6' array cost 11 ns an element, into the
 // same bytes allocated as uint32 1.6 ns, more than the lookup itself.
 py::array referenceArray(std::size_t count, Scale scale) {
     const std::size_t width = sheetfind::python::referenceWidth(scale);
@@ -217,19 +225,16 @@ std::tuple<std::optional<std::string>, std::string> locateScalar(double latitude
         const auto reference = sheetref::locate(point, scale);
         return {reference ? std::optional(reference->text()) : std::nullopt, std::string()};
     }
-    std::optional<Reference> reference;
-    std::string failure;
-    std::string notice;
+    std::pair<std::pair<std::optional<Reference>, std::string>, std::string> shifted;
     {
         py::gil_scoped_release released;
-        SharedLocators& locators = sharedLocators();
-        const std::lock_guard held(locators.lock);
-        DatumLocator& locator = locators.of(datum);
-        locator.forgetNotice();
-        reference = locator.locate(point, scale);
-        failure = locator.failure();
-        notice = locator.notice();
+        shifted = withSharedLocator(datum, [&](DatumLocator& locator) {
+            auto reference = locator.locate(point, scale);
+            return std::pair{std::move(reference), locator.failure()};
+        });
     }
+    auto& [located, notice] = shifted;
+    auto& [reference, failure] = located;
     if (!failure.empty()) {
         throw InputErrorException(notShifted(failure));
     }
