@@ -156,6 +156,10 @@ def test_png_scales_agree_with_the_cli_in_every_datum(cli, scale, datum):
 ])
 def test_the_shift_is_said_once_as_the_cli_says_it(cli, scale, datum, shifted):
     _, errors, status = run_cli(cli, "locate", "-s", scale, "--datum", datum, "56.91", "-120.565")
+    with warnings.catch_warnings():
+        # In Quebec PROJ picks another transformation, which is not the next call's.
+        warnings.simplefilter("ignore")
+        sheetfind.locate(45.5, -73.6, scale, datum=datum)
     with warnings.catch_warnings(record=True) as said:
         warnings.simplefilter("always")
         sheetfind.locate([56.91, 57.6], [-120.565, -121.3], scale, datum=datum)
