@@ -478,8 +478,9 @@ def cover(south, west, north, east, scale="50k"):
 
     An edge that lies on a cell's edge does not reach across it, so the bounds of a
     sheet cover that sheet alone; a box of no height or width covers the cells that
-    own its points. InputError for a NaN edge, an edge out of range, south > north or
-    west > east.
+    own its points. At a PNG scale the edges are NAD27 degrees, the grid's own, as
+    bounds() gives them. InputError for a NaN edge, an edge out of range, south >
+    north or west > east.
 
     Example:
         >>> cover(49.25, -123.5, 49.5, -123.0)
