@@ -200,6 +200,7 @@ def faces_per_feature(cli, path, tmp_path, name, epsg, scale, features):
     return answers
 
 
+@pytest.mark.filterwarnings("ignore::sheetfind.DatumShiftWarning")
 @pytest.mark.parametrize("name, epsg, kind, scale, features", LAYERS,
                          ids=[row[0] for row in LAYERS])
 def test_every_face_gives_the_same_sheets(cli, tmp_path, name, epsg, kind, scale, features):
