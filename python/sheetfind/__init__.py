@@ -1,6 +1,6 @@
 # SPDX-License-Identifier: MIT
-"""Which map sheet of Canada's National Topographic System (NTS), or of British
-Columbia's BCGS, covers a point.
+"""Which map sheet of Canada's National Topographic System (NTS), or which cell of
+British Columbia's BCGS or of its petroleum and natural gas (PNG) grid, covers a point.
 
 The NTS cuts Canada into series of 8 x 4 degrees (1:1 000 000, such as 092), map areas
 (1:250 000, 092G) and sheets (1:50 000, 092G06). In BC's series (082, 083, 092, 093,
@@ -18,8 +18,19 @@ parallel to the cell north of it.
     >>> sheetfind.locate(49.25, -123.1, scale="2500")
     '092G025322'
 
-Scales are named "1m", "250k", "50k", "20k", "10k", "5k" and "2500" (or by their ratio,
-"1:1000000" ... "1:2500"); scales() lists them.
+BC's petroleum and natural gas grid cuts each 1:50 000 sheet of BC's series into 12
+blocks ("png-block", H/094-A-15), each block into 100 units ("png-unit", 096-H/094-A-15)
+and each unit into 4 quarter units ("png", d-096-H/094-A-15). It is drawn on NAD27, the
+NTS and the BCGS on NAD83: the functions that take points take datum= ("NAD83", the
+default, "WGS84" or "NAD27", or their EPSG codes), and the engine shifts each point
+into the datum of the grid asked for, saying once, as a DatumShiftWarning, which
+transformation PROJ used.
+
+    >>> sheetfind.locate(56.91, -120.565, scale="png", datum="NAD27")
+    'a-096-H/094-A-15'
+
+Scales are named "1m", "250k", "50k", "20k", "10k", "5k", "2500" (or by their ratio,
+"1:1000000" ... "1:2500"), "png-block", "png-unit" and "png"; scales() lists them.
 Bad input raises sheetfind.InputError, a ValueError, with the message sheetfind-cli
 prints for it. An argument of the wrong kind (None or dates for degrees, a number for
 a scale, one text where many are expected) is a TypeError naming the argument. The
@@ -43,12 +54,14 @@ from ._sheetfind import InputError
 
 __all__ = [
     "Bounds",
+    "DatumShiftWarning",
     "InputError",
     "Point",
     "annotate",
     "CellField",
     "CellRecord",
     "bounds",
+    "cell_crs",
     "cell_fields",
     "cell_records",
     "cell_ring",
@@ -60,6 +73,7 @@ __all__ = [
     "grid",
     "grid_frame",
     "is_bcgs",
+    "is_png",
     "locate",
     "locate_text",
     "neighbours",
@@ -68,6 +82,7 @@ __all__ = [
     "read_points",
     "scale_name",
     "scales",
+    "sort_references",
 ]
 
 Point = namedtuple("Point", ["latitude", "longitude"])
@@ -85,8 +100,16 @@ CellField.__doc__ = 'A field of a layer of cells: its name and its kind, "text" 
 CellRecord = namedtuple("CellRecord", ["values", "outline"])
 CellRecord.__doc__ = (
     "A cell as a layer of cells holds it: its values, one for each of cell_fields() and "
-    "in its order, and its outline, a closed ring of (longitude, latitude) in EPSG:4326."
+    "in its order, and its outline, a closed ring of (longitude, latitude) in the cell's "
+    "cell_crs()."
 )
+
+
+
+class DatumShiftWarning(UserWarning):
+    """Points were shifted from their datum into the grid's: which transformation PROJ
+    used, how accurate it is, and how to install Canada's grid when it is missing."""
+
 
 # The box of the whole globe: its cover is every cell of the grid.
 _WHOLE_GLOBE = (-90.0, -180.0, 90.0, 180.0)
@@ -131,6 +154,24 @@ def _scale_text(scale, function):
 # Array kinds that hold numbers: signed and unsigned integers and floats. Booleans,
 # complex numbers, dates, durations and texts are not degrees.
 _NUMBER_KINDS = "iuf"
+
+
+def _datum_text(datum, function):
+    """The datum's name for the engine, which reads it and refuses a name it does not
+    know; `function` is the public function named when it is not even a text."""
+    if isinstance(datum, str):
+        return datum
+    raise TypeError(
+        f"{function}(): datum must be a str, not {type(datum).__name__}; "
+        + _sheetfind.describe_unknown_datum(repr(datum))
+    )
+
+
+def _tell_shift(notice, stacklevel=3):
+    """Says which transformation shifted the points; Python's warning filter says it
+    once for each place that asks."""
+    if notice:
+        warnings.warn(notice, DatumShiftWarning, stacklevel=stacklevel)
 
 
 def _not_degrees(name, what, text):
@@ -204,7 +245,7 @@ def _wrap(values, like):
     return pd.Series(values, index=like.index, name=None)
 
 
-def locate(lat, lon, scale="50k"):
+def locate(lat, lon, scale="50k", datum="NAD83"):
     """The reference of the cell at the scale that covers each point.
 
     lat, lon: decimal degrees (west negative), as numbers, numpy arrays, pandas Series
@@ -213,11 +254,17 @@ def locate(lat, lon, scale="50k"):
     missing values (masked elements, pandas' NA, None in a list). What is not numbers
     (None alone, texts, dates, booleans) is a TypeError naming lat or lon.
 
+    datum: the datum of the degrees, "NAD83" (the default), "WGS84" or "NAD27" (or
+    their EPSG codes); InputError for another. Points in another datum than the grid's
+    (NAD27 for the PNG scales, NAD83 for the others) are shifted into it by the engine,
+    through PROJ, with a DatumShiftWarning saying how; the others never reach PROJ.
+
     Returns a str, or None where no cell covers the point, for two scalars; a numpy
     array of str of the broadcast shape (dtype '<U6' at an NTS scale, '<U10' at a BCGS
-    one), with "" where no cell covers the point, for arrays; a Series with the same
-    index when a Series is given. At a BCGS scale a point outside BC's series has no
-    cell. The array loop runs in C++ without the interpreter lock.
+    one, '<U16' at a PNG one), with "" where no cell covers the point, for arrays; a
+    Series with the same index when a Series is given. At a BCGS or PNG scale a point
+    outside BC's series has no cell. The array loop runs in C++ without the
+    interpreter lock.
 
     Example:
         >>> locate(49.25, -123.1)
@@ -228,22 +275,38 @@ def locate(lat, lon, scale="50k"):
         '561C'
         >>> locate([49.25, 45.5], [-123.1, -73.6], scale="20k").tolist()
         ['092G025', '']
+        >>> locate(56.91, -120.565, scale="png-unit", datum="NAD27")
+        '096-H/094-A-15'
     """
+    return _locate(lat, lon, scale, datum, "locate")
+
+
+def _locate(lat, lon, scale, datum, function, stacklevel=4):
+    """locate() as `function` calls it; stacklevel points a warning at its caller."""
     series = [value for value in (lat, lon) if _is_series(value)]
-    scale = _scale_text(scale, "locate")
+    scale = _scale_text(scale, function)
+    datum = _datum_text(datum, function)
     lat_degrees, lon_degrees = _degrees(lat, "lat"), _degrees(lon, "lon")
     if not series and lat_degrees.ndim == 0 and lon_degrees.ndim == 0:
-        return _sheetfind.locate_scalar(float(lat_degrees), float(lon_degrees), scale)
+        answer, notice = _sheetfind.locate_scalar(
+            float(lat_degrees), float(lon_degrees), scale, datum
+        )
+        _tell_shift(notice, stacklevel)
+        return answer
     if len(series) == 2 and not series[0].index.equals(series[1].index):
         # Pairing latitudes and longitudes by position would pair the wrong rows.
         raise ValueError("lat and lon are Series with different indexes; align them first")
     lat_array, lon_array = np.broadcast_arrays(lat_degrees, lon_degrees)
     shape = lat_array.shape
-    answers = _sheetfind.locate_array(
+    answers, bad, message, notice = _sheetfind.locate_array(
         np.ascontiguousarray(lat_array).reshape(-1),
         np.ascontiguousarray(lon_array).reshape(-1),
         scale,
+        datum,
     )
+    if bad >= 0:
+        raise _input_error(f"point {bad}", bad, message)
+    _tell_shift(notice, stacklevel)
     return _wrap(answers.reshape(shape), series[0] if series else None)
 
 
@@ -304,15 +367,16 @@ def read_points(data, lon_first=False):
     return _sheetfind.read_points(data, lon_first)
 
 
-def locate_text(texts, scale="50k", errors="raise", lon_first=False):
+def locate_text(texts, scale="50k", errors="raise", lon_first=False, datum="NAD83"):
     """The reference of the cell that covers each point written as text (see point()).
 
     texts: an iterable of str; a lone str is a TypeError, since it is one text and
     not many (locate_text([text]) answers one). errors="raise" raises InputError at
     the first text that is not a point, with its index in the message and as the
     error's `index` attribute; errors="empty" gives "" for it and answers the others.
-    Returns a numpy array of str (dtype '<U6' at an NTS scale, '<U10' at a BCGS one),
-    or a Series with the same index when a Series is given. lon_first as for point().
+    Returns a numpy array of str (dtype '<U6' at an NTS scale, '<U10' at a BCGS one,
+    '<U16' at a PNG one), or a Series with the same index when a Series is given.
+    lon_first as for point(), datum as for locate().
 
     Example:
         >>> locate_text(["49.25 -123.1", "10U 491213 5458885"]).tolist()
@@ -324,15 +388,17 @@ def locate_text(texts, scale="50k", errors="raise", lon_first=False):
         raise ValueError(f'errors must be "raise" or "empty", not {errors!r}')
     items = _many(texts, "texts", "str")
     scale = _scale_text(scale, "locate_text")
+    datum = _datum_text(datum, "locate_text")
     like = texts if _is_series(texts) else None
     for index, text in enumerate(items):
         if not isinstance(text, str):
             if errors == "raise":
                 raise TypeError(f"text {index} is {type(text).__name__}, not str")
             items[index] = ""
-    answers, bad, message = _sheetfind.locate_texts(items, scale, lon_first)
+    answers, bad, message, notice = _sheetfind.locate_texts(items, scale, lon_first, datum)
     if bad >= 0 and errors == "raise":
         raise _input_error(f"text {bad}", bad, message)
+    _tell_shift(notice)
     return _wrap(answers, like)
 
 
@@ -376,6 +442,20 @@ def neighbours(ref):
     return _sheetfind.neighbours(ref)
 
 
+def sort_references(references):
+    """The references in reference order, each once, in canonical text, as every face
+    lists cells: by scale, then as the grid orders them. For the NTS and the BCGS that
+    is the order of the texts; a PNG cell goes by its sheet, block, unit and quarter
+    unit, which its text (d-096-H/094-A-15) does not lead with. InputError for a text
+    that names no cell.
+
+    Example:
+        >>> sort_references(["082-E/094-M-13", "085-H/094-A-15", "92g6"])
+        ['092G06', '085-H/094-A-15', '082-E/094-M-13']
+    """
+    return _sheetfind.sort_references(_many(references, "references", "str"))
+
+
 _EDGES = ("south", "west", "north", "east")
 
 
@@ -398,8 +478,9 @@ def cover(south, west, north, east, scale="50k"):
 
     An edge that lies on a cell's edge does not reach across it, so the bounds of a
     sheet cover that sheet alone; a box of no height or width covers the cells that
-    own its points. InputError for a NaN edge, an edge out of range, south > north or
-    west > east.
+    own its points. At a PNG scale the edges are NAD27 degrees, the grid's own, as
+    bounds() gives them. InputError for a NaN edge, an edge out of range, south >
+    north or west > east.
 
     Example:
         >>> cover(49.25, -123.5, 49.5, -123.0)
@@ -462,11 +543,12 @@ def column_name(scale="50k"):
 
 def scales():
     """Every scale's short name, as the engine lists them: the NTS's from the coarsest,
-    then the BCGS's from the coarsest. Each is a valid `scale` argument.
+    then the BCGS's, then the PNG grid's, each from the coarsest. Each is a valid
+    `scale` argument.
 
     Example:
         >>> scales()
-        ['1m', '250k', '50k', '20k', '10k', '5k', '2500']
+        ['1m', '250k', '50k', '20k', '10k', '5k', '2500', 'png-block', 'png-unit', 'png']
     """
     return _sheetfind.scales()
 
@@ -479,6 +561,29 @@ def is_bcgs(scale):
         (True, False)
     """
     return _sheetfind.is_bcgs(_scale_text(scale, "is_bcgs"))
+
+
+def is_png(scale):
+    """Whether the scale is one of BC's petroleum and natural gas grid, drawn on NAD27,
+    whose cells exist only in BC's series.
+
+    Example:
+        >>> is_png("png-unit"), is_png("50k")
+        (True, False)
+    """
+    return _sheetfind.is_png(_scale_text(scale, "is_png"))
+
+
+def cell_crs(scale="50k"):
+    """The CRS of the cells of the scale, as sheetfind-cli writes their layers: their
+    bounds and outlines are degrees of the datum their grid is drawn in, "EPSG:4267"
+    (NAD27) for the PNG grid, "EPSG:4326" for the others.
+
+    Example:
+        >>> cell_crs("png"), cell_crs("50k")
+        ('EPSG:4267', 'EPSG:4326')
+    """
+    return _gis().cell_crs(_scale_text(scale, "cell_crs"))
 
 
 def field_value(cells):
@@ -522,7 +627,8 @@ def cell_records(references, points_per_edge=None):
 
 
 def cell_ring(reference, points_per_edge=None):
-    """The outline of a cell as a closed ring of (longitude, latitude) in EPSG:4326.
+    """The outline of a cell as a closed ring of (longitude, latitude) in its
+    cell_crs(): EPSG:4326, or EPSG:4267 for a PNG cell.
 
     Counter-clockwise from the south-west corner, each edge cut into points_per_edge
     equal steps (4 * points_per_edge + 1 points). By default as many as sheetfind-cli
@@ -662,8 +768,10 @@ def annotate(gdf, scale="50k", column=None, explode=False, errors="raise"):
     """The GeoDataFrame with the cells of every feature in a new column (needs geopandas).
 
     See sheetfind._frames.annotate; the column is column_name(scale) (nts_50k,
-    nts_250k, nts_1m, bcgs_20k, bcgs_10k, bcgs_5k or bcgs_2500) unless `column` is
-    given, and the frame's CRS must be set. A feature whose geometry gives no cells
+    nts_250k, nts_1m, bcgs_20k ... bcgs_2500, png_block, png_unit or png) unless
+    `column` is given, and the frame's CRS must be set: it gives the datum too, and the
+    engine transforms every feature into the grid's (NAD27 for the PNG scales). A
+    feature whose geometry gives no cells
     raises InputError naming its row, or with errors="empty" gets "" and a warning, as
     sheetfind-cli leaves its field empty.
 
@@ -680,7 +788,7 @@ def annotate(gdf, scale="50k", column=None, explode=False, errors="raise"):
 
 
 def grid_frame(scale="50k", bbox=None):
-    """The cells of a scale as a GeoDataFrame in EPSG:4326 (needs geopandas).
+    """The cells of a scale as a GeoDataFrame in cell_crs(scale) (needs geopandas).
 
     The fields of a layer of cells that sheetfind-cli writes (reference, scale as
     "1:50000", south, west, north, east) and the cell's outline; see

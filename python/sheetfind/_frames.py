@@ -7,20 +7,23 @@ from shapely.geometry import Polygon
 from . import (
     InputError,
     _covered,
+    _locate,
+    cell_crs,
     cell_fields,
     cell_records,
     column_name,
     field_value,
     grid,
-    locate,
 )
 
-# Cells are polygons in EPSG:4326, whose x is the longitude.
-_GEOGRAPHIC = "EPSG:4326"
+# The geographic CRSs whose degrees the array loop takes as they are, with the datum
+# the engine reads from their code (it shifts them into the grid's where needed); the
+# engine's GIS library transforms every other CRS, as it does lines and polygons.
+_POINT_DATUMS = {4326: "EPSG:4326", 4269: "EPSG:4269", 4267: "EPSG:4267"}
 
 
 def _fast_points(geometries):
-    """Which features are points the array loop can answer: EPSG:4326 points in range.
+    """Which features are points the array loop can answer: points in range.
 
     Any other point goes to the engine, which reports a vertex out of range as
     sheetfind-cli does, rather than giving it no cell in silence.
@@ -41,13 +44,16 @@ def annotate(gdf, scale="50k", column=None, explode=False, errors="raise"):
     """The frame with the cells of every feature at the scale in a new column.
 
     The column is named as sheetfind-cli names it (column_name(scale): nts_50k,
-    nts_250k, nts_1m, bcgs_20k, bcgs_10k, bcgs_5k or bcgs_2500) unless `column` is
-    given; a frame that already has a column of that name (or
+    nts_250k, nts_1m, bcgs_20k ... bcgs_2500, png_block, png_unit or png) unless
+    `column` is given; a frame that already has a column of that name (or
     names its geometry so) is an InputError, as sheetfind-cli refuses to replace a
     field. The geometries are handed to the engine as WKB with the frame's CRS as
     WKT, and every edge is followed as it is straight in that CRS, as sheetfind-cli
-    annotate does; the frame returned keeps its own CRS and geometry. A frame
-    without a CRS is a ValueError, since its coordinates could be anything.
+    annotate does; the frame returned keeps its own CRS and geometry. The engine
+    transforms them into the datum of the grid asked for: NAD27 for the PNG scales,
+    so a frame in EPSG:4267 is read as it is there and one in any other CRS is
+    shifted. A frame without a CRS is a ValueError, since its coordinates could be
+    anything.
 
     Points get their cell; lines and polygons the cells they cross, comma-separated
     in reference order, or with explode=True one row per (feature, cell), the index
@@ -81,9 +87,8 @@ def annotate(gdf, scale="50k", column=None, explode=False, errors="raise"):
         raise InputError(f"the frame already has a column '{name}'; name another with column=")
 
     geometries = gdf.geometry
-    # The array loop is for longitude and latitude themselves; in any other CRS the
-    # engine places points too.
-    if gdf.crs.to_epsg() == 4326:
+    datum = _POINT_DATUMS.get(gdf.crs.to_epsg())
+    if datum is not None:
         fast, ys, xs = _fast_points(geometries)
     else:
         fast, ys, xs = np.zeros(len(gdf), dtype=bool), None, None
@@ -95,7 +100,8 @@ def annotate(gdf, scale="50k", column=None, explode=False, errors="raise"):
         note=f"its {name} is empty", stacklevel=4,
     )
     if fast.any():
-        for position, found in zip(np.flatnonzero(fast), locate(ys[fast], xs[fast], scale)):
+        found_cells = _locate(ys[fast], xs[fast], scale, datum, "annotate", stacklevel=5)
+        for position, found in zip(np.flatnonzero(fast), found_cells):
             cells[position] = [found] if found else []
 
     out = gdf.copy()
@@ -109,8 +115,9 @@ def annotate(gdf, scale="50k", column=None, explode=False, errors="raise"):
 
 
 def grid_frame(scale="50k", bbox=None):
-    """The cells of a scale as a GeoDataFrame in EPSG:4326: all of them, or those that
-    bbox=(south, west, north, east) touches.
+    """The cells of a scale as a GeoDataFrame in cell_crs(scale) (EPSG:4326, or
+    EPSG:4267 for the PNG grid): all of them, or those that bbox=(south, west, north,
+    east) touches.
 
     The columns are the fields of a layer of cells that sheetfind-cli writes, in its
     order: reference, scale (scale_name(scale): "1:50000", "1:20000"...), south, west,
@@ -128,5 +135,5 @@ def grid_frame(scale="50k", bbox=None):
         [record.values for record in records],
         columns=[field.name for field in cell_fields()],
         geometry=[Polygon(record.outline) for record in records],
-        crs=_GEOGRAPHIC,
+        crs=cell_crs(scale),
     )

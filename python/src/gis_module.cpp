@@ -210,6 +210,9 @@ PYBIND11_MODULE(_sheetfind_gis, m) {
     m.def("annotate_wkb", &annotateWkb, py::arg("geometries"), py::arg("crs"), py::arg("scale"),
           py::arg("geodesic") = false);
     m.def("cell_fields", &cellFields);
+    m.def("cell_crs", [](const std::string& scale) {
+        return "EPSG:" + std::to_string(sheetfind::gis::cellCrsEpsg(scaleNamed(scale)));
+    });
     m.def("cell_records", &cellRecords, py::arg("references"),
           py::arg("points_per_edge") = py::none());
 }

@@ -24,12 +24,6 @@ inline sheetref::Scale scaleNamed(const std::string& name) {
     if (!scale) {
         throw InputErrorException(sheetref::describeUnknownScale(name));
     }
-    // Its points are NAD27's, and the module takes no datum yet.
-    if (sheetref::isPng(*scale)) {
-        throw InputErrorException("the petroleum and natural gas grid (" + name +
-                                  ") is answered by sheetfind-cli, which shifts points into its "
-                                  "NAD27; the module does not yet");
-    }
     return *scale;
 }
 

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
-// _sheetfind: the grid (the NTS and BC's BCGS) and Sheetfind's readers for Python.
+// _sheetfind: the grid (the NTS, BC's BCGS and its PNG grid) and Sheetfind's readers
+// for Python.
 // The package `sheetfind` wraps it; this layer only converts between Python and the
 // libraries, and turns every failure into sheetfind.InputError with the message the
 // command line tool prints for it. It holds nothing of GDAL or Qt, so that locating
 // points loads neither: geometries in any CRS and the cell schema are _sheetfind_gis's.
 #include "csv_annotator.h"
+#include "datum.h"
 #include "fields.h"
 #include "grid.h"
 #include "input_error.h"
@@ -26,6 +28,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -36,6 +39,8 @@
 
 namespace py = pybind11;
 
+using sheetfind::Datum;
+using sheetfind::DatumLocator;
 using sheetfind::InputFailure;
 using sheetref::LatLon;
 using sheetref::Reference;
@@ -65,6 +70,77 @@ const sheetfind::PointReader& pointReader(bool longitudeFirst) {
     return longitudeFirst ? lonFirst : latitudeFirst;
 }
 
+Datum datumOf(const std::string& name) {
+    const std::optional<Datum> datum = sheetfind::datumNamed(name);
+    if (!datum) {
+        throw InputErrorException(sheetfind::describeUnknownDatum(name));
+    }
+    return *datum;
+}
+
+// Why a point could not be shifted, in the words sheetfind-cli uses.
+std::string notShifted(const std::string& reason) {
+    return described(InputFailure{.error = sheetfind::InputError::NotShifted,
+                                  .field = sheetfind::Field::Point,
+                                  .text = std::string(),
+                                  .detail = reason});
+}
+
+// One locator a datum for the whole process: PROJ takes milliseconds to make its
+// transformations, too long to pay on every call that shifts a point. Each call
+// forgets the transformation the last one used, and says its own. A locator is not
+// for two threads at once, and a shift of many points runs without the interpreter's
+// lock: whoever shifts holds this one, never while waiting for the interpreter's.
+struct SharedLocators {
+    std::mutex lock;
+    DatumLocator nad83{Datum::Nad83};
+    DatumLocator wgs84{Datum::Wgs84};
+    DatumLocator nad27{Datum::Nad27};
+
+    DatumLocator& of(Datum datum) {
+        switch (datum) {
+        case Datum::Wgs84:
+            return wgs84;
+        case Datum::Nad27:
+            return nad27;
+        case Datum::Nad83:
+            break;
+        }
+        return nad83;
+    }
+};
+
+SharedLocators& sharedLocators() {
+    static SharedLocators locators;
+    return locators;
+}
+
+// Runs `shift` with the shared locator of `datum`, and returns what it returned and the
+// notice of the shift it made; call without the interpreter's lock.
+template <typename Shift> auto withSharedLocator(Datum datum, Shift shift) {
+    SharedLocators& locators = sharedLocators();
+    const std::lock_guard held(locators.lock);
+    DatumLocator& locator = locators.of(datum);
+    locator.forgetNotice();
+    auto result = shift(locator);
+    return std::pair{std::move(result), locator.notice()};
+}
+
+// The answers at `scale` for points in `datum`, into `cells`, and the notice of the
+// shift made (empty without one); call without the interpreter's lock. Points already
+// in the grid's datum never reach PROJ or the shared locators.
+std::pair<std::optional<sheetfind::python::ShiftFailure>, std::string>
+locatePointsInto(const double* lat, const double* lon, std::size_t count, Scale scale, Datum datum,
+                 std::uint32_t* cells) {
+    if (!sheetfind::needsShift(datum, scale)) {
+        sheetfind::python::locateInto(lat, lon, count, scale, cells);
+        return {};
+    }
+    return withSharedLocator(datum, [&](DatumLocator& locator) {
+        return sheetfind::python::locateShiftedInto(locator, lat, lon, count, scale, cells);
+    });
+}
+
 Reference referenceOf(const std::string& text) {
     auto result = sheetfind::readReference(text);
     if (const auto* failure = std::get_if<InputFailure>(&result)) {
@@ -73,10 +149,10 @@ Reference referenceOf(const std::string& text) {
     return std::get<Reference>(result);
 }
 
-// The answers at `scale`, as wide as its longest reference ('<U6' or '<U10'). The array
-// is allocated as numbers and then seen as strings: numpy gives a fresh array of a
-// string dtype its memory by a slower route than a numeric one. Measured here on 3 M
-// elements, the first writes into a new '<U6' array cost 11 ns an element, into the
+// The answers at `scale`, as wide as its longest reference ('<U6', '<U10' or '<U16').
+// The array is allocated as numbers and then seen as strings: numpy gives a fresh array
+// of a string dtype its memory by a slower route than a numeric one. Measured here on
+// 3 M elements, the first writes into a new '<U6' array cost 11 ns an element, into the
 // same bytes allocated as uint32 1.6 ns, more than the lookup itself.
 py::array referenceArray(std::size_t count, Scale scale) {
     const std::size_t width = sheetfind::python::referenceWidth(scale);
@@ -113,15 +189,24 @@ auto overPoints(const DoubleArray& latitudes, const DoubleArray& longitudes,
     return std::pair{std::move(out), result};
 }
 
-py::array locateArray(const DoubleArray& latitudes, const DoubleArray& longitudes,
-                      const std::string& scaleName) {
-    return overPoints(latitudes, longitudes, scaleName,
-                      [](const double* lat, const double* lon, std::size_t count, Scale scale,
-                         std::uint32_t* cells) {
-                          sheetfind::python::locateInto(lat, lon, count, scale, cells);
-                          return 0;
-                      })
-        .first;
+// The answers, the index and message of the first point that could not be shifted
+// (-1 and "" when none), and the notice of the shift made ("" without one).
+std::tuple<py::array, py::ssize_t, std::string, std::string>
+locateArray(const DoubleArray& latitudes, const DoubleArray& longitudes,
+            const std::string& scaleName, const std::string& datumName) {
+    const Datum datum = datumOf(datumName);
+    auto [answers, shifted] =
+        overPoints(latitudes, longitudes, scaleName,
+                   [datum](const double* lat, const double* lon, std::size_t count, Scale scale,
+                           std::uint32_t* cells) {
+                       return locatePointsInto(lat, lon, count, scale, datum, cells);
+                   });
+    auto& [failed, notice] = shifted;
+    if (failed) {
+        return {std::move(answers), static_cast<py::ssize_t>(failed->index),
+                notShifted(failed->reason), std::move(notice)};
+    }
+    return {std::move(answers), -1, std::string(), std::move(notice)};
 }
 
 std::size_t locateLoopYardstick(const DoubleArray& latitudes, const DoubleArray& longitudes,
@@ -129,14 +214,31 @@ std::size_t locateLoopYardstick(const DoubleArray& latitudes, const DoubleArray&
     return overPoints(latitudes, longitudes, scaleName, sheetfind::python::locateOnly).second;
 }
 
-std::optional<std::string> locateScalar(double latitude, double longitude,
-                                        const std::string& scaleName) {
-    const auto reference =
-        sheetref::locate({.latitude = latitude, .longitude = longitude}, scaleNamed(scaleName));
-    if (!reference) {
-        return std::nullopt;
+// The answer (None where no cell holds the point) and the notice of the shift made.
+std::tuple<std::optional<std::string>, std::string> locateScalar(double latitude, double longitude,
+                                                                 const std::string& scaleName,
+                                                                 const std::string& datumName) {
+    const Scale scale = scaleNamed(scaleName);
+    const Datum datum = datumOf(datumName);
+    const LatLon point{.latitude = latitude, .longitude = longitude};
+    if (!sheetfind::needsShift(datum, scale)) {
+        const auto reference = sheetref::locate(point, scale);
+        return {reference ? std::optional(reference->text()) : std::nullopt, std::string()};
     }
-    return reference->text();
+    std::pair<std::pair<std::optional<Reference>, std::string>, std::string> shifted;
+    {
+        py::gil_scoped_release released;
+        shifted = withSharedLocator(datum, [&](DatumLocator& locator) {
+            auto reference = locator.locate(point, scale);
+            return std::pair{std::move(reference), locator.failure()};
+        });
+    }
+    auto& [located, notice] = shifted;
+    auto& [reference, failure] = located;
+    if (!failure.empty()) {
+        throw InputErrorException(notShifted(failure));
+    }
+    return {reference ? std::optional(reference->text()) : std::nullopt, std::move(notice)};
 }
 
 std::tuple<double, double> readPoint(const std::string& text, bool longitudeFirst) {
@@ -148,17 +250,20 @@ std::tuple<double, double> readPoint(const std::string& text, bool longitudeFirs
     return {point.latitude, point.longitude};
 }
 
-// The answers for every text, and the index and message of the first bad one (-1 and
-// "" when all are good). A bad text gets "" and the others are still answered, so that
-// the caller decides whether one bad text fails the whole call.
-std::tuple<py::array, py::ssize_t, std::string> locateTexts(const std::vector<std::string>& all,
-                                                            const std::string& scaleName,
-                                                            bool longitudeFirst) {
+// The answers for every text, the index and message of the first bad one (-1 and ""
+// when all are good), and the notice of the shift made. A bad text, or one whose point
+// could not be shifted, gets "" and the others are still answered, so that the caller
+// decides whether one bad text fails the whole call.
+std::tuple<py::array, py::ssize_t, std::string, std::string>
+locateTexts(const std::vector<std::string>& all, const std::string& scaleName, bool longitudeFirst,
+            const std::string& datumName) {
     const Scale scale = scaleNamed(scaleName);
+    const Datum datum = datumOf(datumName);
     py::array out = referenceArray(all.size(), scale);
     std::uint32_t* cells = codePoints(out);
     py::ssize_t firstBad = -1;
     std::string message;
+    std::string notice;
     {
         py::gil_scoped_release released;
         std::vector<double> lat(all.size());
@@ -177,9 +282,15 @@ std::tuple<py::array, py::ssize_t, std::string> locateTexts(const std::vector<st
                 lon[i] = std::get<LatLon>(result).longitude;
             }
         }
-        sheetfind::python::locateInto(lat.data(), lon.data(), all.size(), scale, cells);
+        auto [failed, shift] =
+            locatePointsInto(lat.data(), lon.data(), all.size(), scale, datum, cells);
+        notice = std::move(shift);
+        if (failed && (firstBad < 0 || failed->index < static_cast<std::size_t>(firstBad))) {
+            firstBad = static_cast<py::ssize_t>(failed->index);
+            message = notShifted(failed->reason);
+        }
     }
-    return {out, firstBad, message};
+    return {out, firstBad, message, notice};
 }
 
 // The bytes of a Python buffer, read where they lie: LineReader copies them a block at
@@ -323,34 +434,45 @@ std::vector<std::string> coverBox(const std::string& south, const std::string& w
 } // namespace
 
 PYBIND11_MODULE(_sheetfind, m) {
-    m.doc() = "The NTS grid of Canada and BC's BCGS, compiled; use the sheetfind package "
-              "instead.";
+    m.doc() = "The NTS grid of Canada, BC's BCGS and its PNG grid, compiled; use the sheetfind "
+              "package instead.";
     py::register_exception<InputErrorException>(m, "InputError", PyExc_ValueError);
     m.attr("CELL_SEPARATOR") = std::string(1, sheetfind::kCellSeparator);
-    m.def("locate_scalar", &locateScalar);
-    m.def("locate_array", &locateArray);
+    m.def("locate_scalar", &locateScalar, py::arg("lat"), py::arg("lon"), py::arg("scale"),
+          py::arg("datum") = "NAD83");
+    m.def("locate_array", &locateArray, py::arg("lat"), py::arg("lon"), py::arg("scale"),
+          py::arg("datum") = "NAD83");
     m.def("_locate_loop_yardstick", &locateLoopYardstick,
           "locate() on every point into a fresh array of answers, without writing the texts: the "
           "floor for locate_array, for the benchmarks.");
     m.def("read_point", &readPoint, py::arg("text"), py::arg("lon_first") = false);
     m.def("locate_texts", &locateTexts, py::arg("texts"), py::arg("scale"),
-          py::arg("lon_first") = false);
+          py::arg("lon_first") = false, py::arg("datum") = "NAD83");
     m.def("read_points", &readPoints, py::arg("data"), py::arg("lon_first") = false);
     m.def("bounds", &boundsOf);
     m.def("parse", [](const std::string& text) { return referenceOf(text).text(); });
     m.def("neighbours",
           [](const std::string& text) { return texts(sheetref::neighbours(referenceOf(text))); });
     m.def("cover_box", &coverBox);
+    m.def("sort_references", [](const std::vector<std::string>& all) {
+        std::vector<Reference> references;
+        references.reserve(all.size());
+        for (const auto& text : all) {
+            references.push_back(referenceOf(text));
+        }
+        std::sort(references.begin(), references.end());
+        references.erase(std::unique(references.begin(), references.end()), references.end());
+        return texts(references);
+    });
     m.def("scales", [] {
         std::vector<std::string> names;
         for (const Scale scale : sheetref::kScales) {
-            if (!sheetref::isPng(scale)) { // not yet in the module: see scaleNamed
-                names.emplace_back(sheetref::scaleShortName(scale));
-            }
+            names.emplace_back(sheetref::scaleShortName(scale));
         }
         return names;
     });
     m.def("is_bcgs", [](const std::string& name) { return sheetref::isBcgs(scaleNamed(name)); });
+    m.def("is_png", [](const std::string& name) { return sheetref::isPng(scaleNamed(name)); });
     m.def("scale_name", [](const std::string& name) {
         return std::string(sheetref::scaleName(scaleNamed(name)));
     });
@@ -360,4 +482,6 @@ PYBIND11_MODULE(_sheetfind, m) {
     // then says what a scale is as the grid says it.
     m.def("describe_unknown_scale",
           [](const std::string& name) { return sheetref::describeUnknownScale(name); });
+    m.def("describe_unknown_datum",
+          [](const std::string& name) { return sheetfind::describeUnknownDatum(name); });
 }

@@ -33,23 +33,27 @@ void writeReference(const sheetref::Reference& reference, std::uint32_t* cell) {
     cell[5] = kDigitZero + sheet % 10;
 }
 
-// The BCGS texts are the engine's own: their digits are laid out by one routine,
-// Reference::text(), and a text of at most ten characters never leaves the string's
-// own buffer, so naming a cell does not allocate.
-void locateBcgsInto(const double* latitudes, const double* longitudes, std::size_t count,
-                    sheetref::Scale scale, std::uint32_t* out) {
+// Writes the reference's own text, Reference::text(), padded with zeros to `width`.
+void writeText(const std::optional<sheetref::Reference>& reference, std::size_t width,
+               std::uint32_t* cell) {
+    std::fill(cell, cell + width, 0U);
+    if (reference) {
+        const std::string text = reference->text();
+        std::transform(text.begin(),
+                       text.begin() + static_cast<std::ptrdiff_t>(std::min(text.size(), width)),
+                       cell, [](char c) { return static_cast<unsigned char>(c); });
+    }
+}
+
+// The BCGS and PNG texts are the engine's own: their characters are laid out by one
+// routine, Reference::text(). A BCGS text of at most ten characters never leaves the
+// string's own buffer, so naming a BCGS cell does not allocate.
+void locateTextsInto(const double* latitudes, const double* longitudes, std::size_t count,
+                     sheetref::Scale scale, std::uint32_t* out) {
+    const std::size_t width = referenceWidth(scale);
     for (std::size_t i = 0; i < count; ++i) {
-        std::uint32_t* cell = out + i * kBcgsReferenceWidth;
-        std::fill(cell, cell + kBcgsReferenceWidth, 0U);
-        const auto reference =
-            sheetref::locate({.latitude = latitudes[i], .longitude = longitudes[i]}, scale);
-        if (reference) {
-            const std::string text = reference->text();
-            std::transform(text.begin(),
-                           text.begin() + static_cast<std::ptrdiff_t>(
-                                              std::min(text.size(), kBcgsReferenceWidth)),
-                           cell, [](char c) { return static_cast<unsigned char>(c); });
-        }
+        writeText(sheetref::locate({.latitude = latitudes[i], .longitude = longitudes[i]}, scale),
+                  width, out + i * width);
     }
 }
 
@@ -70,8 +74,8 @@ std::size_t locateOnlyAt(const double* latitudes, const double* longitudes, std:
 
 void locateInto(const double* latitudes, const double* longitudes, std::size_t count,
                 sheetref::Scale scale, std::uint32_t* out) {
-    if (sheetref::isBcgs(scale)) {
-        locateBcgsInto(latitudes, longitudes, count, scale, out);
+    if (sheetref::isBcgs(scale) || sheetref::isPng(scale)) {
+        locateTextsInto(latitudes, longitudes, count, scale, out);
         return;
     }
     // The NTS loop, the hot one: a fixed stride and no string.
@@ -87,8 +91,26 @@ void locateInto(const double* latitudes, const double* longitudes, std::size_t c
     }
 }
 
+std::optional<ShiftFailure> locateShiftedInto(DatumLocator& locator, const double* latitudes,
+                                              const double* longitudes, std::size_t count,
+                                              sheetref::Scale scale, std::uint32_t* out) {
+    const std::size_t width = referenceWidth(scale);
+    std::optional<ShiftFailure> failed;
+    for (std::size_t i = 0; i < count; ++i) {
+        writeText(locator.locate({.latitude = latitudes[i], .longitude = longitudes[i]}, scale),
+                  width, out + i * width);
+        if (!failed && !locator.failure().empty()) {
+            failed = ShiftFailure{.index = i, .reason = locator.failure()};
+        }
+    }
+    return failed;
+}
+
 std::size_t locateOnly(const double* latitudes, const double* longitudes, std::size_t count,
                        sheetref::Scale scale, std::uint32_t* out) {
+    if (sheetref::isPng(scale)) {
+        return locateOnlyAt<kPngReferenceWidth>(latitudes, longitudes, count, scale, out);
+    }
     return sheetref::isBcgs(scale)
                ? locateOnlyAt<kBcgsReferenceWidth>(latitudes, longitudes, count, scale, out)
                : locateOnlyAt<kNtsReferenceWidth>(latitudes, longitudes, count, scale, out);

@@ -87,6 +87,25 @@ def test_annotate_refuses_a_frame_it_cannot_place(frame, error, message):
         sheetfind.annotate(frame())
 
 
+# Points in NAD27 2" east and 2" west of the edge between two PNG units, nearer than
+# the 4.8" NAD83 lies west of NAD27 there, and Calgary, where the grid has no cell. A
+# frame's CRS gives their datum, whether the array loop or the GIS library places them.
+PNG_FRAME_POINTS = [Point(-120.5625 + 2 / 3600, 56.9 + 7.5 / 3600),
+                    Point(-121.3 - 2 / 3600, 57.6 + 7.5 / 3600), Point(-114.07, 51.05)]
+
+
+@pytest.mark.filterwarnings("ignore::sheetfind.DatumShiftWarning")
+@pytest.mark.parametrize("crs", ["EPSG:4267", "EPSG:4326", "EPSG:4269", "EPSG:3005",
+                                 "EPSG:26910"])
+def test_annotate_at_a_png_scale_takes_the_datum_of_the_frame(cli, crs):
+    nad27 = gpd.GeoDataFrame(geometry=PNG_FRAME_POINTS, crs="EPSG:4267")
+    text = "".join(f"{point.y} {point.x}\n" for point in PNG_FRAME_POINTS)
+    expected, _, status = run_cli(cli, "locate", "-s", "png", "--datum", "NAD27", stdin=text)
+    assert status == 0 and expected[2] == ""
+    annotated = sheetfind.annotate(nad27.to_crs(crs), scale="png")
+    assert annotated["png"].tolist() == expected
+
+
 @pytest.mark.parametrize("column", ["nts_50k", "geometry"])
 def test_annotate_never_replaces_a_column(column):
     frame = gpd.GeoDataFrame({"nts_50k": ["kept"]}, geometry=[Point(-123.1, 49.3)], crs=4326)
@@ -111,6 +130,7 @@ def test_annotate_reports_a_point_out_of_range_by_its_row(cli, crs):
 GRID_FRAMES = [
     ("250k", ("49", "-124", "50", "-122"), 1),
     ("5k", ("49.2", "-123.2", "49.3", "-123.0"), 16),
+    ("png-block", ("56.9", "-120.6", "56.95", "-120.5"), 2),
 ]
 
 
@@ -125,7 +145,9 @@ def test_grid_frame_is_the_cli_layer_of_cells(cli, scale, bbox, cells):
     kinds = {str: "text", float: "real", int: "real"}
     assert [field.kind for field in sheetfind.cell_fields()] == [
         kinds[type(value)] for value in features[0]["properties"].values()]
-    assert frame.crs.to_epsg() == 4326
+    # PNG cells are drawn on NAD27; GeoJSON holds WGS 84, into which the CLI transforms.
+    assert frame.crs == sheetfind.cell_crs(scale)
+    frame = frame.to_crs(4326)
     for row, feature in zip(frame.itertuples(index=False), features, strict=True):
         assert row[:-1] == tuple(feature["properties"].values())
         assert row.geometry.exterior.is_ccw

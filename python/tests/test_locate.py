@@ -4,6 +4,7 @@ import math
 import os
 import subprocess
 import sys
+import warnings
 
 import numpy as np
 import pandas as pd
@@ -12,10 +13,10 @@ import pytest
 import sheetfind
 from conftest import cli_message, run_cli
 
-SCALES = ["50k", "250k", "1m", "20k", "10k", "5k", "2500"]
+SCALES = ["50k", "250k", "1m", "20k", "10k", "5k", "2500", "png-block", "png-unit", "png"]
 # The answers' dtype: as wide as the longest reference of the scale.
 WIDTHS = {"50k": "<U6", "250k": "<U6", "1m": "<U6", "20k": "<U10", "10k": "<U10", "5k": "<U10",
-          "2500": "<U10"}
+          "2500": "<U10", "png-block": "<U16", "png-unit": "<U16", "png": "<U16"}
 
 # Edges of every kind: sheet and map-area corners, series corners, the zone limits
 # (68, 80, 84 and 88 N, -48, -56, -120, -136 and -144), and points inside each zone.
@@ -59,13 +60,14 @@ def edge_table():
     return np.array(rows)
 
 
-def cli_answers(cli, points, scale):
+def cli_answers(cli, points, scale, *options):
     text = "".join(f"{lat!r} {lon!r}\n" for lat, lon in points.tolist())
-    lines, errors, status = run_cli(cli, "locate", "--scale", scale, stdin=text)
+    lines, errors, status = run_cli(cli, "locate", "--scale", scale, *options, stdin=text)
     assert status == 0, errors
     return lines
 
 
+@pytest.mark.filterwarnings("ignore::sheetfind.DatumShiftWarning")
 @pytest.mark.parametrize("scale", SCALES)
 def test_vector_and_scalar_agree_with_the_cli_on_edges(cli, scale):
     points = edge_table()
@@ -77,6 +79,7 @@ def test_vector_and_scalar_agree_with_the_cli_on_edges(cli, scale):
     assert scalars == expected
 
 
+@pytest.mark.filterwarnings("ignore::sheetfind.DatumShiftWarning")
 @pytest.mark.parametrize("scale", SCALES)
 def test_random_sweep_agrees_with_the_cli(cli, scale):
     seed = 20261209
@@ -115,6 +118,110 @@ def test_bcgs_cells_are_whole_inside_bc_and_empty_outside(scale, expected):
     assert sheetfind.locate(np.array(lat), np.array(lon), scale).tolist() == mixed
     texts = [f"{a} {b}" for a, b in zip(lat, lon)]
     assert sheetfind.locate_text(texts, scale).tolist() == mixed
+
+
+# The PNG grid is drawn on NAD27: points in BC in each datum a face reads, shifted by
+# the engine where the datum is not NAD27, as sheetfind-cli --datum shifts them. Half
+# of them lie on the NAD27 lines of PNG units, where a shift that went astray shows.
+@pytest.mark.parametrize("datum", ["NAD27", "NAD83", "WGS84", "epsg:4267"])
+@pytest.mark.parametrize("scale", ["png-block", "png-unit", "png"])
+def test_png_scales_agree_with_the_cli_in_every_datum(cli, scale, datum):
+    generator = np.random.default_rng(20261210)
+    lat = generator.uniform(48.0, 60.5, 3000)
+    lon = generator.uniform(-140.0, -113.0, 3000)
+    lat[::2] = np.round(lat[::2] * 120) / 120  # 30" rows
+    lon[::2] = np.round(lon[::2] * 80) / 80  # 45" columns
+    points = np.column_stack([lat, lon])
+    expected = cli_answers(cli, points, scale, "--datum", datum)
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", sheetfind.DatumShiftWarning)
+        vector = sheetfind.locate(lat, lon, scale, datum=datum)
+        scalars = [sheetfind.locate(a, b, scale, datum=datum) or "" for a, b in points[:50]]
+        texts = sheetfind.locate_text([f"{a!r} {b!r}" for a, b in points[:50]], scale, datum=datum)
+    assert vector.dtype == np.dtype("<U16")
+    assert vector.tolist() == expected
+    assert scalars == texts.tolist() == expected[:50]
+    assert sum(map(bool, expected)) > 1000
+
+
+# The shift is said once per call, as sheetfind-cli says it once per run, and only
+# where points were shifted.
+@pytest.mark.parametrize("scale, datum, shifted", [
+    ("png", "NAD83", True),
+    ("png", "WGS84", True),
+    ("png", "NAD27", False),
+    ("50k", "NAD27", True),
+    ("50k", "NAD83", False),
+    ("2500", "WGS84", False),
+])
+def test_the_shift_is_said_once_as_the_cli_says_it(cli, scale, datum, shifted):
+    _, errors, status = run_cli(cli, "locate", "-s", scale, "--datum", datum, "56.91", "-120.565")
+    with warnings.catch_warnings():
+        # In Quebec PROJ picks another transformation, which is not the next call's.
+        warnings.simplefilter("ignore")
+        sheetfind.locate(45.5, -73.6, scale, datum=datum)
+    with warnings.catch_warnings(record=True) as said:
+        warnings.simplefilter("always")
+        sheetfind.locate([56.91, 57.6], [-120.565, -121.3], scale, datum=datum)
+        sheetfind.locate(56.91, -120.565, scale, datum=datum)
+    assert status == 0
+    expected = [errors.removeprefix("sheetfind-cli: ").rstrip("\n")] * 2 if shifted else []
+    assert [str(warning.message) for warning in said] == expected
+    assert all(warning.category is sheetfind.DatumShiftWarning for warning in said)
+    assert all(warning.filename == __file__ for warning in said)
+
+
+PNG_ANSWERS = [
+    ((56.91, -120.565), "png", "NAD27", "a-096-H/094-A-15"),
+    ((56.91, -120.565), "png-unit", "nad 27", "096-H/094-A-15"),
+    ((56.91, -120.565), "png-block", "EPSG:4267", "H/094-A-15"),
+    ((57.6, -121.3), "png", "NAD27", "a-025-F/094-H-11"),
+    ((57.6, -121.3), "png", "NAD83", "c-014-F/094-H-11"),
+    ((51.05, -114.07), "png", "NAD27", None),  # Calgary: no PNG cell outside BC
+    ((51.05, -114.07), "png", "NAD83", None),
+]
+
+
+@pytest.mark.filterwarnings("ignore::sheetfind.DatumShiftWarning")
+@pytest.mark.parametrize("point, scale, datum, expected", PNG_ANSWERS)
+def test_png_cells_are_whole(point, scale, datum, expected):
+    assert sheetfind.locate(*point, scale, datum=datum) == expected
+
+
+@pytest.mark.parametrize("call", [
+    lambda datum: sheetfind.locate(56.91, -120.565, "png", datum=datum),
+    lambda datum: sheetfind.locate([56.91], [-120.565], "png", datum=datum),
+    lambda datum: sheetfind.locate_text(["56.91 -120.565"], "png", datum=datum),
+], ids=["scalar", "array", "text"])
+def test_an_unknown_datum_is_the_cli_message(cli, call):
+    expected = cli_message(cli, "locate", "-s", "png", "--datum", "ED50", "56.91", "-120.565")
+    with pytest.raises(sheetfind.InputError) as raised:
+        call("ED50")
+    assert str(raised.value) == expected.split("\n")[0]
+    with pytest.raises(TypeError, match=r"datum must be a str, not int; unknown datum \"4267\""):
+        call(4267)
+
+
+def test_a_shift_that_cannot_be_made_is_an_error_and_the_unshifted_path_never_needs_proj():
+    # Without PROJ's database no shift can be made: that must be an InputError, not
+    # answers that look like no cell; points in the grid's own datum are answered.
+    script = (
+        "import sheetfind\n"
+        "print(sheetfind.locate([56.91], [-120.565], '50k')[0])\n"
+        "print(sheetfind.locate(56.91, -120.565, 'png', datum='NAD27'))\n"
+        "for call in (lambda: sheetfind.locate([1.0, 56.91], [2.0, -120.565], 'png'),\n"
+        "             lambda: sheetfind.locate(56.91, -120.565, 'png')):\n"
+        "    try:\n"
+        "        call()\n"
+        "    except sheetfind.InputError as error:\n"
+        "        print(error)\n"
+    )
+    env = dict(os.environ, PROJ_DATA="/nonexistent", PROJ_LIB="/nonexistent",
+               PYTHONPATH=os.pathsep.join(sys.path))
+    done = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True, env=env)
+    cannot = "PROJ cannot shift points from NAD83 to NAD27; is proj-data installed?"
+    assert done.stdout.split("\n")[:-1] == ["094A15", "a-096-H/094-A-15",
+                                             f"point 0: {cannot}", cannot], done.stderr
 
 
 NO_CELL_INPUTS = {

@@ -186,3 +186,16 @@ def test_misuses_say_what_was_expected(call, error, message):
 
 def test_input_error_is_a_value_error():
     assert issubclass(sheetfind.InputError, ValueError)
+
+
+# Boxes in NAD27 degrees, the PNG grid's own: the CLI's cells and in its order, which
+# is not the order of the texts (094-A-13's blocks come before 094-E-01's).
+@pytest.mark.parametrize("scale, box", [
+    ("png-block", ("56.9", "-127.6", "57.2", "-120.5")),
+    ("png", ("56.9", "-120.57", "56.92", "-120.55")),
+])
+def test_png_cover_and_its_order_are_the_cli_s(cli, scale, box):
+    lines, errors, status = run_cli(cli, "cover", "-s", scale, *box)
+    assert status == 0, errors
+    assert sheetfind.cover(*map(float, box), scale=scale) == lines
+    assert sheetfind.sort_references(reversed(lines)) == lines

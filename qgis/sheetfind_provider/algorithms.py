@@ -1,11 +1,13 @@
 # SPDX-License-Identifier: MIT
 """The three Processing algorithms: the sheet of every feature, the sheets a layer
-covers, and the grid over an extent, at any scale of the NTS or of BC's BCGS.
+covers, and the grid over an extent, at any scale of the NTS, of BC's BCGS or of its
+petroleum and natural gas (PNG) grid.
 
 Everything about the grid is the sheetfind module's: each geometry goes to it as WKB
-with its layer's CRS, and it transforms to latitude and longitude (following each edge
-as it is straight in that CRS), finds the cells, and gives the fields and outline of
-each cell. Nothing here decides which cell holds a point.
+with its layer's CRS, and it transforms to latitude and longitude in the datum of the
+grid asked for (following each edge as it is straight in that CRS; NAD27 for the PNG
+grid, so a NAD27 layer is read as it is), finds the cells, and gives the fields,
+outline and CRS of each cell. Nothing here decides which cell holds a point.
 """
 from qgis.core import (
     QgsCoordinateReferenceSystem,
@@ -38,8 +40,9 @@ _GEOGRAPHIC = QgsCoordinateReferenceSystem("EPSG:4326")
 _BATCH = 500
 
 # The point whose cell each scale's choice shows as its example: in BC, so it has one
-# at every scale.
+# at every NTS and BCGS scale; the PNG grid's is in north-east BC, in its NAD27.
 _EXAMPLE_POINT = (49.25, -123.1)
+_PNG_EXAMPLE_POINT = (56.91, -120.565)
 
 # The kinds of the module's cell fields as QGIS types them.
 _FIELD_TYPES = {"text": QVariant.String, "real": QVariant.Double}
@@ -64,20 +67,30 @@ def _missing_module_message():
     )
 
 
+def _system(sheetfind, scale):
+    if sheetfind.is_png(scale):
+        return "PNG"
+    return "BCGS" if sheetfind.is_bcgs(scale) else "NTS"
+
+
 def _scale_choices(sheetfind):
     """The module's scales in the order the dialog offers them, as (name, label), such
     as ("20k", "1:20000 (BCGS, such as 092G025)"); none without the module. Saved models
     and scripts hold a choice's position, and 0, 1 and 2 have always been 1:50 000,
     1:250 000 and 1:1 000 000: the NTS scales come first, from the finest, then the
-    BCGS's, from the coarsest."""
+    BCGS's, from the coarsest, then the PNG grid's, from the coarsest."""
     if sheetfind is None:
         return []
-    nts = [scale for scale in sheetfind.scales() if not sheetfind.is_bcgs(scale)]
-    bcgs = [scale for scale in sheetfind.scales() if sheetfind.is_bcgs(scale)]
+    systems = {"NTS": [], "BCGS": [], "PNG": []}
+    for scale in sheetfind.scales():
+        systems[_system(sheetfind, scale)].append(scale)
     choices = []
-    for scale in nts[::-1] + bcgs:
-        system = "BCGS" if sheetfind.is_bcgs(scale) else "NTS"
-        example = sheetfind.locate(*_EXAMPLE_POINT, scale)
+    for scale in systems["NTS"][::-1] + systems["BCGS"] + systems["PNG"]:
+        system = _system(sheetfind, scale)
+        if system == "PNG":
+            example = sheetfind.locate(*_PNG_EXAMPLE_POINT, scale, datum="NAD27")
+        else:
+            example = sheetfind.locate(*_EXAMPLE_POINT, scale)
         choices.append((scale, f"{sheetfind.scale_name(scale)} ({system}, such as {example})"))
     return choices
 
@@ -223,7 +236,8 @@ class _SheetfindAlgorithm(QgsProcessingAlgorithm):
     def tags(self):
         # What the toolbox's search box finds the algorithms by.
         return ["sheetfind", "NTS", "National Topographic System", "Canada", "map sheet",
-                "topographic", "grid", "BCGS", "British Columbia"]
+                "topographic", "grid", "BCGS", "British Columbia", "PNG",
+                "petroleum and natural gas"]
 
     def createInstance(self):  # noqa: N802
         return type(self)()
@@ -285,12 +299,14 @@ class _SheetfindAlgorithm(QgsProcessingAlgorithm):
             raise QgsProcessingException(_missing_module_message())
         return sheetfind
 
-    def _cell_sink(self, sheetfind, parameters, context):
+    def _cell_sink(self, sheetfind, scale, parameters, context):
         fields = QgsFields()
         for field in sheetfind.cell_fields():
             fields.append(QgsField(field.name, _FIELD_TYPES[field.kind]))
+        # The cells' outlines are degrees of their grid's datum: NAD27 for the PNG grid.
+        crs = QgsCoordinateReferenceSystem(sheetfind.cell_crs(scale))
         sink, destination = self.parameterAsSink(
-            parameters, self.OUTPUT, context, fields, QgsWkbTypes.Polygon, _GEOGRAPHIC
+            parameters, self.OUTPUT, context, fields, QgsWkbTypes.Polygon, crs
         )
         if sink is None:
             raise QgsProcessingException(self.invalidSinkError(parameters, self.OUTPUT))
@@ -322,15 +338,17 @@ class AddSheetField(_SheetfindAlgorithm):
     ID = "addntssheetfield"
     TITLE = "Add NTS sheet field"
     HELP = (
-        "Copies the layer and adds the reference of each feature at the chosen NTS or "
-        "BCGS scale, in a text field named after the scale (nts_50k, nts_250k, nts_1m, "
-        "bcgs_20k, bcgs_10k, bcgs_5k or bcgs_2500) unless another name is given. A "
-        "BCGS scale has cells only in BC's NTS series. A point gets the cell that holds "
+        "Copies the layer and adds the reference of each feature at the chosen NTS, "
+        "BCGS or PNG scale, in a text field named after the scale (nts_50k, nts_250k, "
+        "nts_1m, bcgs_20k, bcgs_10k, bcgs_5k, bcgs_2500, png_block, png_unit or png) "
+        "unless another name is given. A BCGS or PNG scale has cells only in BC's NTS "
+        "series. A point gets the cell that holds "
         "it, exactly on the cells' edges; a line or a polygon gets the cells it crosses, "
         "comma-separated, or one copy of the feature per cell with the option below. "
         "A feature outside the grid, or without geometry, keeps its place with an "
         "empty field. The geometries are reprojected from the layer's CRS to "
-        "EPSG:4326 to be looked up; the copy keeps the layer's own."
+        "latitude and longitude in the datum of the grid (NAD27 for the PNG grid, "
+        "EPSG:4326 for the others) to be looked up; the copy keeps the layer's own."
     )
 
     def initAlgorithm(self, config=None):  # noqa: N802
@@ -405,9 +423,9 @@ class SheetsCovering(_SheetfindAlgorithm):
     ID = "ntssheetscovering"
     TITLE = "NTS sheets covering a layer"
     HELP = (
-        "The NTS or BCGS cells at the chosen scale that the layer's features need, each "
-        "once and in reference order, as polygons in EPSG:4326 with their reference, scale "
-        "and bounds: the cells that hold its points, that its lines pass through and "
+        "The NTS, BCGS or PNG cells at the chosen scale that the layer's features need, "
+        "each once and in reference order, as polygons in EPSG:4326 (EPSG:4267, NAD27, "
+        "for the PNG grid) with their reference, scale and bounds: the cells that hold its points, that its lines pass through and "
         "that its polygons share some area with. Features without geometry add none."
     )
 
@@ -421,7 +439,7 @@ class SheetsCovering(_SheetfindAlgorithm):
         source = self._source(parameters, context)
         scale = self._scale(sheetfind, parameters, context)
         crs = _layer_crs(source, self._source_crs(source, parameters, context))
-        sink, destination, fields = self._cell_sink(sheetfind, parameters, context)
+        sink, destination, fields = self._cell_sink(sheetfind, scale, parameters, context)
 
         # Reading the features is the first half of the work, writing the cells the
         # second.
@@ -434,8 +452,9 @@ class SheetsCovering(_SheetfindAlgorithm):
                 needed.update(cells)
             done += len(batch)
             _progress(feedback, done, total, 0.0, 50.0)
-        # References of one scale sort in reference order as texts.
-        self._write_cells(sheetfind, sorted(needed), sink, fields, feedback, 50.0)
+        # In reference order, which a PNG cell's text does not sort in.
+        self._write_cells(sheetfind, sheetfind.sort_references(needed), sink, fields, feedback,
+                          50.0)
         return {self.OUTPUT: destination}
 
 
@@ -445,8 +464,9 @@ class Grid(_SheetfindAlgorithm):
     ID = "ntsgrid"
     TITLE = "NTS grid"
     HELP = (
-        "Every NTS or BCGS cell at the chosen scale that shares some area with the extent, "
-        "as polygons in EPSG:4326 with their reference, scale and bounds. The extent is "
+        "Every NTS, BCGS or PNG cell at the chosen scale that shares some area with the "
+        "extent, as polygons in EPSG:4326 (EPSG:4267, NAD27, for the PNG grid) with their "
+        "reference, scale and bounds. The extent is "
         "its rectangle in its own CRS, each edge followed as it is straight there "
         "(in a projected CRS it bows in latitude and longitude); an extent whose edge "
         "lies on a cell's edge does not reach into the next cell."
@@ -460,7 +480,7 @@ class Grid(_SheetfindAlgorithm):
     def processAlgorithm(self, parameters, context, feedback):  # noqa: N802
         sheetfind = self._sheetfind()
         scale = self._scale(sheetfind, parameters, context)
-        sink, destination, fields = self._cell_sink(sheetfind, parameters, context)
+        sink, destination, fields = self._cell_sink(sheetfind, scale, parameters, context)
         extent = self.parameterAsExtent(parameters, self.EXTENT, context)
         crs = self.parameterAsExtentCrs(parameters, self.EXTENT, context)
         if not crs.isValid():

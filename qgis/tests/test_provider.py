@@ -174,8 +174,9 @@ def test_every_scale_is_offered_and_the_first_three_keep_their_place():
     # Saved models and scripts hold a choice's position.
     for algorithm in QgsApplication.processingRegistry().providerById("sheetfind").algorithms():
         options = algorithm.parameterDefinition("SCALE").options()
-        assert [option.split(" ")[0] for option in options] == [
-            "1:50000", "1:250000", "1:1000000", "1:20000", "1:10000", "1:5000", "1:2500"]
+        assert [option.split(" (")[0] for option in options] == [
+            "1:50000", "1:250000", "1:1000000", "1:20000", "1:10000", "1:5000", "1:2500",
+            "PNG block", "PNG unit", "PNG quarter unit"]
 
 
 def test_grid_reprojects_an_extent_in_albers():

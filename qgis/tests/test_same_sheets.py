@@ -4,7 +4,8 @@ module's annotate and cover_geometry, and the two QGIS algorithms, on the same
 GeoPackage layers in several CRSs.
 
 Each feature is drawn in degrees and its vertices projected to the layer's CRS, so that
-its edges are straight there, as a GIS draws them; every face must follow them so.
+its edges are straight there, as a GIS draws them; every face must follow them so. In
+a geographic CRS the degrees are the layer's own: a NAD27 layer's are NAD27's.
 """
 import subprocess
 
@@ -62,6 +63,20 @@ LAYERS = [
         (1, "POINT (-123.1 49.25)"),  # on 1:2 500 edges: the cell north and west of it
         (2, "POINT (-128 52)"),  # the corner of series 092, 093, 102 and 103: 103A's
     ]),
+    # The PNG grid is drawn on NAD27: a NAD27 layer is read as it is, any other shifted.
+    # Point 2 lies 2" west of a unit's edge, nearer than NAD83 lies west of NAD27
+    # there: read as NAD83 and shifted, it would cross into the unit east of it.
+    ("nad27_png_points", 4267, ogr.wkbPoint, "png", [
+        (1, "POINT (-120.565 56.91)"),
+        (2, "POINT (-121.300555555556 57.602083333333)"),
+    ]),
+    ("wgs84_png_points", 4326, ogr.wkbPoint, "png-unit", [
+        (1, "POINT (-120.562222222222 56.902083333333)"),
+        (2, "POINT (-127.9 59.9)"),
+    ]),
+    ("albers_png_lines", 3005, ogr.wkbLineString, "png-block", [
+        (1, "LINESTRING (-120.7 56.85, -120.4 57.05)"),
+    ]),
     ("edges_areas", 4326, ogr.wkbPolygon, "50k", [
         # A sheet's own outline: its edges on the sheet's edges reach no other sheet.
         (1, "POLYGON ((-123.5 49.25, -123 49.25, -123 49.5, -123.5 49.5, -123.5 49.25))"),
@@ -78,6 +93,8 @@ KNOWN = {
     ("edges_areas", 1): ["092G06"],
     ("bcgs_points", 1): ["092G025322"],
     ("bcgs_points", 2): ["103A010222"],
+    ("nad27_png_points", 1): ["a-096-H/094-A-15"],
+    ("nad27_png_points", 2): ["a-025-F/094-H-11"],
 }
 
 _WGS84 = osr.SpatialReference()
@@ -100,7 +117,7 @@ def write_layer(path, name, epsg, kind, features):
     transform = osr.CoordinateTransformation(_WGS84, srs(epsg))
     for number, wkt in features:
         geometry = ogr.CreateGeometryFromWkt(wkt)
-        if epsg != 4326:
+        if not srs(epsg).IsGeographic():
             geometry.Transform(transform)
         feature = ogr.Feature(layer.GetLayerDefn())
         feature.SetField("id", number)
@@ -183,6 +200,7 @@ def faces_per_feature(cli, path, tmp_path, name, epsg, scale, features):
     return answers
 
 
+@pytest.mark.filterwarnings("ignore::sheetfind.DatumShiftWarning")
 @pytest.mark.parametrize("name, epsg, kind, scale, features", LAYERS,
                          ids=[row[0] for row in LAYERS])
 def test_every_face_gives_the_same_sheets(cli, tmp_path, name, epsg, kind, scale, features):
@@ -201,12 +219,15 @@ def test_every_face_gives_the_same_sheets(cli, tmp_path, name, epsg, kind, scale
     assert all(answers[reference_face][number] for number, _ in features), "a feature has no cells"
 
     # The whole layer at once: the union of its features' cells.
-    union = sorted({cell for cells in answers[reference_face].values() for cell in cells})
+    union = sheetfind.sort_references(
+        {cell for cells in answers[reference_face].values() for cell in cells})
     done = cli_run(cli, "cover", "-s", scale, str(path))
     assert (done.returncode, done.stdout.split()) == (0, union), f"{name}: sheetfind-cli cover"
     out = qgis_run("ntssheetscovering", QgsVectorLayer(str(path), name, "ogr"), scale)
     assert [cell["reference"] for cell in out.getFeatures()] == union, \
         f"{name}: QGIS NTS sheets covering a layer"
+    # Cells are drawn in their grid's datum, as sheetfind-cli writes them.
+    assert out.crs().authid() == sheetfind.cell_crs(scale)
 
 
 def test_a_line_straight_in_albers_is_followed_as_it_bows():

@@ -69,6 +69,10 @@ Datum gridDatum(sheetref::Scale scale) {
     return sheetref::isPng(scale) ? Datum::Nad27 : Datum::Nad83;
 }
 
+bool needsShift(Datum datum, sheetref::Scale scale) {
+    return family(datum) != gridDatum(scale);
+}
+
 #ifdef SHEETFIND_WITH_PROJ
 // A PROJ transformation between the two families, made once and kept.
 struct DatumLocator::Shift {
@@ -102,7 +106,7 @@ std::optional<sheetref::LatLon> DatumLocator::inGridDatum(sheetref::LatLon point
                                                           sheetref::Scale scale) {
     m_failure.clear();
     const Datum to = gridDatum(scale);
-    if (family(m_datum) == to) {
+    if (!needsShift(m_datum, scale)) {
         return point;
     }
     if (!std::isfinite(point.latitude) || !std::isfinite(point.longitude)) {
@@ -221,6 +225,13 @@ std::optional<sheetref::Bounds> DatumLocator::boxInGridDatum(const sheetref::Bou
         }
     }
     return out;
+}
+
+void DatumLocator::forgetNotice() {
+    if (m_shift) {
+        m_shift->used.clear();
+        m_shift->accuracy = -1;
+    }
 }
 
 double DatumLocator::accuracyMetres() const {

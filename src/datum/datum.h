@@ -34,6 +34,10 @@ std::string_view datumName(Datum datum);
 // The datum the grid at `scale` is drawn in.
 Datum gridDatum(sheetref::Scale scale);
 
+// Whether points in `datum` are shifted before the grid at `scale` places them; false
+// wherever they are already in its datum, NAD83 and WGS 84 being one.
+bool needsShift(Datum datum, sheetref::Scale scale);
+
 // Locates points given in one datum at any scale, shifting each into the grid's datum
 // where the two differ. Not for use from several threads at once.
 class DatumLocator {
@@ -79,6 +83,12 @@ public:
     // shifted. Example: "points were shifted from NAD83 to NAD27 by "Inverse of NAD27 to
     // NAD83 (4)", accurate to 1.5 m".
     std::string notice() const;
+
+    // Forgets which transformation was used, so that notice() speaks of the points
+    // shifted from here on: PROJ picks one for each point by where it lies. The
+    // transformations PROJ made are kept, so a locator that lives across many calls
+    // pays for them once.
+    void forgetNotice();
 
     // The accuracy of the shift used, in metres: 0 without a shift, negative when PROJ
     // does not know it.

@@ -141,7 +141,7 @@ std::variant<std::unique_ptr<CellSink>, Stop> CellWriter::open(const CellTarget&
         layerName = CPLGetBasename(target.path.c_str());
     }
     OGRSpatialReference crs;
-    crs.importFromEPSG(sheetref::isPng(target.scale) ? kNad27 : kWgs84);
+    crs.importFromEPSG(cellCrsEpsg(target.scale));
     crs.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
     writer->m_layer =
         writer->m_dataset->CreateLayer(layerName.c_str(), &crs, wkbPolygon, options.layer.List());
@@ -257,6 +257,10 @@ int defaultPointsPerEdge(Scale scale) {
 
 std::span<const CellField> cellFields() {
     return kFields;
+}
+
+int cellCrsEpsg(Scale scale) {
+    return sheetref::isPng(scale) ? kNad27 : kWgs84;
 }
 
 std::optional<CellRecord> cellRecord(const Reference& cell, int pointsPerEdge) {

@@ -44,6 +44,11 @@ struct CellRecord {
     std::vector<sheetref::LatLon> outline;
 };
 
+// The EPSG code of the geographic CRS a cell's outline and bounds are in: the datum
+// its grid is drawn in, NAD27 (4267) for the petroleum and natural gas grid, WGS 84
+// (4326) for the others. Every face that draws cells takes its CRS from here.
+int cellCrsEpsg(sheetref::Scale scale);
+
 // `pointsPerEdge` 0 means defaultPointsPerEdge; nullopt outside [1, kMaxPointsPerEdge].
 std::optional<CellRecord> cellRecord(const sheetref::Reference& cell, int pointsPerEdge = 0);
 
