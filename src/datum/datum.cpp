@@ -7,6 +7,7 @@
 #include <proj.h>
 #endif
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -67,6 +68,33 @@ Datum gridDatum(sheetref::Scale scale) {
 }
 
 #ifdef SHEETFIND_WITH_PROJ
+namespace {
+
+// The one PROJ operation between the two families, from NAD83 into `to` (NAD27 or
+// NAD83), longitude first whatever the order the EPSG definitions give; null where PROJ
+// has none.
+PJ* shiftFromNad83(PJ_CONTEXT* context, Datum to) {
+    const std::string from(to == Datum::Nad27 ? kNad83Crs : kNad27Crs);
+    const std::string into(to == Datum::Nad27 ? kNad27Crs : kNad83Crs);
+    PJ* made = proj_create_crs_to_crs(context, from.c_str(), into.c_str(), nullptr);
+    PJ* normalized = made != nullptr ? proj_normalize_for_visualization(context, made) : nullptr;
+    proj_destroy(made);
+    return normalized;
+}
+
+// The point through the operation, or nullopt where PROJ could not shift it.
+std::optional<sheetref::LatLon> shifted(PJ* transformation, PJ_DIRECTION direction,
+                                        sheetref::LatLon point) {
+    const PJ_COORD out =
+        proj_trans(transformation, direction, proj_coord(point.longitude, point.latitude, 0, 0));
+    if (!std::isfinite(out.lp.lam) || !std::isfinite(out.lp.phi) || out.lp.lam == HUGE_VAL) {
+        return std::nullopt;
+    }
+    return sheetref::LatLon{.latitude = out.lp.phi, .longitude = out.lp.lam};
+}
+
+} // namespace
+
 // A PROJ transformation between the two families, made once and kept.
 struct DatumLocator::Shift {
     Datum to;
@@ -116,23 +144,15 @@ std::optional<sheetref::LatLon> DatumLocator::inGridDatum(sheetref::LatLon point
         m_shift = std::make_unique<Shift>();
         m_shift->to = to;
         m_shift->context = proj_context_create();
-        const std::string from(to == Datum::Nad27 ? kNad83Crs : kNad27Crs);
-        const std::string into(to == Datum::Nad27 ? kNad27Crs : kNad83Crs);
-        PJ* made = proj_create_crs_to_crs(m_shift->context, from.c_str(), into.c_str(), nullptr);
-        // Longitude first, whatever the order the EPSG definitions give.
-        m_shift->transformation =
-            made != nullptr ? proj_normalize_for_visualization(m_shift->context, made) : nullptr;
-        proj_destroy(made);
+        m_shift->transformation = shiftFromNad83(m_shift->context, to);
     }
     if (m_shift->transformation == nullptr) {
         m_failure = "PROJ cannot shift points from " + std::string(datumName(m_datum)) + " to " +
                     std::string(datumName(to)) + "; is proj-data installed?";
         return std::nullopt;
     }
-    const PJ_COORD shifted = proj_trans(m_shift->transformation, PJ_FWD,
-                                        proj_coord(point.longitude, point.latitude, 0, 0));
-    if (!std::isfinite(shifted.lp.lam) || !std::isfinite(shifted.lp.phi) ||
-        shifted.lp.lam == HUGE_VAL) {
+    const std::optional<sheetref::LatLon> inGrid = shifted(m_shift->transformation, PJ_FWD, point);
+    if (!inGrid) {
         m_failure = "PROJ could not shift the point from " + std::string(datumName(m_datum)) +
                     " to " + std::string(datumName(to));
         return std::nullopt;
@@ -145,7 +165,7 @@ std::optional<sheetref::LatLon> DatumLocator::inGridDatum(sheetref::LatLon point
             proj_destroy(used);
         }
     }
-    return sheetref::LatLon{.latitude = shifted.lp.phi, .longitude = shifted.lp.lam};
+    return inGrid;
 #endif
 }
 
@@ -187,6 +207,89 @@ std::string DatumLocator::notice() const {
                 ", or copy it into ~/.local/share/proj";
     }
     return text;
+}
+
+#ifdef SHEETFIND_WITH_PROJ
+struct GridDatumShift::Shift {
+    PJ_CONTEXT* context = proj_context_create();
+    PJ* transformation = shiftFromNad83(context, Datum::Nad27); // NAD83 to NAD27
+
+    ~Shift() {
+        proj_destroy(transformation);
+        proj_context_destroy(context);
+    }
+};
+#else
+struct GridDatumShift::Shift {};
+#endif
+
+GridDatumShift::GridDatumShift() = default;
+GridDatumShift::~GridDatumShift() = default;
+GridDatumShift::GridDatumShift(GridDatumShift&&) noexcept = default;
+GridDatumShift& GridDatumShift::operator=(GridDatumShift&&) noexcept = default;
+
+std::optional<sheetref::LatLon> GridDatumShift::shift(sheetref::LatLon point, bool toNad83) {
+    const std::string_view from = toNad83 ? "NAD27" : "NAD83";
+    const std::string_view to = toNad83 ? "NAD83" : "NAD27";
+    if (!std::isfinite(point.latitude) || !std::isfinite(point.longitude)) {
+        m_failure = "a point that is not a number cannot be shifted";
+        return std::nullopt;
+    }
+#ifndef SHEETFIND_WITH_PROJ
+    m_failure =
+        "this build cannot shift points from " + std::string(from) + " to " + std::string(to);
+    return std::nullopt;
+#else
+    if (!m_shift) {
+        m_shift = std::make_unique<Shift>();
+    }
+    if (m_shift->transformation == nullptr) {
+        m_failure = "PROJ cannot shift points from " + std::string(from) + " to " +
+                    std::string(to) + "; is proj-data installed?";
+        return std::nullopt;
+    }
+    auto out = shifted(m_shift->transformation, toNad83 ? PJ_INV : PJ_FWD, point);
+    if (!out) {
+        m_failure =
+            "PROJ could not shift the point from " + std::string(from) + " to " + std::string(to);
+    }
+    return out;
+#endif
+}
+
+std::optional<sheetref::LatLon> GridDatumShift::toNad83(sheetref::LatLon point,
+                                                        sheetref::Scale scale) {
+    m_failure.clear();
+    return gridDatum(scale) == Datum::Nad83 ? point : shift(point, true);
+}
+
+std::optional<sheetref::Bounds> GridDatumShift::boxInGridDatum(const sheetref::Bounds& box,
+                                                               sheetref::Scale scale) {
+    m_failure.clear();
+    if (gridDatum(scale) == Datum::Nad83) {
+        return box;
+    }
+    const double middleLatitude = (box.south + box.north) / 2;
+    const double middleLongitude = (box.west + box.east) / 2;
+    std::optional<sheetref::Bounds> held;
+    for (const double latitude : {box.south, middleLatitude, box.north}) {
+        for (const double longitude : {box.west, middleLongitude, box.east}) {
+            const auto point = shift({.latitude = latitude, .longitude = longitude}, false);
+            if (!point) {
+                return std::nullopt;
+            }
+            const sheetref::Bounds at{.south = point->latitude,
+                                      .north = point->latitude,
+                                      .west = point->longitude,
+                                      .east = point->longitude};
+            held = !held ? at
+                         : sheetref::Bounds{.south = std::min(held->south, at.south),
+                                            .north = std::max(held->north, at.north),
+                                            .west = std::min(held->west, at.west),
+                                            .east = std::max(held->east, at.east)};
+        }
+    }
+    return held;
 }
 
 } // namespace sheetfind
