@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string_view>
 #include <variant>
@@ -83,11 +84,18 @@ std::variant<Scale, std::string> scaleOf(const Request& request) {
 }
 
 // The map's points are WGS 84's, shifted into the datum of the grid asked for (NAD27
-// for the petroleum and natural gas grid) as sheetfind-cli shifts them. One for each of
-// the server's threads: PROJ's objects are not shared between threads.
-DatumLocator& mapLocator() {
-    thread_local DatumLocator locator(Datum::Wgs84);
-    return locator;
+// for the petroleum and natural gas grid) as sheetfind-cli shifts them. The server's one
+// locator: PROJ makes its operation once (a quarter of a second in its database, too
+// long for each of the server's threads to repeat) and its objects serve one thread at
+// a time, under the lock.
+struct MapLocator {
+    std::mutex lock;
+    DatumLocator locator{Datum::Wgs84};
+};
+
+MapLocator& mapLocator() {
+    static MapLocator shared;
+    return shared;
 }
 
 // The failure of a point the locator could not shift, as sheetfind-cli reports it.
@@ -143,7 +151,9 @@ Response locateOne(const Request& request, Scale scale) {
     const sheetref::LatLon at = std::get<sheetref::LatLon>(read);
     json answer = {{"point", {{"latitude", at.latitude}, {"longitude", at.longitude}}},
                    {"scale", sheetref::scaleName(scale)}};
-    DatumLocator& locator = mapLocator();
+    MapLocator& shared = mapLocator();
+    const std::lock_guard locked(shared.lock);
+    DatumLocator& locator = shared.locator;
     const auto cell = locator.locate(at, scale);
     if (!locator.failure().empty()) {
         return badInput(notShifted(locator));
@@ -208,7 +218,9 @@ Response locateLines(const Request& request, Scale scale) {
             response.body += "ERROR: " + describe(*failure) + '\n';
             continue;
         }
-        DatumLocator& locator = mapLocator();
+        MapLocator& shared = mapLocator();
+        const std::lock_guard locked(shared.lock);
+        DatumLocator& locator = shared.locator;
         const auto cell = locator.locate(std::get<sheetref::LatLon>(point), scale);
         if (!locator.failure().empty()) {
             response.body += "ERROR: " + describe(notShifted(locator)) + '\n';

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <array>
+#include <mutex>
 
 namespace sheetfind::server {
 
@@ -22,10 +23,17 @@ namespace {
 using sheetref::Bounds;
 using sheetref::Scale;
 
-// The shift of the server's thread: PROJ's objects are not shared between threads.
-GridDatumShift& threadShift() {
-    thread_local GridDatumShift shift;
-    return shift;
+// The server's one shift: PROJ makes its operation once (a quarter of a second in its
+// database, too long for each of the server's threads to repeat) and its objects serve
+// one thread at a time, under the lock.
+struct SharedShift {
+    std::mutex lock;
+    GridDatumShift shift;
+};
+
+SharedShift& sharedShift() {
+    static SharedShift shared;
+    return shared;
 }
 
 // NAD27 and NAD83 differ by less than 200 m in BC; a box this much wider than a grid's
@@ -43,18 +51,24 @@ FeatureResult cellFeature(const Reference& cell) {
         std::visit([&](const auto& value) { properties[std::string(fields[i].name)] = value; },
                    values[i]);
     }
-    const Datum datum = gridDatum(cell.scale());
-    if (datum != Datum::Nad83) {
-        properties["bounds_datum"] = datumName(datum);
-    }
     json ring = json::array();
-    for (const sheetref::LatLon& point : record->outline) {
-        const auto onMap = threadShift().toNad83(point, cell.scale());
-        if (!onMap) {
-            return "the outline of " + cell.text() +
-                   " could not be drawn in CRS84: " + threadShift().failure();
+    const auto draw = [&ring](sheetref::LatLon point) {
+        ring.push_back({point.longitude, point.latitude});
+    };
+    if (const Datum datum = gridDatum(cell.scale()); datum == Datum::Nad83) {
+        std::ranges::for_each(record->outline, draw);
+    } else {
+        properties["bounds_datum"] = datumName(datum);
+        SharedShift& shared = sharedShift();
+        const std::lock_guard locked(shared.lock);
+        for (const sheetref::LatLon& point : record->outline) {
+            const auto onMap = shared.shift.toNad83(point, cell.scale());
+            if (!onMap) {
+                return "the outline of " + cell.text() +
+                       " could not be drawn in CRS84: " + shared.shift.failure();
+            }
+            draw(*onMap);
         }
-        ring.push_back({onMap->longitude, onMap->latitude});
     }
     return json{
         {"type", "Feature"},
@@ -126,10 +140,12 @@ std::variant<std::optional<Bounds>, std::string> boxInGridDatum(const Bounds& bo
     if (!(part.south <= part.north && part.west <= part.east)) {
         return std::optional<Bounds>();
     }
-    auto shifted = threadShift().boxInGridDatum(part, scale);
+    SharedShift& shared = sharedShift();
+    const std::lock_guard locked(shared.lock);
+    auto shifted = shared.shift.boxInGridDatum(part, scale);
     if (!shifted) {
         return "the box could not be shifted into " + std::string(datumName(gridDatum(scale))) +
-               ": " + threadShift().failure();
+               ": " + shared.shift.failure();
     }
     return shifted;
 }
