@@ -160,6 +160,11 @@
     const p = located.point;
     heading.textContent = p.latitude.toFixed(5) + ', ' + p.longitude.toFixed(5);
     content.appendChild(heading);
+    if (located.datum_shift_error) {
+      const failed = document.createElement('p');
+      failed.textContent = 'No PNG cells: ' + located.datum_shift_error;
+      content.appendChild(failed);
+    }
     if (!located.cells.length) {
       const none = document.createElement('p');
       none.textContent = 'No NTS sheet covers this point.';

@@ -154,9 +154,11 @@ Response locateOne(const Request& request, Scale scale) {
     MapLocator& shared = mapLocator();
     const std::lock_guard locked(shared.lock);
     DatumLocator& locator = shared.locator;
+    // A point PROJ cannot shift (its data missing) is the server's failure, not the
+    // request's.
     const auto cell = locator.locate(at, scale);
     if (!locator.failure().empty()) {
-        return badInput(notShifted(locator));
+        return error(500, describe(notShifted(locator)));
     }
     answer["reference"] = cell ? json(cell->text()) : json(nullptr);
     answer["bounds"] = cell ? boundsJson(*cell) : json(nullptr);
@@ -170,9 +172,11 @@ Response locateOne(const Request& request, Scale scale) {
         if (!everyScale && !sheetref::nests(scale, each)) {
             continue;
         }
+        // The cells of the other scales are answered even so, and the answer says why
+        // it has no PNG cells.
         const auto holder = locator.locate(at, each);
         if (!locator.failure().empty()) {
-            return badInput(notShifted(locator));
+            answer["datum_shift_error"] = describe(notShifted(locator));
         }
         if (holder) {
             cells.push_back({{"reference", holder->text()},
