@@ -70,10 +70,21 @@ Datum gridDatum(sheetref::Scale scale) {
 #ifdef SHEETFIND_WITH_PROJ
 namespace {
 
-// The one PROJ operation between the two families, from NAD83 into `to` (NAD27 or
-// NAD83), longitude first whatever the order the EPSG definitions give; null where PROJ
+// Why a shift failed: PROJ had no operation (its database missing), or the point did not
+// go through it.
+std::string noShift(std::string_view from, std::string_view to) {
+    return "PROJ cannot shift points from " + std::string(from) + " to " + std::string(to) +
+           "; is proj-data installed?";
+}
+
+std::string pointNotShifted(std::string_view from, std::string_view to) {
+    return "PROJ could not shift the point from " + std::string(from) + " to " + std::string(to);
+}
+
+// The one PROJ operation between the two families, into `to` (NAD27 or NAD83) from the
+// other, longitude first whatever the order the EPSG definitions give; null where PROJ
 // has none.
-PJ* shiftFromNad83(PJ_CONTEXT* context, Datum to) {
+PJ* shiftInto(PJ_CONTEXT* context, Datum to) {
     const std::string from(to == Datum::Nad27 ? kNad83Crs : kNad27Crs);
     const std::string into(to == Datum::Nad27 ? kNad27Crs : kNad83Crs);
     PJ* made = proj_create_crs_to_crs(context, from.c_str(), into.c_str(), nullptr);
@@ -144,17 +155,15 @@ std::optional<sheetref::LatLon> DatumLocator::inGridDatum(sheetref::LatLon point
         m_shift = std::make_unique<Shift>();
         m_shift->to = to;
         m_shift->context = proj_context_create();
-        m_shift->transformation = shiftFromNad83(m_shift->context, to);
+        m_shift->transformation = shiftInto(m_shift->context, to);
     }
     if (m_shift->transformation == nullptr) {
-        m_failure = "PROJ cannot shift points from " + std::string(datumName(m_datum)) + " to " +
-                    std::string(datumName(to)) + "; is proj-data installed?";
+        m_failure = noShift(datumName(m_datum), datumName(to));
         return std::nullopt;
     }
     const std::optional<sheetref::LatLon> inGrid = shifted(m_shift->transformation, PJ_FWD, point);
     if (!inGrid) {
-        m_failure = "PROJ could not shift the point from " + std::string(datumName(m_datum)) +
-                    " to " + std::string(datumName(to));
+        m_failure = pointNotShifted(datumName(m_datum), datumName(to));
         return std::nullopt;
     }
     if (m_shift->used.empty()) {
@@ -212,7 +221,7 @@ std::string DatumLocator::notice() const {
 #ifdef SHEETFIND_WITH_PROJ
 struct GridDatumShift::Shift {
     PJ_CONTEXT* context = proj_context_create();
-    PJ* transformation = shiftFromNad83(context, Datum::Nad27); // NAD83 to NAD27
+    PJ* transformation = shiftInto(context, Datum::Nad27); // NAD83 to NAD27
 
     ~Shift() {
         proj_destroy(transformation);
@@ -229,8 +238,8 @@ GridDatumShift::GridDatumShift(GridDatumShift&&) noexcept = default;
 GridDatumShift& GridDatumShift::operator=(GridDatumShift&&) noexcept = default;
 
 std::optional<sheetref::LatLon> GridDatumShift::shift(sheetref::LatLon point, bool toNad83) {
-    const std::string_view from = toNad83 ? "NAD27" : "NAD83";
-    const std::string_view to = toNad83 ? "NAD83" : "NAD27";
+    const std::string_view from = datumName(toNad83 ? Datum::Nad27 : Datum::Nad83);
+    const std::string_view to = datumName(toNad83 ? Datum::Nad83 : Datum::Nad27);
     if (!std::isfinite(point.latitude) || !std::isfinite(point.longitude)) {
         m_failure = "a point that is not a number cannot be shifted";
         return std::nullopt;
@@ -244,14 +253,12 @@ std::optional<sheetref::LatLon> GridDatumShift::shift(sheetref::LatLon point, bo
         m_shift = std::make_unique<Shift>();
     }
     if (m_shift->transformation == nullptr) {
-        m_failure = "PROJ cannot shift points from " + std::string(from) + " to " +
-                    std::string(to) + "; is proj-data installed?";
+        m_failure = noShift(from, to);
         return std::nullopt;
     }
     auto out = shifted(m_shift->transformation, toNad83 ? PJ_INV : PJ_FWD, point);
     if (!out) {
-        m_failure =
-            "PROJ could not shift the point from " + std::string(from) + " to " + std::string(to);
+        m_failure = pointNotShifted(from, to);
     }
     return out;
 #endif
