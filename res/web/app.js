@@ -12,11 +12,20 @@
     { minZoom: 5, scale: '250k', cells: 'map areas' },
     { minZoom: 0, scale: '1m', cells: 'series' },
   ];
+  // BC's petroleum and natural gas (PNG) grid, drawn over the NTS grid from the zoom
+  // where its cells are wide enough for their labels: blocks, units, then quarter units,
+  // some 100 to 200 cells in a view. None is drawn further out.
+  const PNG_BY_ZOOM = [
+    { minZoom: 14, scale: 'png', cells: 'PNG quarter units' },
+    { minZoom: 13, scale: 'png-unit', cells: 'PNG units' },
+    { minZoom: 10, scale: 'png-block', cells: 'PNG blocks' },
+  ];
   // The cells of a point by the scale /api/locate names them with: the NTS's finest
-  // first, then BC's BCGS sheets, finest first.
+  // first, then BC's BCGS sheets and PNG cells, finest first.
   const CELL_TITLES = {
     '1:50000': '1:50 000 sheet', '1:250000': '1:250 000 map area', '1:1000000': 'Series',
     '1:2500': 'BCGS 1:2 500', '1:5000': 'BCGS 1:5 000', '1:10000': 'BCGS 1:10 000', '1:20000': 'BCGS 1:20 000',
+    'PNG quarter unit': 'PNG quarter unit', 'PNG unit': 'PNG unit', 'PNG block': 'PNG block',
   };
   const CELL_ORDER = Object.keys(CELL_TITLES);
   const START = { lat: 56, lon: -96, zoom: 4 };
@@ -34,6 +43,8 @@
 
   const gridLayer = L.layerGroup().addTo(map);
   const labelLayer = L.layerGroup().addTo(map);
+  const pngLayer = L.layerGroup().addTo(map);
+  const pngLabelLayer = L.layerGroup().addTo(map);
   const highlightLayer = L.layerGroup().addTo(map);
   let marker = null;
   // The selection the URL hash keeps: a point clicked or found, or a reference.
@@ -49,10 +60,12 @@
     return body;
   }
 
+  // Bounds in another datum than the map's (a PNG cell's NAD27) say which.
   function boundsText(b) {
     const lat = (v) => Math.abs(v).toFixed(4) + '° ' + (v < 0 ? 'S' : 'N');
     const lon = (v) => Math.abs(v).toFixed(4) + '° ' + (v < 0 ? 'W' : 'E');
-    return lat(b.south) + ' to ' + lat(b.north) + ', ' + lon(b.west) + ' to ' + lon(b.east);
+    return lat(b.south) + ' to ' + lat(b.north) + ', ' + lon(b.west) + ' to ' + lon(b.east) +
+      (b.datum ? ' (' + b.datum + ')' : '');
   }
 
   function leafletBounds(b) {
@@ -71,25 +84,24 @@
     return [west, south, east, north].map((v) => v.toFixed(5)).join(',');
   }
 
-  async function drawGrid() {
-    const request = ++gridRequest;
-    const grid = GRID_BY_ZOOM.find((g) => map.getZoom() >= g.minZoom);
-    const bbox = bboxOfView();
-    let cells = { features: [] };
-    if (bbox) {
-      try {
-        cells = await getJson('/api/cover?bbox=' + bbox + '&scale=' + grid.scale);
-      } catch (failure) {
-        cells = { features: [] };
-      }
+  // The cells of the view at `scale`, as GeoJSON; none where the API refuses the view.
+  async function cellsInView(bbox, scale) {
+    if (!bbox || !scale) {
+      return { features: [] };
     }
-    if (request !== gridRequest) {
-      return; // a later view's answer is, or will be, drawn
+    try {
+      return await getJson('/api/cover?bbox=' + bbox + '&scale=' + scale);
+    } catch (failure) {
+      return { features: [] };
     }
-    gridLayer.clearLayers();
-    labelLayer.clearLayers();
+  }
+
+  // Draws the cells' outlines, as the server gives them in CRS84, and their references.
+  function drawCells(cells, layer, labels, kind) {
+    layer.clearLayers();
+    labels.clearLayers();
     for (const feature of cells.features) {
-      L.geoJSON(feature, { interactive: false, style: { className: 'cell' } }).addTo(gridLayer);
+      L.geoJSON(feature, { interactive: false, style: { className: kind } }).addTo(layer);
       const ring = feature.geometry.coordinates[0];
       const lats = ring.map((p) => p[1]);
       const lons = ring.map((p) => p[0]);
@@ -97,12 +109,33 @@
       L.marker(centre, {
         interactive: false,
         keyboard: false,
-        icon: L.divIcon({ className: 'cell-label', html: '', iconSize: [80, 14] }),
-      }).addTo(labelLayer).getElement().textContent = feature.id;
+        icon: L.divIcon({ className: kind + '-label', html: '', iconSize: kind === 'cell' ? [80, 14] : [60, 24] }),
+      }).addTo(labels).getElement().textContent = feature.id;
     }
-    gridNote.textContent = cells.features.length
-      ? cells.features.length + ' ' + grid.cells + ' in view'
-      : '';
+  }
+
+  async function drawGrid() {
+    const request = ++gridRequest;
+    const grid = GRID_BY_ZOOM.find((g) => map.getZoom() >= g.minZoom);
+    const png = PNG_BY_ZOOM.find((g) => map.getZoom() >= g.minZoom);
+    const bbox = bboxOfView();
+    const [cells, pngCells] = await Promise.all([
+      cellsInView(bbox, grid.scale),
+      cellsInView(bbox, png && png.scale),
+    ]);
+    if (request !== gridRequest) {
+      return; // a later view's answer is, or will be, drawn
+    }
+    drawCells(cells, gridLayer, labelLayer, 'cell');
+    drawCells(pngCells, pngLayer, pngLabelLayer, 'png-cell');
+    const notes = [];
+    if (cells.features.length) {
+      notes.push(cells.features.length + ' ' + grid.cells);
+    }
+    if (pngCells.features.length) {
+      notes.push(pngCells.features.length + ' ' + png.cells);
+    }
+    gridNote.textContent = notes.length ? notes.join(', ') + ' in view' : '';
   }
 
   function copyButton(reference) {
@@ -127,6 +160,11 @@
     const p = located.point;
     heading.textContent = p.latitude.toFixed(5) + ', ' + p.longitude.toFixed(5);
     content.appendChild(heading);
+    if (located.datum_shift_error) {
+      const failed = document.createElement('p');
+      failed.textContent = 'No PNG cells: ' + located.datum_shift_error;
+      content.appendChild(failed);
+    }
     if (!located.cells.length) {
       const none = document.createElement('p');
       none.textContent = 'No NTS sheet covers this point.';

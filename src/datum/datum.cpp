@@ -74,6 +74,44 @@ bool needsShift(Datum datum, sheetref::Scale scale) {
 }
 
 #ifdef SHEETFIND_WITH_PROJ
+namespace {
+
+// Why a shift failed: PROJ had no operation (its database missing), or the point did not
+// go through it.
+std::string noShift(std::string_view from, std::string_view to) {
+    return "PROJ cannot shift points from " + std::string(from) + " to " + std::string(to) +
+           "; is proj-data installed?";
+}
+
+std::string pointNotShifted(std::string_view from, std::string_view to) {
+    return "PROJ could not shift the point from " + std::string(from) + " to " + std::string(to);
+}
+
+// The one PROJ operation between the two families, into `to` (NAD27 or NAD83) from the
+// other, longitude first whatever the order the EPSG definitions give; null where PROJ
+// has none.
+PJ* shiftInto(PJ_CONTEXT* context, Datum to) {
+    const std::string from(to == Datum::Nad27 ? kNad83Crs : kNad27Crs);
+    const std::string into(to == Datum::Nad27 ? kNad27Crs : kNad83Crs);
+    PJ* made = proj_create_crs_to_crs(context, from.c_str(), into.c_str(), nullptr);
+    PJ* normalized = made != nullptr ? proj_normalize_for_visualization(context, made) : nullptr;
+    proj_destroy(made);
+    return normalized;
+}
+
+// The point through the operation, or nullopt where PROJ could not shift it.
+std::optional<sheetref::LatLon> shifted(PJ* transformation, PJ_DIRECTION direction,
+                                        sheetref::LatLon point) {
+    const PJ_COORD out =
+        proj_trans(transformation, direction, proj_coord(point.longitude, point.latitude, 0, 0));
+    if (!std::isfinite(out.lp.lam) || !std::isfinite(out.lp.phi) || out.lp.lam == HUGE_VAL) {
+        return std::nullopt;
+    }
+    return sheetref::LatLon{.latitude = out.lp.phi, .longitude = out.lp.lam};
+}
+
+} // namespace
+
 // A PROJ transformation between the two families, made once and kept.
 struct DatumLocator::Shift {
     Datum to;
@@ -123,25 +161,15 @@ std::optional<sheetref::LatLon> DatumLocator::inGridDatum(sheetref::LatLon point
         m_shift = std::make_unique<Shift>();
         m_shift->to = to;
         m_shift->context = proj_context_create();
-        const std::string from(to == Datum::Nad27 ? kNad83Crs : kNad27Crs);
-        const std::string into(to == Datum::Nad27 ? kNad27Crs : kNad83Crs);
-        PJ* made = proj_create_crs_to_crs(m_shift->context, from.c_str(), into.c_str(), nullptr);
-        // Longitude first, whatever the order the EPSG definitions give.
-        m_shift->transformation =
-            made != nullptr ? proj_normalize_for_visualization(m_shift->context, made) : nullptr;
-        proj_destroy(made);
+        m_shift->transformation = shiftInto(m_shift->context, to);
     }
     if (m_shift->transformation == nullptr) {
-        m_failure = "PROJ cannot shift points from " + std::string(datumName(m_datum)) + " to " +
-                    std::string(datumName(to)) + "; is proj-data installed?";
+        m_failure = noShift(datumName(m_datum), datumName(to));
         return std::nullopt;
     }
-    const PJ_COORD shifted = proj_trans(m_shift->transformation, PJ_FWD,
-                                        proj_coord(point.longitude, point.latitude, 0, 0));
-    if (!std::isfinite(shifted.lp.lam) || !std::isfinite(shifted.lp.phi) ||
-        shifted.lp.lam == HUGE_VAL) {
-        m_failure = "PROJ could not shift the point from " + std::string(datumName(m_datum)) +
-                    " to " + std::string(datumName(to));
+    const std::optional<sheetref::LatLon> inGrid = shifted(m_shift->transformation, PJ_FWD, point);
+    if (!inGrid) {
+        m_failure = pointNotShifted(datumName(m_datum), datumName(to));
         return std::nullopt;
     }
     if (m_shift->used.empty()) {
@@ -152,7 +180,7 @@ std::optional<sheetref::LatLon> DatumLocator::inGridDatum(sheetref::LatLon point
             proj_destroy(used);
         }
     }
-    return sheetref::LatLon{.latitude = shifted.lp.phi, .longitude = shifted.lp.lam};
+    return inGrid;
 #endif
 }
 
@@ -263,6 +291,58 @@ std::string DatumLocator::notice() const {
                 ", or copy it into ~/.local/share/proj";
     }
     return text;
+}
+
+#ifdef SHEETFIND_WITH_PROJ
+struct GridDatumShift::Shift {
+    PJ_CONTEXT* context = proj_context_create();
+    PJ* transformation = shiftInto(context, Datum::Nad27); // NAD83 to NAD27
+
+    ~Shift() {
+        proj_destroy(transformation);
+        proj_context_destroy(context);
+    }
+};
+#else
+struct GridDatumShift::Shift {};
+#endif
+
+GridDatumShift::GridDatumShift() = default;
+GridDatumShift::~GridDatumShift() = default;
+GridDatumShift::GridDatumShift(GridDatumShift&&) noexcept = default;
+GridDatumShift& GridDatumShift::operator=(GridDatumShift&&) noexcept = default;
+
+std::optional<sheetref::LatLon> GridDatumShift::shift(sheetref::LatLon point, bool toNad83) {
+    const std::string_view from = datumName(toNad83 ? Datum::Nad27 : Datum::Nad83);
+    const std::string_view to = datumName(toNad83 ? Datum::Nad83 : Datum::Nad27);
+    if (!std::isfinite(point.latitude) || !std::isfinite(point.longitude)) {
+        m_failure = "a point that is not a number cannot be shifted";
+        return std::nullopt;
+    }
+#ifndef SHEETFIND_WITH_PROJ
+    m_failure =
+        "this build cannot shift points from " + std::string(from) + " to " + std::string(to);
+    return std::nullopt;
+#else
+    if (!m_shift) {
+        m_shift = std::make_unique<Shift>();
+    }
+    if (m_shift->transformation == nullptr) {
+        m_failure = noShift(from, to);
+        return std::nullopt;
+    }
+    auto out = shifted(m_shift->transformation, toNad83 ? PJ_INV : PJ_FWD, point);
+    if (!out) {
+        m_failure = pointNotShifted(from, to);
+    }
+    return out;
+#endif
+}
+
+std::optional<sheetref::LatLon> GridDatumShift::toNad83(sheetref::LatLon point,
+                                                        sheetref::Scale scale) {
+    m_failure.clear();
+    return gridDatum(scale) == Datum::Nad83 ? point : shift(point, true);
 }
 
 } // namespace sheetfind

@@ -101,4 +101,33 @@ private:
     std::string m_failure;
 };
 
+// The other way: points in the datum of the grid at a scale shifted to NAD83, for
+// drawing that grid's cells on a NAD83 or WGS 84 map (CRS84). The shift is the one
+// DatumLocator makes (the same PROJ operation, run backwards for points), so a point
+// DatumLocator places in a cell lies inside that cell's shifted outline. Points of a
+// grid drawn in NAD83 come back as they are. Not for use from several threads at once.
+class GridDatumShift {
+public:
+    GridDatumShift();
+    ~GridDatumShift();
+    GridDatumShift(GridDatumShift&&) noexcept;
+    GridDatumShift& operator=(GridDatumShift&&) noexcept;
+
+    // The point, in the datum of the grid at `scale`, in NAD83; nullopt where it could
+    // not be shifted (then failure() says why). Example: the NAD27 corner 57° N,
+    // 120.5° W of a PNG block is some 60 m south-west of 57° N, 120.5° W in NAD83.
+    std::optional<sheetref::LatLon> toNad83(sheetref::LatLon point, sheetref::Scale scale);
+
+    // Why the last shift failed, or empty.
+    const std::string& failure() const { return m_failure; }
+
+private:
+    // The point from NAD83 into NAD27, or back when `toNad83`.
+    std::optional<sheetref::LatLon> shift(sheetref::LatLon point, bool toNad83);
+
+    struct Shift;
+    std::unique_ptr<Shift> m_shift; // made on the first point that needs one
+    std::string m_failure;
+};
+
 } // namespace sheetfind

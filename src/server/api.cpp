@@ -3,6 +3,7 @@
 
 #include "assets.h"
 #include "cell_json.h"
+#include "datum.h"
 #include "fields.h"
 #include "geometry_cover.h"
 #include "grid.h"
@@ -23,6 +24,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string_view>
 #include <variant>
@@ -78,17 +80,30 @@ std::variant<Scale, std::string> scaleOf(const Request& request) {
     if (!scale) {
         return sheetref::describeUnknownScale(*name);
     }
-    // Its points are NAD27's; the server does not yet shift the map's into it.
-    if (sheetref::isPng(*scale)) {
-        return "the petroleum and natural gas grid (" + *name +
-               ") is answered by sheetfind-cli, which shifts points into its NAD27; the server "
-               "does not yet";
-    }
     return *scale;
 }
 
-json boundsJson(const sheetref::Bounds& b) {
-    return {{"south", b.south}, {"west", b.west}, {"north", b.north}, {"east", b.east}};
+// The map's points are WGS 84's, shifted into the datum of the grid asked for (NAD27
+// for the petroleum and natural gas grid) as sheetfind-cli shifts them. The server's one
+// locator: PROJ makes its operation once (a quarter of a second in its database, too
+// long for each of the server's threads to repeat) and its objects serve one thread at
+// a time, under the lock.
+struct MapLocator {
+    std::mutex lock;
+    DatumLocator locator{Datum::Wgs84};
+};
+
+MapLocator& mapLocator() {
+    static MapLocator shared;
+    return shared;
+}
+
+// The failure of a point the locator could not shift, as sheetfind-cli reports it.
+InputFailure notShifted(const DatumLocator& locator) {
+    return {.error = InputError::NotShifted,
+            .field = Field::Point,
+            .text = std::string(),
+            .detail = locator.failure()};
 }
 
 // `atLeast`: the count is of the part covered before the limit was passed.
@@ -100,11 +115,19 @@ Response tooMany(std::size_t count, bool atLeast = false) {
                           "/collections/{id}/items");
 }
 
+// 200 and the JSON, or 500 and the message of what the server could not do.
+Response featureAnswer(const FeatureResult& result) {
+    if (const auto* message = std::get_if<std::string>(&result)) {
+        return error(500, *message);
+    }
+    return jsonResponse(200, std::get<json>(result));
+}
+
 Response cellsAnswer(const std::vector<Reference>& cells) {
     if (cells.size() > kMaxCellsPerAnswer) {
         return tooMany(cells.size());
     }
-    return jsonResponse(200, featureCollection(cells));
+    return featureAnswer(featureCollection(cells));
 }
 
 // GET /api/locate?lat=&lon= or ?point=TEXT
@@ -128,25 +151,45 @@ Response locateOne(const Request& request, Scale scale) {
     const sheetref::LatLon at = std::get<sheetref::LatLon>(read);
     json answer = {{"point", {{"latitude", at.latitude}, {"longitude", at.longitude}}},
                    {"scale", sheetref::scaleName(scale)}};
-    const auto cell = sheetref::locate(at, scale);
+    MapLocator& shared = mapLocator();
+    const std::lock_guard locked(shared.lock);
+    DatumLocator& locator = shared.locator;
+    // A point PROJ cannot shift (its data missing) is the server's failure, not the
+    // request's.
+    const auto cell = locator.locate(at, scale);
+    if (!locator.failure().empty()) {
+        return error(500, describe(notShifted(locator)));
+    }
     answer["reference"] = cell ? json(cell->text()) : json(nullptr);
-    answer["bounds"] = cell ? boundsJson(sheetref::bounds(*cell)) : json(nullptr);
+    answer["bounds"] = cell ? boundsJson(*cell) : json(nullptr);
     // The cell and those that hold it, from the series down: at 1:50 000 the sheet, its
     // map area and series; at 1:2 500 also the BCGS sheets of 1:20 000 to 1:5 000.
-    // Without a scale, the cells of every scale the server answers, BC's too.
+    // Without a scale, the cells of every scale, BC's BCGS and PNG grids too.
     const bool everyScale = !parameter(request, "scale");
     json cells = json::array();
+    bool shifted = false;
     for (const Scale each : sheetref::kScales) {
-        if (everyScale ? sheetref::isPng(each) : !sheetref::nests(scale, each)) {
+        if (!everyScale && !sheetref::nests(scale, each)) {
             continue;
         }
-        if (const auto holder = sheetref::locate(at, each)) {
+        // The cells of the other scales are answered even so, and the answer says why
+        // it has no PNG cells.
+        const auto holder = locator.locate(at, each);
+        if (!locator.failure().empty()) {
+            answer["datum_shift_error"] = describe(notShifted(locator));
+        }
+        if (holder) {
             cells.push_back({{"reference", holder->text()},
                              {"scale", sheetref::scaleName(each)},
-                             {"bounds", boundsJson(sheetref::bounds(*holder))}});
+                             {"bounds", boundsJson(*holder)}});
+            shifted = shifted || gridDatum(each) != Datum::Nad83;
         }
     }
     answer["cells"] = std::move(cells);
+    // Which transformation placed the point in the PNG grid, and how well.
+    if (shifted) {
+        answer["datum_shift"] = locator.notice();
+    }
     return jsonResponse(200, answer);
 }
 
@@ -179,7 +222,14 @@ Response locateLines(const Request& request, Scale scale) {
             response.body += "ERROR: " + describe(*failure) + '\n';
             continue;
         }
-        const auto cell = sheetref::locate(std::get<sheetref::LatLon>(point), scale);
+        MapLocator& shared = mapLocator();
+        const std::lock_guard locked(shared.lock);
+        DatumLocator& locator = shared.locator;
+        const auto cell = locator.locate(std::get<sheetref::LatLon>(point), scale);
+        if (!locator.failure().empty()) {
+            response.body += "ERROR: " + describe(notShifted(locator)) + '\n';
+            continue;
+        }
         response.body += (cell ? cell->text() : std::string()) + '\n';
     }
     return response;
@@ -193,9 +243,9 @@ Response aboutReference(std::string_view what, std::string_view text) {
     }
     const Reference& cell = std::get<Reference>(reference);
     if (what == "bounds") {
-        return jsonResponse(200, cellFeature(cell));
+        return featureAnswer(cellFeature(cell));
     }
-    return jsonResponse(200, featureCollection(sheetref::neighbours(cell)));
+    return featureAnswer(featureCollection(sheetref::neighbours(cell)));
 }
 
 // GET /api/cover?bbox=WEST,SOUTH,EAST,NORTH, the order of OGC APIs and GeoJSON.
@@ -209,12 +259,21 @@ Response coverBox(const Request& request, Scale scale) {
     if (const auto* message = std::get_if<std::string>(&box)) {
         return error(400, *message);
     }
-    const auto page = std::get<sheetref::CoverPage>(
-        sheetref::coverPage(std::get<sheetref::Bounds>(box), scale, 0, kMaxCellsPerAnswer));
+    // The box is CRS84; a PNG cell's degrees are NAD27's.
+    const auto inGrid = boxInGridDatum(std::get<sheetref::Bounds>(box), scale);
+    if (const auto* message = std::get_if<std::string>(&inGrid)) {
+        return error(500, *message);
+    }
+    const auto& gridBox = std::get<std::optional<sheetref::Bounds>>(inGrid);
+    if (!gridBox) {
+        return cellsAnswer({});
+    }
+    const auto page =
+        std::get<sheetref::CoverPage>(sheetref::coverPage(*gridBox, scale, 0, kMaxCellsPerAnswer));
     if (page.matched > kMaxCellsPerAnswer) {
         return tooMany(page.matched);
     }
-    return jsonResponse(200, featureCollection(page.cells));
+    return cellsAnswer(page.cells);
 }
 
 // The geometries of a GeoJSON geometry, Feature or FeatureCollection, as JSON texts.

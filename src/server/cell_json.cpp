@@ -2,20 +2,48 @@
 #include "cell_json.h"
 
 #include "cell_writer.h"
+#include "datum.h"
 #include "grid.h"
 #include "input_error.h"
 #include "number_reader.h"
 #include "point_reader.h"
 #include "quote.h"
 
+#include <algorithm>
 #include <array>
+#include <mutex>
 
 namespace sheetfind::server {
 
 using nlohmann::json;
 using sheetref::Reference;
 
-json cellFeature(const Reference& cell) {
+namespace {
+
+using sheetref::Bounds;
+using sheetref::Scale;
+
+// The server's one shift: PROJ makes its operation once (a quarter of a second in its
+// database, too long for each of the server's threads to repeat) and its objects serve
+// one thread at a time, under the lock.
+struct SharedShift {
+    std::mutex lock;
+    GridDatumShift shift;             // cells drawn on the map
+    DatumLocator boxes{Datum::Wgs84}; // the map's boxes read by the grid
+};
+
+SharedShift& sharedShift() {
+    static SharedShift shared;
+    return shared;
+}
+
+// NAD27 and NAD83 differ by less than 200 m in BC; a box this much wider than a grid's
+// extent holds every point of it in either datum.
+constexpr double kDatumMarginDegrees = 0.01;
+
+} // namespace
+
+FeatureResult cellFeature(const Reference& cell) {
     const auto record = gis::cellRecord(cell);
     json properties = json::object();
     const auto fields = gis::cellFields();
@@ -25,21 +53,102 @@ json cellFeature(const Reference& cell) {
                    values[i]);
     }
     json ring = json::array();
-    for (const sheetref::LatLon& point : record->outline) {
+    const auto draw = [&ring](sheetref::LatLon point) {
         ring.push_back({point.longitude, point.latitude});
+    };
+    if (const Datum datum = gridDatum(cell.scale()); datum == Datum::Nad83) {
+        std::ranges::for_each(record->outline, draw);
+    } else {
+        properties["bounds_datum"] = datumName(datum);
+        SharedShift& shared = sharedShift();
+        const std::lock_guard locked(shared.lock);
+        for (const sheetref::LatLon& point : record->outline) {
+            const auto onMap = shared.shift.toNad83(point, cell.scale());
+            if (!onMap) {
+                return "the outline of " + cell.text() +
+                       " could not be drawn in CRS84: " + shared.shift.failure();
+            }
+            draw(*onMap);
+        }
     }
-    return {{"type", "Feature"},
-            {"id", record->reference},
-            {"properties", std::move(properties)},
-            {"geometry", {{"type", "Polygon"}, {"coordinates", json::array({std::move(ring)})}}}};
+    return json{
+        {"type", "Feature"},
+        {"id", record->reference},
+        {"properties", std::move(properties)},
+        {"geometry", {{"type", "Polygon"}, {"coordinates", json::array({std::move(ring)})}}}};
 }
 
-json featureCollection(std::span<const Reference> cells) {
+FeatureResult featureCollection(std::span<const Reference> cells) {
     json features = json::array();
     for (const Reference& cell : cells) {
-        features.push_back(cellFeature(cell));
+        auto feature = cellFeature(cell);
+        if (auto* message = std::get_if<std::string>(&feature)) {
+            return std::move(*message);
+        }
+        features.push_back(std::move(std::get<json>(feature)));
     }
-    return {{"type", "FeatureCollection"}, {"features", std::move(features)}};
+    return json{{"type", "FeatureCollection"}, {"features", std::move(features)}};
+}
+
+json boundsJson(const Reference& cell) {
+    const Bounds b = sheetref::bounds(cell);
+    json made = {{"south", b.south}, {"west", b.west}, {"north", b.north}, {"east", b.east}};
+    if (const Datum datum = gridDatum(cell.scale()); datum != Datum::Nad83) {
+        made["datum"] = datumName(datum);
+    }
+    return made;
+}
+
+const Bounds& extentOf(Scale scale) {
+    // A box past every edge of the grid: cover ignores what lies outside it.
+    static constexpr Bounds kWholeWorld{.south = -90, .north = 90, .west = -180, .east = 180};
+    const auto extentAt = [](Scale coarsest) {
+        const auto cells = std::get<std::vector<Reference>>(sheetref::cover(kWholeWorld, coarsest));
+        Bounds all = sheetref::bounds(cells.front());
+        for (const Reference& each : cells) {
+            const Bounds b = sheetref::bounds(each);
+            all = {.south = std::min(all.south, b.south),
+                   .north = std::max(all.north, b.north),
+                   .west = std::min(all.west, b.west),
+                   .east = std::max(all.east, b.east)};
+        }
+        return all;
+    };
+    // The coarsest cells of each grid hold the same area as its finest. The PNG grid's
+    // NAD27 extent is widened to hold it in CRS84 too.
+    static const Bounds nts = extentAt(Scale::Series);
+    static const Bounds bcgs = extentAt(Scale::Bcgs20k);
+    static const Bounds png = [&] {
+        const Bounds nad27 = extentAt(Scale::PngBlock);
+        return Bounds{.south = nad27.south - kDatumMarginDegrees,
+                      .north = nad27.north + kDatumMarginDegrees,
+                      .west = nad27.west - kDatumMarginDegrees,
+                      .east = nad27.east + kDatumMarginDegrees};
+    }();
+    return sheetref::isPng(scale) ? png : sheetref::isBcgs(scale) ? bcgs : nts;
+}
+
+std::variant<std::optional<Bounds>, std::string> boxInGridDatum(const Bounds& box, Scale scale) {
+    if (gridDatum(scale) == Datum::Nad83) {
+        return std::optional(box);
+    }
+    // PROJ shifts NAD27 where it was used: the part of the box near the grid, if any.
+    const Bounds& near = extentOf(scale);
+    const Bounds part{.south = std::max(box.south, near.south),
+                      .north = std::min(box.north, near.north),
+                      .west = std::max(box.west, near.west),
+                      .east = std::min(box.east, near.east)};
+    if (!(part.south <= part.north && part.west <= part.east)) {
+        return std::optional<Bounds>();
+    }
+    SharedShift& shared = sharedShift();
+    const std::lock_guard locked(shared.lock);
+    auto shifted = shared.boxes.boxInGridDatum(part, scale);
+    if (!shifted) {
+        return "the box could not be shifted into " + std::string(datumName(gridDatum(scale))) +
+               ": " + shared.boxes.failure();
+    }
+    return shifted;
 }
 
 std::variant<sheetref::Bounds, std::string> boxOfBbox(std::string_view bbox) {

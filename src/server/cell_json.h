@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -17,12 +18,31 @@
 namespace sheetfind::server {
 
 // A cell as a GeoJSON Feature: its id is the reference, its properties the fields of
-// every layer of cells (gis::cellFields) and its geometry the densified outline,
-// longitude first.
-nlohmann::json cellFeature(const sheetref::Reference& cell);
+// every layer of cells (gis::cellFields) and its geometry the densified outline in
+// CRS84, longitude first. A cell of the petroleum and natural gas grid is drawn in
+// NAD27: its outline is shifted to NAD83 (GridDatumShift), and its south, west, north
+// and east stay the grid's NAD27 degrees, which the property "bounds_datum": "NAD27"
+// says. The message instead where the outline could not be shifted.
+using FeatureResult = std::variant<nlohmann::json, std::string>;
+FeatureResult cellFeature(const sheetref::Reference& cell);
 
-// The cells as a GeoJSON FeatureCollection, in the order given.
-nlohmann::json featureCollection(std::span<const sheetref::Reference> cells);
+// The cells as a GeoJSON FeatureCollection, in the order given; or the first message.
+FeatureResult featureCollection(std::span<const sheetref::Reference> cells);
+
+// A cell's bounds as JSON: {"south", "west", "north", "east"}, and "datum": "NAD27" for
+// a cell of the petroleum and natural gas grid, whose degrees are NAD27's.
+nlohmann::json boundsJson(const sheetref::Reference& cell);
+
+// What a box of CRS84 degrees covers of the grid at `scale`, in the grid's degrees: the
+// box itself for the NTS and the BCGS; for the petroleum and natural gas grid, the part
+// of it near BC shifted into NAD27, or nullopt where it holds nothing of BC. The message
+// instead where the box could not be shifted.
+std::variant<std::optional<sheetref::Bounds>, std::string>
+boxInGridDatum(const sheetref::Bounds& box, sheetref::Scale scale);
+
+// The extent of the grid at `scale` in CRS84: the NTS grid's, or BC's series for the
+// BCGS and the petroleum and natural gas grid, from the cells themselves.
+const sheetref::Bounds& extentOf(sheetref::Scale scale);
 
 // The box of a `bbox` parameter, WEST,SOUTH,EAST,NORTH in degrees with a dot, the
 // order of OGC APIs and GeoJSON; or the message for a text that is not such a box.

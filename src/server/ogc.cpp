@@ -50,6 +50,9 @@ constexpr std::array kCollectionsByScale{
     Collection{"bcgs_10k", Scale::Bcgs10k, "BCGS sheets, 1:10 000"},
     Collection{"bcgs_5k", Scale::Bcgs5k, "BCGS sheets, 1:5 000"},
     Collection{"bcgs_2500", Scale::Bcgs2500, "BCGS sheets, 1:2 500"},
+    Collection{"png_block", Scale::PngBlock, "PNG blocks"},
+    Collection{"png_unit", Scale::PngUnit, "PNG units"},
+    Collection{"png", Scale::PngQuarterUnit, "PNG quarter units"},
 };
 
 // A box past every edge of the grid: cover ignores what lies outside it.
@@ -86,37 +89,23 @@ const Collection* collectionNamed(std::string_view id) {
     return found == kCollectionsByScale.end() ? nullptr : &*found;
 }
 
-// The extent of a collection, from its own cells rather than restated here: the
-// grid's, or BC's for the BCGS scales, whose coarsest cells hold the same area as the
-// finest. Made once for each, on first use.
-const sheetref::Bounds& extentOf(Scale scale) {
-    const auto extentAt = [](Scale coarsest) {
-        const auto cells = std::get<std::vector<Reference>>(sheetref::cover(kWholeWorld, coarsest));
-        sheetref::Bounds all = sheetref::bounds(cells.front());
-        for (const Reference& each : cells) {
-            const sheetref::Bounds b = sheetref::bounds(each);
-            all = {.south = std::min(all.south, b.south),
-                   .north = std::max(all.north, b.north),
-                   .west = std::min(all.west, b.west),
-                   .east = std::max(all.east, b.east)};
-        }
-        return all;
-    };
-    static const sheetref::Bounds nts = extentAt(Scale::Series);
-    static const sheetref::Bounds bcgs = extentAt(Scale::Bcgs20k);
-    return sheetref::isBcgs(scale) ? bcgs : nts;
-}
-
 json collectionJson(const Request& request, const Collection& c) {
     const std::string self = std::string(kCollections) + "/" + std::string(c.id);
     const sheetref::Bounds& e = extentOf(c.scale);
     return {
         {"id", c.id},
         {"title", c.title},
-        {"description", std::string(sheetref::isBcgs(c.scale) ? "The sheets of BC's BCGS grid at "
-                                                              : "The cells of the NTS grid at ") +
-                            std::string(sheetref::scaleName(c.scale)) +
-                            ", with their reference, scale and bounds"},
+        {"description",
+         sheetref::isPng(c.scale)
+             ? "The cells of BC's petroleum and natural gas grid at the " +
+                   std::string(sheetref::scaleName(c.scale)) +
+                   ", with their reference, scale and "
+                   "bounds; the grid is drawn in NAD27, so the bounds are NAD27 degrees and the "
+                   "geometries are shifted to CRS84"
+             : std::string(sheetref::isBcgs(c.scale) ? "The sheets of BC's BCGS grid at "
+                                                     : "The cells of the NTS grid at ") +
+                   std::string(sheetref::scaleName(c.scale)) +
+                   ", with their reference, scale and bounds"},
         {"itemType", "feature"},
         {"crs", json::array({kCrs84})},
         {"extent",
@@ -308,15 +297,28 @@ Response items(const Request& request, const Collection& c) {
     sheetref::CoverPage cover;
     std::size_t skip = std::get<std::size_t>(offset);
     for (const sheetref::Bounds& box : boxes) {
-        auto part = std::get<sheetref::CoverPage>(
-            sheetref::coverPage(box, c.scale, skip, size - std::min(size, cover.cells.size())));
+        // The box is CRS84; a PNG cell's degrees are NAD27's.
+        const auto inGrid = boxInGridDatum(box, c.scale);
+        if (const auto* message = std::get_if<std::string>(&inGrid)) {
+            return failure(500, *message);
+        }
+        const auto& gridBox = std::get<std::optional<sheetref::Bounds>>(inGrid);
+        if (!gridBox) {
+            continue;
+        }
+        auto part = std::get<sheetref::CoverPage>(sheetref::coverPage(
+            *gridBox, c.scale, skip, size - std::min(size, cover.cells.size())));
         skip -= std::min(skip, part.matched);
         cover.matched += part.matched;
         cover.cells.insert(cover.cells.end(), part.cells.begin(), part.cells.end());
     }
     const std::size_t first = std::min(std::get<std::size_t>(offset), cover.matched);
     const std::size_t last = first + cover.cells.size();
-    json page = featureCollection(cover.cells);
+    auto features = featureCollection(cover.cells);
+    if (const auto* message = std::get_if<std::string>(&features)) {
+        return failure(500, *message);
+    }
+    json page = std::move(std::get<json>(features));
     const auto pageAt = [&](std::size_t at) {
         return std::string(kCollections) + "/" + std::string(c.id) + "/items?" +
                (bbox ? "bbox=" + queryEscaped(*bbox) + "&" : "") + "limit=" + std::to_string(size) +
@@ -348,7 +350,11 @@ Response item(const Request& request, const Collection& c, std::string_view text
                                 std::string(sheetref::scaleName(c.scale)));
     }
     const std::string collection = std::string(kCollections) + "/" + std::string(c.id);
-    json feature = cellFeature(cell);
+    auto made = cellFeature(cell);
+    if (const auto* message = std::get_if<std::string>(&made)) {
+        return failure(500, *message);
+    }
+    json feature = std::move(std::get<json>(made));
     feature["links"] =
         json::array({link(request, collection + "/items/" + cell.text(), "self", kGeoJson),
                      link(request, collection, "collection", kJson, std::string(c.title))});

@@ -8,6 +8,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cmath>
+#include <numbers>
 #include <string>
 
 namespace {
@@ -68,6 +70,8 @@ Request post(std::string path, std::string body, std::map<std::string, std::stri
             .body = std::move(body)};
 }
 
+const std::pair<const std::string, std::string> kPng{"scale", "png"};
+
 INSTANTIATE_TEST_SUITE_P(
     Requests, Api,
     testing::Values(
@@ -104,9 +108,38 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"FilesIgnoreTheScale", get("/static/app.js", {{"scale", "zzz"}}), 200, "L.map"},
         Case{"AFormatNotWritten", get("/collections", {{"f", "xml"}}), 400,
              "f=\\\"xml\\\" is not a format this server writes"},
-        Case{"PngNotYetServed",
-             get("/api/locate", {{"lat", "56.91"}, {"lon", "-120.565"}, {"scale", "png"}}), 400,
-             "shifts points into its NAD27; the server does not yet"},
+        // BC's PNG grid is NAD27's: the map's WGS 84 point is shifted into it. At
+        // -120.5695 the point lies in a-096 only once shifted some 75 m east.
+        Case{"LocatePng", get("/api/locate", {{"lat", "56.912"}, {"lon", "-120.5695"}, kPng}), 200,
+             "/reference=\"a-096-H/094-A-15\""},
+        Case{"LocatePngBoundsAreNad27",
+             get("/api/locate", {{"lat", "56.912"}, {"lon", "-120.567"}, kPng}), 200,
+             "/bounds/datum=\"NAD27\""},
+        Case{"LocatePngUnitAndTheCellsHoldingIt",
+             get("/api/locate", {{"lat", "56.912"}, {"lon", "-120.567"}, {"scale", "png-unit"}}),
+             200, "/cells/3/reference=\"H/094-A-15\""},
+        Case{"LocateEveryScaleWithPng",
+             get("/api/locate", {{"lat", "56.912"}, {"lon", "-120.567"}}), 200,
+             "/cells/9/reference=\"a-096-H/094-A-15\""},
+        Case{"LocatePngSaysHowItShifted",
+             get("/api/locate", {{"lat", "56.912"}, {"lon", "-120.567"}, kPng}), 200,
+             "points were shifted from WGS84 to NAD27"},
+        Case{"LocatePngNoneInCalgary",
+             get("/api/locate", {{"lat", "51.05"}, {"lon", "-114.07"}, kPng}), 200,
+             "/reference=null"},
+        Case{"LocatePngLines", post("/api/locate", "56.912 -120.5695\n51.05 -114.07\n", {kPng}),
+             200, "a-096-H/094-A-15\n\n"},
+        Case{"BoundsPng", get("/api/bounds/a-096-H/094-A-15"), 200,
+             "/properties/bounds_datum=\"NAD27\""},
+        Case{"NeighboursPng", get("/api/neighbours/a-096-H/094-A-15"), 200,
+             "/features/7/id=\"d-096-H/094-A-15\""},
+        Case{"CoverPng", get("/api/cover", {{"bbox", "-120.5697,56.9121,-120.5696,56.9122"}, kPng}),
+             200, "/features/0/id=\"a-096-H/094-A-15\""},
+        Case{"CoverPngNoneInAlberta", get("/api/cover", {{"bbox", "-114.2,51,-114,51.1"}, kPng}),
+             200, "/features=[]"},
+        Case{"CoverGeoJsonPng",
+             post("/api/cover", R"({"type": "Point", "coordinates": [-120.5695, 56.912]})", {kPng}),
+             200, "/features/0/id=\"a-096-H/094-A-15\""},
         Case{"LocateMistypedParameter", get("/api/locate", {{"lat", "49.25"}, {"lng", "-123.1"}}),
              400,
              "unknown parameter \\\"lng\\\" on /api/locate; expected lat, lon, point or scale"},
@@ -164,6 +197,39 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"UnknownPath", get("/api/nowhere"), 404, "no such path"},
         Case{"WrongMethod", post("/api/bounds/092G06", ""), 405, "allowed: GET"}),
     [](const testing::TestParamInfo<Case>& row) { return std::string(row.param.name); });
+
+// A PNG cell is drawn on the map in CRS84: its NAD27 outline shifted tens of metres, so
+// that a point just inside the drawn outline is located in the cell, and one just
+// outside it is not.
+TEST(ApiPng, TheOutlineIsWhereThePointsOfTheCellAre) {
+    const json cell = json::parse(respond(get("/api/bounds/a-096-H/094-A-15")).body);
+    const json& ring = cell["geometry"]["coordinates"][0];
+    const double west = ring[0][0];
+    const double south = ring[0][1];
+    const double metresPerDegree = 111'320;
+    const double eastward = (west - cell["properties"]["west"].get<double>()) * metresPerDegree *
+                            std::cos(south * std::numbers::pi / 180);
+    const double northward = (south - cell["properties"]["south"].get<double>()) * metresPerDegree;
+    EXPECT_GT(std::hypot(eastward, northward), 10);
+    EXPECT_LT(std::hypot(eastward, northward), 200);
+
+    constexpr double kStep = 0.0004; // some 25 m of longitude, 45 m of latitude
+    struct Probe {
+        double dLon;
+        double dLat;
+        bool inside;
+    };
+    for (const Probe probe :
+         {Probe{kStep, kStep, true}, Probe{-kStep, kStep, false}, Probe{kStep, -kStep, false}}) {
+        const json located =
+            json::parse(respond(get("/api/locate", {{"lat", std::to_string(south + probe.dLat)},
+                                                    {"lon", std::to_string(west + probe.dLon)},
+                                                    kPng}))
+                            .body);
+        EXPECT_EQ(located["reference"] == cell["id"], probe.inside)
+            << probe.dLon << ", " << probe.dLat << ": " << located["reference"];
+    }
+}
 
 TEST(ApiCaching, AnAnswerHasATagAndAMatchingTagIsNotModified) {
     const Request request = get("/api/bounds/092G06");

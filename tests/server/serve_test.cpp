@@ -223,6 +223,49 @@ TEST(Serve, HoldsLoadAndAnswersEveryRequestRight) {
     EXPECT_EQ(wrong.load(), 0);
 }
 
+// The server places the map's points in BC's PNG grid as sheetfind-cli places them,
+// both shifting them into NAD27: across the shift (-120.5695 is in a-096 once shifted,
+// in b-096 were it not), on and off BC, a line GET and POST answer alike.
+TEST(Serve, PngCellsAreThoseOfTheCommandLine) {
+    const std::vector<std::string> points = {
+        "56.912 -120.567", "56.912 -120.5695", "56.9125 -120.5701",
+        "55.75 -120.2371", "58.25 -122.6",     "49.25 -123.1",
+        "51.05 -114.07",   "59.999 -124.0",    "48.85 2.35"};
+    std::string lines;
+    for (const std::string& point : points) {
+        lines += point + '\n';
+    }
+    for (const std::string_view scale : {"png", "png-unit", "png-block"}) {
+        const std::string command = "printf '" + lines + "' | " + SHEETFIND_CLI + " locate -s " +
+                                    std::string(scale) + " 2>/dev/null";
+        FILE* cli = ::popen(command.c_str(), "r");
+        ASSERT_NE(cli, nullptr);
+        std::string expected;
+        char buffer[256];
+        while (std::fgets(buffer, sizeof buffer, cli) != nullptr) {
+            expected += buffer;
+        }
+        ASSERT_EQ(::pclose(cli), 0) << command;
+
+        httplib::Client client = served().client();
+        const auto posted =
+            client.Post("/api/locate?scale=" + std::string(scale), lines, "text/plain");
+        ASSERT_TRUE(posted);
+        EXPECT_EQ(posted->body, expected) << scale;
+        std::string got;
+        for (const std::string& point : points) {
+            const std::size_t space = point.find(' ');
+            const auto one = client.Get("/api/locate?lat=" + point.substr(0, space) + "&lon=" +
+                                        point.substr(space + 1) + "&scale=" + std::string(scale));
+            ASSERT_TRUE(one);
+            const auto reference = nlohmann::json::parse(one->body)["reference"];
+            got += (reference.is_null() ? std::string() : reference.get<std::string>()) + '\n';
+        }
+        EXPECT_EQ(got, expected) << scale;
+        EXPECT_TRUE(expected.find("H/094-A-15\n") < expected.find("\n\n")) << expected;
+    }
+}
+
 // What a raw socket gets back for `request`, until the server closes the connection
 // or `seconds` pass.
 std::string rawExchange(int port, const std::string& request, int seconds) {

@@ -131,13 +131,24 @@ def test_a_click_at_the_pixel_of_a_point_opens_its_sheets(browser, server):
     wait.until(lambda _: "092G06" in popup.text)
     assert "092G" in popup.text and "092" in popup.text
     copy = [b.accessible_name for b in popup.find_elements(By.TAG_NAME, "button")]
-    # The NTS's cells, then the four BCGS sheets of the point, each with Copy.
+    # The NTS's cells, then the four BCGS sheets and the three PNG cells of the point,
+    # each with Copy.
     assert copy[:3] == ["Copy 092G06", "Copy 092G", "Copy 092"]
-    assert len(copy) == 7 and all(c.startswith("Copy 092G0") for c in copy[3:]), copy
+    assert len(copy) == 10 and all(c.startswith("Copy 092G0") for c in copy[3:7]), copy
+    assert copy[7:] == ["Copy b-008-A/092-G-06", "Copy 008-A/092-G-06", "Copy A/092-G-06"]
     assert "&at=49.25" in browser.current_url
     assert severe_console_entries(browser) == []  # the marker's images among them
     if os.environ.get("SHEETFIND_PAGE_SCREENSHOT"):
         browser.save_screenshot(os.environ["SHEETFIND_PAGE_SCREENSHOT"])
+
+
+def test_the_png_grid_is_drawn_close_in_over_ne_bc(browser, server):
+    wait = open_page(browser, server, "14/56.912/-120.567")
+    wait.until(lambda _: "a-096-H/094-A-15" in
+               {e.text for e in browser.find_elements(By.CSS_SELECTOR, ".png-cell-label")})
+    assert browser.find_elements(By.CSS_SELECTOR, "path.png-cell")
+    assert "PNG quarter units in view" in browser.find_element(By.ID, "grid-note").text
+    assert severe_console_entries(browser) == []
 
 
 @pytest.mark.parametrize("text, highlighted", [
