@@ -4,8 +4,12 @@
 // or without Canada's grid), so points are placed from the shift itself.
 
 #include "datum.h"
+#include "nts_oracle.h"
 
 #include <gtest/gtest.h>
+#include <proj.h>
+
+#include <random>
 
 namespace {
 
@@ -68,6 +72,42 @@ TEST(Datum, ABoxIsShiftedWhole) {
     }
     // NAD27 to NAD27 is no shift at all.
     EXPECT_EQ(DatumLocator(Datum::Nad27).boxInGridDatum(box, Scale::PngBlock), box);
+}
+
+// NAD83 points get the cell the oracle gives after PROJ's NAD83 to NAD27 shift, made
+// here with PROJ's own API, except within a metre of a line.
+TEST(Datum, Nad83PointsGetTheOraclesCellAfterProjsShift) {
+    PJ_CONTEXT* context = proj_context_create();
+    PJ* made = proj_create_crs_to_crs(context, "EPSG:4269", "EPSG:4267", nullptr);
+    ASSERT_NE(made, nullptr);
+    PJ* shift = proj_normalize_for_visualization(context, made);
+    DatumLocator locator(Datum::Nad83);
+    std::mt19937 random(26);
+    std::uniform_real_distribution<double> latitude(49, 60), longitude(-126, -114.1);
+    const double metre = 1 / kMetresPerDegree;
+    int compared = 0;
+    for (int i = 0; i < 3000; ++i) {
+        const LatLon point{.latitude = latitude(random), .longitude = longitude(random)};
+        const PJ_COORD to =
+            proj_trans(shift, PJ_FWD, proj_coord(point.longitude, point.latitude, 0, 0));
+        const auto cell = [&](double north, double east) {
+            return oracle::pngReference(to.lp.phi + north * metre, to.lp.lam + east * metre,
+                                        oracle::PngLevel::QuarterUnit);
+        };
+        const std::string expected = cell(0, 0);
+        if (cell(1, 0) != expected || cell(-1, 0) != expected || cell(0, 2) != expected ||
+            cell(0, -2) != expected) {
+            continue;
+        }
+        ++compared;
+        const auto located = locator.locate(point, Scale::PngQuarterUnit);
+        EXPECT_EQ(located ? located->text() : "", expected)
+            << point.latitude << ", " << point.longitude;
+    }
+    EXPECT_GT(compared, 2900);
+    proj_destroy(shift);
+    proj_destroy(made);
+    proj_context_destroy(context);
 }
 
 } // namespace
