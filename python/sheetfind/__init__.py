@@ -140,11 +140,33 @@ def _many(values, name, kind):
     return list(values)
 
 
+def _text(value, name, function):
+    """value, a str the engine can read as UTF-8; `function` and `name` are the public
+    function and its argument, which the errors name."""
+    if not isinstance(value, str):
+        raise TypeError(f"{function}(): {name} must be a str, not {type(value).__name__}")
+    try:
+        value.encode("utf-8")
+    except UnicodeEncodeError as error:
+        raise ValueError(
+            f"{function}(): {name} {value!r} is not valid Unicode: "
+            f"{error.reason} at position {error.start}"
+        ) from None
+    return value
+
+
+def _texts(values, name, function):
+    """The first of values that _text refuses, refused; for a call the engine's
+    argument conversion failed, so that the happy path pays nothing."""
+    for index, value in enumerate(values):
+        _text(value, f"{name}[{index}]", function)
+
+
 def _scale_text(scale, function):
     """The scale's name for the engine, which reads it; `function` is the public
     function named when the scale is not even a text."""
     if isinstance(scale, str):
-        return scale
+        return _text(scale, "scale", function)
     raise TypeError(
         f"{function}(): scale must be a str, not {type(scale).__name__}; "
         + _sheetfind.describe_unknown_scale(repr(scale))
@@ -160,7 +182,7 @@ def _datum_text(datum, function):
     """The datum's name for the engine, which reads it and refuses a name it does not
     know; `function` is the public function named when it is not even a text."""
     if isinstance(datum, str):
-        return datum
+        return _text(datum, "datum", function)
     raise TypeError(
         f"{function}(): datum must be a str, not {type(datum).__name__}; "
         + _sheetfind.describe_unknown_datum(repr(datum))
@@ -339,7 +361,7 @@ def point(text, lon_first=False):
         >>> point("-123.1 49.25", lon_first=True)
         Point(latitude=49.25, longitude=-123.1)
     """
-    return Point(*_sheetfind.read_point(text, lon_first))
+    return Point(*_sheetfind.read_point(_text(text, "text", "point"), lon_first))
 
 
 def read_points(data, lon_first=False):
@@ -363,7 +385,7 @@ def read_points(data, lon_first=False):
         ['092G06', '', '097A12']
     """
     if isinstance(data, str):
-        data = data.encode("utf-8")
+        data = _text(data, "data", "read_points").encode("utf-8")
     return _sheetfind.read_points(data, lon_first)
 
 
@@ -395,7 +417,11 @@ def locate_text(texts, scale="50k", errors="raise", lon_first=False, datum="NAD8
             if errors == "raise":
                 raise TypeError(f"text {index} is {type(text).__name__}, not str")
             items[index] = ""
-    answers, bad, message, notice = _sheetfind.locate_texts(items, scale, lon_first, datum)
+    try:
+        answers, bad, message, notice = _sheetfind.locate_texts(items, scale, lon_first, datum)
+    except TypeError:
+        _texts(items, "texts", "locate_text")
+        raise
     if bad >= 0 and errors == "raise":
         raise _input_error(f"text {bad}", bad, message)
     _tell_shift(notice)
@@ -414,7 +440,7 @@ def bounds(ref):
         >>> bounds("092G025")
         Bounds(south=49.2, west=-123.2, north=49.3, east=-123.0)
     """
-    return Bounds(*_sheetfind.bounds(ref))
+    return Bounds(*_sheetfind.bounds(_text(ref, "ref", "bounds")))
 
 
 def parse(ref):
@@ -425,7 +451,7 @@ def parse(ref):
         >>> parse("92 g/6")
         '092G06'
     """
-    return _sheetfind.parse(ref)
+    return _sheetfind.parse(_text(ref, "ref", "parse"))
 
 
 def neighbours(ref):
@@ -439,7 +465,7 @@ def neighbours(ref):
         >>> neighbours("092G06")[:3]
         ['092G02', '092G03', '092G04']
     """
-    return _sheetfind.neighbours(ref)
+    return _sheetfind.neighbours(_text(ref, "ref", "neighbours"))
 
 
 def sort_references(references):
@@ -453,40 +479,55 @@ def sort_references(references):
         >>> sort_references(["082-E/094-M-13", "085-H/094-A-15", "92g6"])
         ['092G06', '085-H/094-A-15', '082-E/094-M-13']
     """
-    return _sheetfind.sort_references(_many(references, "references", "str"))
+    items = _many(references, "references", "str")
+    try:
+        return _sheetfind.sort_references(items)
+    except TypeError:
+        _texts(items, "references", "sort_references")
+        raise
 
 
 _EDGES = ("south", "west", "north", "east")
 
 
-def _edge_text(edge, name):
+def _edge_text(edge, name, function):
     # Read by the same rule as sheetfind-cli's operands; repr is the shortest text
     # that reads back as the same double.
     if isinstance(edge, str):
-        return edge
+        return _text(edge, name, function)
     if isinstance(edge, numbers.Real) and not isinstance(edge, (bool, np.bool_)):
         return repr(float(edge))
-    raise TypeError(f"{name} is {type(edge).__name__}; expected decimal degrees, a number or its text")
+    raise TypeError(
+        f"{function}(): {name} is {type(edge).__name__}; expected decimal degrees, a number or "
+        "its text"
+    )
 
 
-def _cover_box(edges, scale):
-    return _sheetfind.cover_box(*(_edge_text(edge, name) for edge, name in zip(edges, _EDGES)), scale)
+def _cover_box(edges, scale, datum, function):
+    cells, notice = _sheetfind.cover_box(
+        *(_edge_text(edge, name, function) for edge, name in zip(edges, _EDGES)),
+        scale,
+        _datum_text(datum, function),
+    )
+    _tell_shift(notice, stacklevel=4)
+    return cells
 
 
-def cover(south, west, north, east, scale="50k"):
+def cover(south, west, north, east, scale="50k", datum="NAD83"):
     """Every cell at the scale that the box shares some area with, in reference order.
 
     An edge that lies on a cell's edge does not reach across it, so the bounds of a
     sheet cover that sheet alone; a box of no height or width covers the cells that
-    own its points. At a PNG scale the edges are NAD27 degrees, the grid's own, as
-    bounds() gives them. InputError for a NaN edge, an edge out of range, south >
-    north or west > east.
+    own its points. The box is in `datum`'s degrees (as for locate()) and is shifted
+    whole into the grid's, as sheetfind-cli cover --datum does: give datum="NAD27" for
+    the PNG grid's own degrees, as bounds() gives them. InputError for a NaN edge, an
+    edge out of range, south > north or west > east.
 
     Example:
         >>> cover(49.25, -123.5, 49.5, -123.0)
         ['092G06']
     """
-    return _cover_box((south, west, north, east), _scale_text(scale, "cover"))
+    return _cover_box((south, west, north, east), _scale_text(scale, "cover"), datum, "cover")
 
 
 def _bbox_edges(bbox):
@@ -502,8 +543,10 @@ def _bbox_edges(bbox):
     return edges
 
 
-def grid(scale="50k", bbox=None):
+def grid(scale="50k", bbox=None, datum="NAD83"):
     """Every cell of the scale, or those that the box bbox=(south, west, north, east) touches.
+
+    The box is in `datum`'s degrees, shifted into the grid's as cover() shifts it.
 
     Without bbox a BCGS scale gives every cell BC drew: 11 758 at 1:20 000, 752 512 at
     1:2 500.
@@ -514,7 +557,7 @@ def grid(scale="50k", bbox=None):
         >>> grid("250k", bbox=(49.0, -124.0, 50.0, -122.0))
         ['092G']
     """
-    return _cover_box(_bbox_edges(bbox), _scale_text(scale, "grid"))
+    return _cover_box(_bbox_edges(bbox), _scale_text(scale, "grid"), datum, "grid")
 
 
 def scale_name(scale):
@@ -787,8 +830,10 @@ def annotate(gdf, scale="50k", column=None, explode=False, errors="raise"):
     )
 
 
-def grid_frame(scale="50k", bbox=None):
+def grid_frame(scale="50k", bbox=None, datum="NAD83"):
     """The cells of a scale as a GeoDataFrame in cell_crs(scale) (needs geopandas).
+
+    bbox is in `datum`'s degrees, as for grid().
 
     The fields of a layer of cells that sheetfind-cli writes (reference, scale as
     "1:50000", south, west, north, east) and the cell's outline; see
@@ -801,4 +846,6 @@ def grid_frame(scale="50k", bbox=None):
     """
     from . import _frames
 
-    return _frames.grid_frame(scale=_scale_text(scale, "grid_frame"), bbox=bbox)
+    return _frames.grid_frame(
+        scale=_scale_text(scale, "grid_frame"), bbox=bbox, datum=_datum_text(datum, "grid_frame")
+    )

@@ -114,7 +114,7 @@ def annotate(gdf, scale="50k", column=None, explode=False, errors="raise"):
     return out
 
 
-def grid_frame(scale="50k", bbox=None):
+def grid_frame(scale="50k", bbox=None, datum="NAD83"):
     """The cells of a scale as a GeoDataFrame in cell_crs(scale) (EPSG:4326, or
     EPSG:4267 for the PNG grid): all of them, or those that bbox=(south, west, north,
     east) touches.
@@ -130,7 +130,7 @@ def grid_frame(scale="50k", bbox=None):
         >>> frame["reference"].tolist(), frame["scale"].tolist(), frame.crs.to_epsg()
         (['092G'], ['1:250000'], 4326)
     """
-    records = cell_records(grid(scale, bbox))
+    records = cell_records(grid(scale, bbox, datum))
     return gpd.GeoDataFrame(
         [record.values for record in records],
         columns=[field.name for field in cell_fields()],

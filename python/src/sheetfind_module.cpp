@@ -407,10 +407,14 @@ std::tuple<double, double, double, double> boundsOf(const std::string& text) {
 
 // The edges come as texts so that a float and its text are read by the same rule as
 // the command line tool's SOUTH WEST NORTH EAST, with the same messages.
-std::vector<std::string> coverBox(const std::string& south, const std::string& west,
-                                  const std::string& north, const std::string& east,
-                                  const std::string& scaleName) {
+// The box is in `datumName`'s degrees, shifted whole into the grid's, as sheetfind-cli
+// shifts a box; the whole globe stays as it is. Returns the cells and the notice of the
+// shift made (empty without one).
+std::pair<std::vector<std::string>, std::string>
+coverBox(const std::string& south, const std::string& west, const std::string& north,
+         const std::string& east, const std::string& scaleName, const std::string& datumName) {
     const Scale scale = scaleNamed(scaleName);
+    const Datum datum = datumOf(datumName);
     const auto numbers = sheetfind::NumberReader::named("C");
     const std::string* operands[] = {&south, &west, &north, &east};
     constexpr sheetfind::Field kEdges[] = {sheetfind::Field::South, sheetfind::Field::West,
@@ -423,12 +427,28 @@ std::vector<std::string> coverBox(const std::string& south, const std::string& w
         }
         edges[i] = std::get<double>(edge);
     }
-    const auto result = sheetref::cover(
-        {.south = edges[0], .north = edges[2], .west = edges[1], .east = edges[3]}, scale);
+    sheetref::Bounds box{.south = edges[0], .north = edges[2], .west = edges[1], .east = edges[3]};
+    if (const auto failure = sheetref::checkBox(box)) {
+        throw InputErrorException(sheetref::describe(*failure));
+    }
+    constexpr sheetref::Bounds kWholeGlobe{.south = -90, .north = 90, .west = -180, .east = 180};
+    std::string notice;
+    if (box != kWholeGlobe && sheetfind::needsShift(datum, scale)) {
+        auto [shifted, told] = withSharedLocator(datum, [&](DatumLocator& locator) {
+            auto inGrid = locator.boxInGridDatum(box, scale);
+            if (!inGrid) {
+                throw InputErrorException("the box could not be shifted: " + locator.failure());
+            }
+            return *inGrid;
+        });
+        box = shifted;
+        notice = std::move(told);
+    }
+    const auto result = sheetref::cover(box, scale);
     if (const auto* failure = std::get_if<sheetref::BoxFailure>(&result)) {
         throw InputErrorException(sheetref::describe(*failure));
     }
-    return texts(std::get<std::vector<Reference>>(result));
+    return {texts(std::get<std::vector<Reference>>(result)), std::move(notice)};
 }
 
 } // namespace

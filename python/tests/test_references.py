@@ -167,7 +167,7 @@ MISUSES = {
                     r"bbox must be 4 numbers \(south, west, north, east\), not \(1, 2, 3\)"),
     "a text for a box": (lambda: sheetfind.grid(bbox="1 2 3 4"), TypeError, "bbox must be 4 numbers"),
     "an edge that is None": (lambda: sheetfind.cover(None, -124, 50, -123), TypeError,
-                             "south is NoneType; expected decimal degrees"),
+                             r"^cover\(\): south is NoneType; expected decimal degrees"),
     # Iterated, a lone text or buffer would be read a character or a byte at a time.
     "one reference for many": (lambda: sheetfind.cell_records("92"), TypeError,
                                "references must be an iterable of str.*not str"),
@@ -175,6 +175,18 @@ MISUSES = {
                          "geometries must be an iterable of WKB.*not bytes"),
     "a mapping for WKB": (lambda: sheetfind.cover_geometries([None, {"type": "Point"}]), TypeError,
                           "geometry 1 is dict, not WKB"),
+    # A lone surrogate, as os.fsdecode makes of a byte that is not UTF-8.
+    "a point that is not Unicode": (lambda: sheetfind.point("49 \udc80"), ValueError,
+                                    r"^point\(\): text '49 \\udc80' is not valid Unicode: "
+                                    "surrogates not allowed at position 3"),
+    "a reference that is not Unicode": (lambda: sheetfind.bounds("92G\udcff"), ValueError,
+                                        r"^bounds\(\): ref .* is not valid Unicode"),
+    "texts that are not Unicode": (lambda: sheetfind.locate_text(["49 -123", "\udc80"]),
+                                   ValueError, r"^locate_text\(\): texts\[1\] .* is not valid"),
+    "an edge that is not Unicode": (lambda: sheetfind.cover("49", "\udc80", 50, -123),
+                                    ValueError, r"^cover\(\): west .* is not valid Unicode"),
+    "a reference that is not a text": (lambda: sheetfind.parse(None), TypeError,
+                                       r"^parse\(\): ref must be a str, not NoneType"),
 }
 
 
