@@ -103,6 +103,16 @@ if(UNIX AND NOT APPLE AND TARGET sheetfind-cli)
         DESTINATION ${SHEETFIND_COMPLETIONS_DIR} RENAME sheetfind-cli)
 endif()
 
+# The QGIS plugin goes where QGIS looks for the system's plugins, so that installing the
+# package is all a QGIS user does; its icon is the application's.
+if(TARGET _sheetfind)
+    set(plugin ${CMAKE_INSTALL_DATADIR}/qgis/python/plugins/sheetfind_provider)
+    file(GLOB plugin_sources ${PROJECT_SOURCE_DIR}/qgis/sheetfind_provider/*.py)
+    install(FILES ${plugin_sources} ${PROJECT_SOURCE_DIR}/qgis/sheetfind_provider/metadata.txt
+        DESTINATION ${plugin})
+    install(FILES ${PROJECT_SOURCE_DIR}/res/sheetfind.svg DESTINATION ${plugin} RENAME icon.svg)
+endif()
+
 # The Python package goes where Debian's python3 looks under the prefix: for the
 # system's own packages, /usr, that is lib/python3/dist-packages; for a local one,
 # /usr/local, lib/python3.X/dist-packages, the only folder of /usr/local on its path.

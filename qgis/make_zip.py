@@ -6,8 +6,8 @@
 
 QGIS unpacks the archive into the profile's python/plugins, so its one top folder is
 the plugin's. The icon is a link to the application's icon in the repository; the
-archive holds the drawing itself. Compiled Python is left out. The plugin's version is
-the project's, the one CMakeLists.txt declares, written into metadata.txt here.
+archive holds the drawing itself. Compiled Python is left out. The plugin's version must be
+the project's, the one CMakeLists.txt declares.
 """
 import pathlib
 import re
@@ -23,12 +23,17 @@ def project_version():
     return re.search(r"project\(\s*Sheetfind\s+VERSION\s+([0-9.]+)", text).group(1)
 
 
-def metadata():
+def check_version():
     text = (PLUGIN / "metadata.txt").read_text(encoding="utf-8")
-    return text.replace("[general]\n", f"[general]\nversion={project_version()}\n", 1)
+    found = re.search(r"^version=(.*)$", text, re.MULTILINE)
+    if not found or found.group(1) != project_version():
+        sys.exit(f"qgis/sheetfind_provider/metadata.txt: version "
+                 f"{found.group(1) if found else 'missing'}; expected the project's, "
+                 f"{project_version()}")
 
 
 def make_zip(out):
+    check_version()
     out = pathlib.Path(out)
     out.parent.mkdir(parents=True, exist_ok=True)
     # Written beside the archive and renamed into place, so that a failed run leaves
@@ -39,10 +44,7 @@ def make_zip(out):
             if not path.is_file() or "__pycache__" in path.parts:
                 continue
             name = pathlib.Path(PLUGIN.name, path.relative_to(PLUGIN)).as_posix()
-            if path.name == "metadata.txt":
-                archive.writestr(name, metadata())
-            else:
-                archive.write(path.resolve(), name)
+            archive.write(path.resolve(), name)
     partial.replace(out)
     return out
 

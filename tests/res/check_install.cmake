@@ -136,6 +136,21 @@ elseif(EXISTS ${OUT}/usr/share/doc/sheetfind)
     message(FATAL_ERROR "share/doc/sheetfind was installed with SHEETFIND_INSTALL_DEBIAN_DOCS off")
 endif()
 
+# The QGIS plugin, where QGIS finds the system's plugins, whole and of this version:
+# QGIS refuses a plugin whose metadata has none.
+if(PYTHON)
+    set(plugin ${OUT}/usr/share/qgis/python/plugins/sheetfind_provider)
+    foreach(file __init__.py algorithms.py plugin.py provider.py icon.svg)
+        if(NOT EXISTS ${plugin}/${file})
+            message(FATAL_ERROR "the QGIS plugin's ${file} was not installed in ${plugin}")
+        endif()
+    endforeach()
+    file(STRINGS ${plugin}/metadata.txt version REGEX "^version=")
+    if(NOT version STREQUAL "version=${VERSION}")
+        message(FATAL_ERROR "the QGIS plugin's metadata says '${version}'; expected ${VERSION}")
+    endif()
+endif()
+
 # The Python package, under /usr as a package puts it and under /usr/local as a
 # plain `cmake --install` does: a folder that python3 does not search would leave
 # `import sheetfind` failing after a successful install.
