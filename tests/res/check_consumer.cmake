@@ -6,7 +6,8 @@
 # go with it, since the archives carry whatever sanitizer they were built with.
 # A copy of Sheetfind installed on the system must not stand in for the scratch one.
 # The optional parts this build has (PARTS, such as tables,gis) must load as
-# COMPONENTS.
+# COMPONENTS, and each of their headers (from PROJECT_SOURCE/src/PART) must compile
+# with what its target carries.
 
 function(run what)
     execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE out)
@@ -39,13 +40,31 @@ check_prints(${OUT}/cmake/consumer)
 
 if(PARTS)
     string(REPLACE "," " " parts "${PARTS}")
+    # Each part's installed headers compile with what its target carries.
+    set(sources)
+    set(targets)
+    string(REPLACE "," ";" part_list "${PARTS}")
+    foreach(part IN LISTS part_list)
+        file(WRITE ${OUT}/parts/${part}.cpp "")
+        file(GLOB part_headers ${PROJECT_SOURCE}/src/${part}/*.h)
+        foreach(header IN LISTS part_headers)
+            cmake_path(GET header FILENAME name)
+            file(APPEND ${OUT}/parts/${part}.cpp "#include <sheetfind/${name}>\n")
+        endforeach()
+        list(APPEND sources ${part}.cpp)
+        list(APPEND targets sheetfind::${part})
+    endforeach()
     file(WRITE ${OUT}/parts/CMakeLists.txt "cmake_minimum_required(VERSION 3.25)
 project(Parts LANGUAGES CXX)
 find_package(sheetfind REQUIRED COMPONENTS ${parts})
+add_library(parts OBJECT ${sources})
+target_link_libraries(parts PRIVATE ${targets})
+target_compile_features(parts PRIVATE cxx_std_20)
 ")
     run("find_package(sheetfind COMPONENTS ${parts})" ${CMAKE_COMMAND} -S ${OUT}/parts
         -B ${OUT}/parts/build -G Ninja -DCMAKE_MAKE_PROGRAM=${NINJA} -DCMAKE_PREFIX_PATH=${prefix}
         -DCMAKE_CXX_COMPILER=${CXX})
+    run("Compiling every header of ${parts}" ${CMAKE_COMMAND} --build ${OUT}/parts/build)
 endif()
 
 set(ENV{PKG_CONFIG_PATH} ${prefix}/${LIBDIR}/pkgconfig)
