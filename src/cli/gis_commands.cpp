@@ -91,12 +91,6 @@ int annotateLayer(Context& context) {
         return kUsageOrIo;
     }
     const auto& operands = context.args.operands;
-    if (context.args.has("flag-uncertain")) {
-        return context.session.usageError(
-            "--flag-uncertain flags the points of a CSV table or of locate; a GIS layer's "
-            "features are not flagged",
-            context.command);
-    }
     if (context.args.has("datum")) {
         return refuseDatum(context);
     }
@@ -112,7 +106,8 @@ int annotateLayer(Context& context) {
         .output = std::string(*output),
         .driver = std::string(context.args.value("of").value_or("")),
         .column = std::string(context.args.value("column").value_or("")),
-        .explode = context.args.has("explode")};
+        .explode = context.args.has("explode"),
+        .flagUncertain = context.args.has("flag-uncertain")};
     const auto stop =
         gis::annotateLayer(annotation, featureReport(context.session), warnings(context.session));
     return stop ? stopped(context, *stop) : context.session.finish();

@@ -236,9 +236,10 @@ Options:
       --datum DATUM     the table's datum: NAD83 (the default), WGS84 or NAD27,
                         shifted into the grid's as locate does; a GIS layer's
                         datum is its CRS's
-      --flag-uncertain  a table also gets the column NAME_uncertain: true where
-                        the shifted point lies closer to a cell line than the
-                        shift's accuracy, false where not
+      --flag-uncertain  the table or layer also gets the field NAME_uncertain:
+                        true where the shifted point lies closer to a cell line
+                        than the shift's accuracy, false where not (in a layer,
+                        for points only)
   -o, --output FILE     write the table to FILE (not to the source itself)
                         instead of standard output; it is CSV whatever its name
       --of CSV          the output format of a CSV table is CSV; other formats

@@ -193,32 +193,35 @@ std::optional<sheetref::Reference> DatumLocator::locate(sheetref::LatLon point,
     return sheetref::locate(*inGrid, scale);
 }
 
+bool nearCellLine(sheetref::LatLon point, sheetref::Scale scale, double metres) {
+    if (!(metres > 0)) {
+        return false;
+    }
+    // A point within `metres` of a cell line is answered differently on the other side
+    // of it: the nearest line crosses one of the four steps north, south, east and west.
+    constexpr double kMetresPerDegree = 111'320; // a degree of latitude, to within 1 %
+    const double reach = metres / kMetresPerDegree;
+    const double cosLatitude = std::cos(point.latitude * std::numbers::pi / 180);
+    const double across = cosLatitude > 1e-9 ? reach / cosLatitude : 360;
+    const auto cell = sheetref::locate(point, scale);
+    for (const auto& [north, east] :
+         {std::pair{reach, 0.0}, {-reach, 0.0}, {0.0, across}, {0.0, -across}}) {
+        if (sheetref::locate(
+                {.latitude = point.latitude + north, .longitude = point.longitude + east}, scale) !=
+            cell) {
+            return true;
+        }
+    }
+    return false;
+}
+
 DatumLocator::Located DatumLocator::locateFlagged(sheetref::LatLon point, sheetref::Scale scale) {
     const std::optional<sheetref::LatLon> inGrid = inGridDatum(point, scale);
     if (!inGrid) {
         return {};
     }
-    Located located{.cell = sheetref::locate(*inGrid, scale)};
-    const double accuracy = accuracyMetres();
-    if (accuracy == 0) {
-        return located;
-    }
-    // A point within `reach` of a cell line is answered differently on one side of it:
-    // the nearest line crosses one of the four steps north, south, east and west.
-    constexpr double kMetresPerDegree = 111'320; // a degree of latitude, to within 1 %
-    const double reach = (accuracy < 0 ? kUnknownAccuracyMetres : accuracy) / kMetresPerDegree;
-    const double cosLatitude = std::cos(inGrid->latitude * std::numbers::pi / 180);
-    const double across = cosLatitude > 1e-9 ? reach / cosLatitude : 360;
-    for (const auto& [north, east] :
-         {std::pair{reach, 0.0}, {-reach, 0.0}, {0.0, across}, {0.0, -across}}) {
-        const auto beside = sheetref::locate(
-            {.latitude = inGrid->latitude + north, .longitude = inGrid->longitude + east}, scale);
-        if (beside != located.cell) {
-            located.uncertain = true;
-            break;
-        }
-    }
-    return located;
+    return {.cell = sheetref::locate(*inGrid, scale),
+            .uncertain = nearCellLine(*inGrid, scale, reachMetres())};
 }
 
 std::optional<sheetref::Bounds> DatumLocator::boxInGridDatum(const sheetref::Bounds& box,
@@ -260,6 +263,11 @@ void DatumLocator::forgetNotice() {
         m_shift->used.clear();
         m_shift->accuracy = -1;
     }
+}
+
+double DatumLocator::reachMetres() const {
+    const double accuracy = accuracyMetres();
+    return accuracy < 0 ? kUnknownAccuracyMetres : accuracy;
 }
 
 double DatumLocator::accuracyMetres() const {

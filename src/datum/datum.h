@@ -38,6 +38,11 @@ Datum gridDatum(sheetref::Scale scale);
 // wherever they are already in its datum, NAD83 and WGS 84 being one.
 bool needsShift(Datum datum, sheetref::Scale scale);
 
+// Whether `point`, in the grid's datum, lies closer than `metres` to a line of the cell
+// at `scale` that holds it, or to the edge of the grid: a shift that far off may have
+// put it in the cell beside.
+bool nearCellLine(sheetref::LatLon point, sheetref::Scale scale, double metres);
+
 // Locates points given in one datum at any scale, shifting each into the grid's datum
 // where the two differ. Not for use from several threads at once.
 class DatumLocator {
@@ -93,6 +98,9 @@ public:
     // The accuracy of the shift used, in metres: 0 without a shift, negative when PROJ
     // does not know it.
     double accuracyMetres() const;
+    // How far from a line a shifted point may truly lie: the accuracy, or
+    // kUnknownAccuracyMetres where PROJ does not know it; 0 without a shift.
+    double reachMetres() const;
 
 private:
     struct Shift;

@@ -207,10 +207,14 @@ std::optional<Stop> annotateLayer(const LayerAnnotation& annotation, const Featu
     const std::string column =
         annotation.column.empty() ? sheetColumnName(annotation.from.scale) : annotation.column;
     OGRFeatureDefn& fields = *layer.GetLayerDefn();
-    if (fields.GetFieldIndex(column.c_str()) >= 0) {
-        return Stop::usage("the layer '" + std::string(layer.GetName()) +
-                               "' already has a field '" + column + "'",
-                           Advice::NameColumn);
+    const std::string flagColumn = uncertainColumnName(column);
+    for (const std::string& added : {column, flagColumn}) {
+        if ((added == column || annotation.flagUncertain) &&
+            fields.GetFieldIndex(added.c_str()) >= 0) {
+            return Stop::usage("the layer '" + std::string(layer.GetName()) +
+                                   "' already has a field '" + added + "'",
+                               Advice::NameColumn);
+        }
     }
     std::optional<LayerGeometry> geometry;
     if (layer.GetGeomType() != wkbNone) {
@@ -235,6 +239,8 @@ std::optional<Stop> annotateLayer(const LayerAnnotation& annotation, const Featu
         return Stop::io(what + ": " + OutputDataset::failure(errors, "GDAL gives no reason"));
     };
     OGRFieldDefn sheetField(column.c_str(), OFTString);
+    OGRFieldDefn flagField(flagColumn.c_str(), OFTInteger);
+    flagField.SetSubType(OFSTBoolean);
     auto created = OutputDataset::create(driver, outPath, options.dataset.List(), errors);
     if (auto* stop = std::get_if<Stop>(&created)) {
         return std::move(*stop);
@@ -272,6 +278,9 @@ std::optional<Stop> annotateLayer(const LayerAnnotation& annotation, const Featu
         toWrite.push_back(fields.GetFieldDefn(i));
     }
     toWrite.push_back(&sheetField);
+    if (annotation.flagUncertain) {
+        toWrite.push_back(&flagField);
+    }
     std::vector<int> sameField;
     for (OGRFieldDefn* field : toWrite) {
         const int index = createdField(*written, *field);
@@ -280,6 +289,10 @@ std::optional<Stop> annotateLayer(const LayerAnnotation& annotation, const Featu
                           outPath + "'");
         }
         sameField.push_back(index);
+    }
+    const int flagIndex = annotation.flagUncertain ? sameField.back() : -1;
+    if (annotation.flagUncertain) {
+        sameField.pop_back();
     }
     const int sheetIndex = sameField.back();
     sameField.pop_back();
@@ -305,10 +318,18 @@ std::optional<Stop> annotateLayer(const LayerAnnotation& annotation, const Featu
         if (values.empty()) {
             values.push_back(joined(cells));
         }
+        // Points only: a line or an area has no one place to be off by.
+        std::optional<bool> uncertain;
+        if (flagIndex >= 0 && geometry && !cells.empty() && feature.GetGeometryRef()) {
+            uncertain = geometry->uncertain(*feature.GetGeometryRef());
+        }
         for (const std::string& value : values) {
             OGRFeature copy(written->GetLayerDefn());
             copy.SetFrom(&feature, sameField.data(), TRUE);
             copy.SetField(sheetIndex, value.c_str());
+            if (uncertain) {
+                copy.SetField(flagIndex, *uncertain ? 1 : 0);
+            }
             if (keyAsId) {
                 copy.SetFID(feature.GetFID());
             } else if (keyIndex >= 0) {

@@ -40,6 +40,9 @@ struct LayerAnnotation {
     std::string driver;   // a GDAL vector driver; empty: chosen by the extension
     std::string column;   // the added field; empty: sheetColumnName(scale)
     bool explode = false; // one feature per (feature, cell) rather than a list
+    // Adds the boolean field uncertainColumnName(column): for a point, whether the shift
+    // of its datum into the grid's may have put it in the wrong cell.
+    bool flagUncertain = false;
 };
 
 // Writes a copy of the layer with every field, geometry and the CRS kept and the cells

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "layer_geometry.h"
 
+#include "datum.h"
 #include "gdal_errors.h"
 #include "geodesic_cover.h"
 #include "geometry_cover.h"
@@ -24,6 +25,9 @@ using sheetref::Reference;
 
 struct LayerGeometry::Transform {
     std::unique_ptr<OGRCoordinateTransformation> toDegrees;
+    Datum datum = Datum::Nad83; // the source's, NAD83 and WGS 84 being one
+    // Made on the first point flagged: it tells how far off the shift may be.
+    std::optional<DatumLocator> locator;
 };
 
 namespace {
@@ -234,8 +238,37 @@ std::variant<LayerGeometry, std::string> LayerGeometry::from(const OGRSpatialRef
     if (!transform) {
         return std::string(CPLGetLastErrorMsg());
     }
-    return LayerGeometry(std::make_unique<Transform>(Transform{std::move(transform)}), scale,
-                         geodesic);
+    // NAD27 is the one datum of another family these points may be in.
+    const char* datum = from.GetAttrValue("DATUM");
+    const bool nad27 =
+        datum != nullptr && std::string_view(datum).find("1927") != std::string_view::npos;
+    return LayerGeometry(
+        std::make_unique<Transform>(Transform{.toDegrees = std::move(transform),
+                                              .datum = nad27 ? Datum::Nad27 : Datum::Nad83}),
+        scale, geodesic);
+}
+
+std::optional<bool> LayerGeometry::uncertain(const OGRGeometry& geometry) {
+    if (wkbFlatten(geometry.getGeometryType()) != wkbPoint || geometry.IsEmpty()) {
+        return std::nullopt;
+    }
+    const auto& point = static_cast<const OGRPoint&>(geometry);
+    double x = point.getX();
+    double y = point.getY();
+    if (!m_transform->toDegrees->Transform(1, &x, &y)) {
+        return std::nullopt;
+    }
+    if (!needsShift(m_transform->datum, m_scale)) {
+        return false;
+    }
+    auto& locator = m_transform->locator;
+    if (!locator) {
+        // The shift GDAL made is PROJ's best, the one DatumLocator makes: shifting a
+        // point near this one tells its accuracy.
+        locator.emplace(m_transform->datum);
+        locator->inGridDatum({.latitude = y, .longitude = x}, m_scale);
+    }
+    return nearCellLine({.latitude = y, .longitude = x}, m_scale, locator->reachMetres());
 }
 
 std::variant<LayerGeometry, GisFailure> LayerGeometry::from(std::string_view crs,

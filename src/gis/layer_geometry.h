@@ -5,6 +5,7 @@
 #include "reference.h"
 
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -50,6 +51,11 @@ public:
     // The cells, in reference order (none for an empty geometry or one outside the
     // grid), or why the geometry has none: NotTransformable or BadGeometry.
     Cells cells(const OGRGeometry& geometry) const;
+    // For a point: whether the shift of its datum into the grid's may have put it in
+    // the wrong cell, as DatumLocator::locateFlagged says; false where nothing was
+    // shifted, nullopt for anything but a point that could be transformed.
+    std::optional<bool> uncertain(const OGRGeometry& geometry);
+
     // The same for a geometry as WKB (NotWkb when it is not) or as WKT (NotWkt).
     Cells cellsOfWkb(std::span<const unsigned char> wkb) const;
     Cells cellsOfWkt(std::string_view wkt) const;

@@ -280,6 +280,41 @@ TEST_F(Layers, ExplodeWritesOneFeatureForEachSheet) {
     }
 }
 
+// Each point is flagged as the engine flags it (here, the first lies 4 m from a line once
+// shifted and is uncertain, the second is not), and a line is not a point.
+TEST_F(Layers, FlaggedPointsAreThoseNearALineOnceShifted) {
+    const std::string source = path("wells.geojson");
+    std::ofstream(source) << R"({"type": "FeatureCollection", "features": [
+        {"type": "Feature", "properties": {"name": "on"},
+         "geometry": {"type": "Point", "coordinates": [-120.5656, 56.9125]}},
+        {"type": "Feature", "properties": {"name": "inside"},
+         "geometry": {"type": "Point", "coordinates": [-120.564, 56.914]}},
+        {"type": "Feature", "properties": {"name": "line"},
+         "geometry": {"type": "LineString", "coordinates": [[-120.57, 56.91], [-120.56, 56.92]]}}
+    ]})";
+    const std::string output = path("flagged.gpkg");
+    const ToolRun run = annotate({source, "-s", "png", "--flag-uncertain", "-o", output});
+    ASSERT_EQ(run.status, 0) << run.err;
+    Dataset out(GDALDataset::Open(output.c_str(), GDAL_OF_VECTOR));
+    std::vector<std::string> flags;
+    for (const auto& feature : *out->GetLayer(0)) {
+        const int field = feature->GetFieldIndex("png_uncertain");
+        flags.push_back(!feature->IsFieldSetAndNotNull(field)    ? "null"
+                        : feature->GetFieldAsInteger(field) != 0 ? "true"
+                                                                 : "false");
+    }
+    // How near is near depends on the shift PROJ has here (with Canada's grid, cm).
+    sheetfind::DatumLocator locator(sheetfind::Datum::Wgs84);
+    const auto flag = [&](double latitude, double longitude) {
+        return locator.locateFlagged({latitude, longitude}, sheetref::Scale::PngQuarterUnit)
+                       .uncertain
+                   ? "true"
+                   : "false";
+    };
+    EXPECT_EQ(flags,
+              (std::vector<std::string>{flag(56.9125, -120.5656), flag(56.914, -120.564), "null"}));
+}
+
 TEST_F(Layers, NoCrsIsAnErrorNamingTheLayerUnlessAssumed) {
     const std::string source = writeSurvey("nocrs.shp", "ESRI Shapefile", 0);
     const ToolRun refused = annotate({source, "-o", path("a.gpkg")});
