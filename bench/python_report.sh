@@ -5,7 +5,8 @@
 #     beside bench/floor (the least any program can do for the same bytes) and the
 #     start of Python with numpy, which bound what any Python script can gain here;
 #   - sheetfind.locate on arrays in memory, against the numpy formula alone;
-#   - sheetfind.locate against the C++ locate loop plus the output array alone.
+#   - sheetfind.locate against the C++ locate loop plus the output array alone;
+#   - annotate of a GeoDataFrame of points against locate on its coordinates as arrays.
 # Answers are checked to be identical to the numpy formula's before anything is timed.
 #   bench/python_report.sh [POINTS, default 10000000] [RUNS, default 5]
 set -euo pipefail
@@ -15,9 +16,10 @@ points=${1:-10000000}
 runs=${2:-5}
 py=/usr/bin/python3
 
-need_packages "${BUILD_PACKAGES[@]}" libbenchmark-dev python3-dev pybind11-dev python3-numpy
+need_packages "${BUILD_PACKAGES[@]}" libbenchmark-dev python3-dev pybind11-dev python3-numpy \
+    python3-geopandas
 cmake --preset bench >/dev/null
-cmake --build --preset bench --target _sheetfind floor >/dev/null
+cmake --build --preset bench --target _sheetfind _sheetfind_gis floor >/dev/null
 export PYTHONPATH="$PWD/build/bench/python"
 floor=build/bench/bench/floor
 
@@ -121,6 +123,32 @@ print(
     f"sheetfind.locate {locate_time:.3f} s  ratio {locate_time / floor_time:.2f} (target <= 1.5)"
 )
 print(f"Per point: sheetfind.locate {locate_time / len(lat) * 1e9:.1f} ns")
+
+# A GeoDataFrame of points, where analysts' points live: annotate against what the
+# engine does on the same coordinates as arrays, written into a copy of the frame.
+import geopandas as gpd  # noqa: E402
+
+count = min(len(lat), 1_000_000)
+frame = gpd.GeoDataFrame(geometry=gpd.points_from_xy(lon[:count], lat[:count]), crs="EPSG:4326")
+
+
+def by_arrays():
+    out = frame.copy()
+    out["nts_50k"] = sheetfind.locate(lat[:count], lon[:count])
+
+
+assert (sheetfind.annotate(frame)["nts_50k"].to_numpy() == answers[:count]).all(), "frames differ"
+annotate_times, array_times = [], []
+for _ in range(runs):  # in turns
+    for times, call in ((annotate_times, lambda: sheetfind.annotate(frame)), (array_times, by_arrays)):
+        start = time.perf_counter()
+        call()
+        times.append(time.perf_counter() - start)
+annotate_time, array_time = statistics.median(annotate_times), statistics.median(array_times)
+print(
+    f"GeoPandas, {count} points:     annotate {annotate_time:.3f} s  locate on its arrays into a "
+    f"copy {array_time:.3f} s  ratio {annotate_time / array_time:.1f}"
+)
 
 # Memory: 20 more calls on all the points keep it flat, by tracemalloc and by the
 # resident set, once a few calls have let the allocator settle.

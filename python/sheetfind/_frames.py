@@ -2,11 +2,14 @@
 """GeoPandas helpers: the sheets of every feature of a frame, and the grid as a frame."""
 import geopandas as gpd
 import numpy as np
+import shapely
 from shapely.geometry import Polygon
+from shapely.geometry.base import BaseGeometry
 
 from . import (
     InputError,
     _covered,
+    _gis,
     _locate,
     cell_crs,
     cell_fields,
@@ -22,19 +25,23 @@ from . import (
 _POINT_DATUMS = {4326: "EPSG:4326", 4269: "EPSG:4269", 4267: "EPSG:4267"}
 
 
+def _point_coordinates(geometries):
+    """(points, ys, xs): which geometries are points that are not empty, and their y and
+    x (NaN for the others), without a Python call per point."""
+    values = np.asarray(geometries.values.data, dtype=object)
+    if hasattr(shapely, "get_type_id"):  # shapely 2 reads arrays itself
+        points = (shapely.get_type_id(values) == 0) & ~shapely.is_empty(values)
+        return points, shapely.get_y(values), shapely.get_x(values)
+    return _gis().point_coordinates(values, BaseGeometry)
+
+
 def _fast_points(geometries):
     """Which features are points the array loop can answer: points in range.
 
     Any other point goes to the engine, which reports a vertex out of range as
     sheetfind-cli does, rather than giving it no cell in silence.
     """
-    points = np.asarray(geometries.geom_type == "Point") & ~np.asarray(geometries.is_empty)
-    if not points.any():
-        return points, None, None
-    xs = np.full(len(geometries), np.nan)
-    ys = np.full(len(geometries), np.nan)
-    xs[points] = geometries[points].x.to_numpy()
-    ys[points] = geometries[points].y.to_numpy()
+    points, ys, xs = _point_coordinates(geometries)
     with np.errstate(invalid="ignore"):
         points &= (np.abs(ys) <= 90) & (np.abs(xs) <= 180)
     return points, ys, xs
@@ -92,22 +99,25 @@ def annotate(gdf, scale="50k", column=None, explode=False, errors="raise"):
         fast, ys, xs = _fast_points(geometries)
     else:
         fast, ys, xs = np.zeros(len(gdf), dtype=bool), None, None
-    wkb = geometries.to_wkb()
-    wkb = [None if is_fast else value for is_fast, value in zip(fast, wkb)]
-    cells = _covered(
-        wkb, scale, gdf.crs, False, errors,
-        named=lambda position: (f"row {gdf.index[position]!r}", gdf.index[position]),
+    # Only the features that are not such points go to the engine as WKB.
+    slow = np.flatnonzero(~fast)
+    slow_cells = _covered(
+        geometries.iloc[slow].to_wkb() if slow.size else [], scale, gdf.crs, False, errors,
+        named=lambda position: (f"row {gdf.index[slow[position]]!r}", gdf.index[slow[position]]),
         note=f"its {name} is empty", stacklevel=4,
     )
+    values = np.empty(len(gdf), dtype=object)
     if fast.any():
-        found_cells = _locate(ys[fast], xs[fast], scale, datum, "annotate", stacklevel=5)
-        for position, found in zip(np.flatnonzero(fast), found_cells):
-            cells[position] = [found] if found else []
+        values[fast] = _locate(ys[fast], xs[fast], scale, datum, "annotate", stacklevel=5)
 
     out = gdf.copy()
     if not explode:
-        out[name] = [field_value(found) for found in cells]
+        values[slow] = [field_value(found) for found in slow_cells]
+        out[name] = values
         return out
+    cells = [[found] if found else [] for found in values]
+    for position, found in zip(slow, slow_cells):
+        cells[position] = found
     repeats = [max(len(found), 1) for found in cells]
     out = out.iloc[np.repeat(np.arange(len(gdf)), repeats)].copy()
     out[name] = [cell for found in cells for cell in (found or [""])]

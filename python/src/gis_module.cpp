@@ -10,10 +10,13 @@
 #include "module_support.h"
 #include "reference_reader.h"
 
+#include <geos_c.h>
+#include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
 #include <cstddef>
+#include <limits>
 #include <optional>
 #include <span>
 #include <string>
@@ -174,6 +177,57 @@ cellRecords(const std::vector<std::string>& references, std::optional<int> point
     return {std::move(rows), std::move(outlines)};
 }
 
+// Which of `geometries` (a one-dimensional array of objects) are shapely 1.8 points that
+// are not empty, and their x and y (NaN for the others), read from GEOS itself: shapely
+// 1.8 gives a point's x one Python call and one coordinate sequence at a time, which
+// was most of the time of annotating a frame of points. Only instances of `base`
+// (shapely.geometry.base.BaseGeometry) are trusted to hold a GEOS geometry in _geom;
+// anything else is left out, for the engine's WKB path to judge.
+py::tuple pointCoordinates(const py::array& geometries, const py::handle& base) {
+    if (geometries.ndim() != 1 || geometries.dtype().kind() != 'O') {
+        throw py::type_error("point_coordinates needs a one-dimensional array of objects");
+    }
+    // One context for the process, as GEOS's reentrant calls ask; never freed.
+    static const GEOSContextHandle_t geos = GEOS_init_r();
+    const py::ssize_t count = geometries.shape(0);
+    py::array_t<bool> points(count);
+    py::array_t<double> ys(count);
+    py::array_t<double> xs(count);
+    auto isPoint = points.mutable_unchecked<1>();
+    auto y = ys.mutable_unchecked<1>();
+    auto x = xs.mutable_unchecked<1>();
+    const py::str geomName("_geom");
+    for (py::ssize_t i = 0; i < count; ++i) {
+        isPoint(i) = false;
+        x(i) = y(i) = std::numeric_limits<double>::quiet_NaN();
+        const py::handle item(*static_cast<PyObject* const*>(geometries.data(i)));
+        if (PyObject_IsInstance(item.ptr(), base.ptr()) != 1) {
+            PyErr_Clear();
+            continue;
+        }
+        const py::object pointer = py::reinterpret_steal<py::object>(
+            PyObject_GetAttr(item.ptr(), geomName.ptr()));
+        if (!pointer || !PyLong_Check(pointer.ptr())) {
+            PyErr_Clear();
+            continue;
+        }
+        const auto* geometry = static_cast<const GEOSGeometry*>(PyLong_AsVoidPtr(pointer.ptr()));
+        if (geometry == nullptr || GEOSGeomTypeId_r(geos, geometry) != GEOS_POINT ||
+            GEOSisEmpty_r(geos, geometry) != 0) {
+            PyErr_Clear();
+            continue;
+        }
+        double at[2];
+        if (GEOSGeomGetX_r(geos, geometry, &at[0]) == 1 &&
+            GEOSGeomGetY_r(geos, geometry, &at[1]) == 1) {
+            isPoint(i) = true;
+            x(i) = at[0];
+            y(i) = at[1];
+        }
+    }
+    return py::make_tuple(points, ys, xs);
+}
+
 } // namespace
 
 PYBIND11_MODULE(_sheetfind_gis, m) {
@@ -207,6 +261,7 @@ PYBIND11_MODULE(_sheetfind_gis, m) {
         [](const std::string& json, const std::string& crs, const std::string& scale,
            bool geodesic) { return coverGeometry(json, Encoding::GeoJson, crs, scale, geodesic); },
         py::arg("geojson"), py::arg("crs"), py::arg("scale"), py::arg("geodesic"));
+    m.def("point_coordinates", &pointCoordinates, py::arg("geometries"), py::arg("base"));
     m.def("annotate_wkb", &annotateWkb, py::arg("geometries"), py::arg("crs"), py::arg("scale"),
           py::arg("geodesic") = false);
     m.def("cell_fields", &cellFields);

@@ -45,6 +45,31 @@ def test_annotate_reprojects_and_joins_the_cells():
     assert "nts_50k" not in frame.columns  # the caller's frame is left alone
 
 
+@pytest.mark.parametrize("explode", [False, True])
+def test_points_in_degrees_take_the_array_path_and_the_rest_the_engine_s(explode):
+    # In EPSG:4326 the points are read from GEOS and located as arrays, the others go
+    # as WKB: together they must answer as the projected frame, wholly through WKB.
+    frame = projected_frame()
+    degrees = frame.to_crs("EPSG:4326")
+    annotated = sheetfind.annotate(degrees, explode=explode)
+    expected = sheetfind.annotate(frame, explode=explode)
+    assert list(zip(annotated.index, annotated["nts_50k"])) == list(
+        zip(expected.index, expected["nts_50k"]))
+
+
+def test_point_coordinates_trusts_only_shapely_points():
+    from shapely.geometry.base import BaseGeometry
+
+    items = [Point(-123.1, 49.3), Point(), LineString([(0, 0), (1, 1)]), None, "x",
+             Point(float("nan"), 49.0)]
+    values = np.empty(len(items), dtype=object)
+    for position, item in enumerate(items):
+        values[position] = item
+    points, ys, xs = sheetfind._gis().point_coordinates(values, BaseGeometry)
+    assert points.tolist() == [True, False, False, False, False, True]
+    assert (ys[0], xs[0]) == (49.3, -123.1) and np.isnan(xs[1:5]).all()
+
+
 def test_annotate_explode_gives_one_row_per_feature_and_cell():
     annotated = sheetfind.annotate(projected_frame(), scale="50k", column="sheet", explode=True)
     expected = [
