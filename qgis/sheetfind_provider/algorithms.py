@@ -399,23 +399,41 @@ class AddSheetField(_SheetfindAlgorithm):
         if sink is None:
             raise QgsProcessingException(self.invalidSinkError(parameters, self.OUTPUT))
 
+        # Each feature read goes out with its field added, a batch at a time: a copy is
+        # made only where one feature becomes several. Progress is told each thousandth.
         total, done = source.featureCount(), 0
+        step = max(1, total // 1000)
+        added = fields.count() - 1
         for batch in _batches(source.getFeatures()):
+            written = []
             for feature, cells in zip(batch, _cells(sheetfind, batch, crs, scale, feedback)):
                 if feedback.isCanceled():
-                    return {self.OUTPUT: destination}
-                values = cells if explode and cells else [sheetfind.field_value(cells)]
-                geometry = _fitted(feature.geometry(), output_type)
-                for value in values:
-                    copy = QgsFeature(fields)
-                    copy.setGeometry(geometry)
-                    copy.setAttributes(feature.attributes() + [value])
-                    if not sink.addFeature(copy, QgsFeatureSink.FastInsert):
-                        raise QgsProcessingException(
-                            f"feature {feature.id()}: cannot write it: {sink.lastError()}"
-                        )
+                    break
+                shape = feature.geometry()
+                geometry = _fitted(shape, output_type)
+                if explode and len(cells) > 1:
+                    for cell in cells:
+                        copy = QgsFeature(fields)
+                        copy.setGeometry(geometry)
+                        copy.setAttributes(feature.attributes() + [cell])
+                        written.append(copy)
+                else:
+                    feature.padAttributes(1)
+                    feature.setAttribute(added, sheetfind.field_value(cells))
+                    if geometry is not shape:
+                        feature.setGeometry(geometry)
+                    written.append(feature)
                 done += 1
-                _progress(feedback, done, total)
+                if done % step == 0:
+                    _progress(feedback, done, total)
+            if not sink.addFeatures(written, QgsFeatureSink.FastInsert):
+                raise QgsProcessingException(
+                    f"features {batch[0].id()} to {batch[-1].id()}: cannot write them: "
+                    f"{sink.lastError()}"
+                )
+            if feedback.isCanceled():
+                break
+        _progress(feedback, done, total)
         return {self.OUTPUT: destination}
 
 
