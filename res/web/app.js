@@ -7,10 +7,20 @@
   // The scale of the grid drawn at each zoom: series when far out, map areas, then
   // sheets. Chosen so that a view holds a few hundred cells at most; an answer the
   // API refuses as too large is simply not drawn.
+  // The next coarser scale's lines are drawn over them, heavier, so that a map area's
+  // edge stands out among its sheets' and a series' among its map areas'.
   const GRID_BY_ZOOM = [
-    { minZoom: 8, scale: '50k', cells: 'sheets' },
-    { minZoom: 5, scale: '250k', cells: 'map areas' },
+    { minZoom: 8, scale: '50k', cells: 'sheets', heavier: '250k' },
+    { minZoom: 6, scale: '250k', cells: 'map areas', heavier: '1m' },
     { minZoom: 0, scale: '1m', cells: 'series' },
+  ];
+  // BC's BCGS sheets, drawn over the NTS grid where BC drew them, finer as the view
+  // closes in: a dozen to fifty in a view.
+  const BCGS_BY_ZOOM = [
+    { minZoom: 14, scale: '2500', cells: 'BCGS 1:2 500 sheets' },
+    { minZoom: 13, scale: '5k', cells: 'BCGS 1:5 000 sheets' },
+    { minZoom: 12, scale: '10k', cells: 'BCGS 1:10 000 sheets' },
+    { minZoom: 10, scale: '20k', cells: 'BCGS 1:20 000 sheets' },
   ];
   // BC's petroleum and natural gas (PNG) grid, drawn over the NTS grid from the zoom
   // where its cells are wide enough for their labels: blocks, units, then quarter units,
@@ -42,9 +52,16 @@
   map.createPane('base').style.zIndex = 250;
 
   const gridLayer = L.layerGroup().addTo(map);
+  const heavierLayer = L.layerGroup().addTo(map);
   const labelLayer = L.layerGroup().addTo(map);
-  const pngLayer = L.layerGroup().addTo(map);
-  const pngLabelLayer = L.layerGroup().addTo(map);
+  // The BC grids are overlays the layer control turns on and off: BCGS on, PNG (for
+  // the oil and gas fields) off, so that a first view is not two grids at once.
+  const bcgsLayer = L.layerGroup();
+  const bcgsLabelLayer = L.layerGroup();
+  const bcgsOverlay = L.layerGroup([bcgsLayer, bcgsLabelLayer]).addTo(map);
+  const pngLayer = L.layerGroup();
+  const pngLabelLayer = L.layerGroup();
+  const pngOverlay = L.layerGroup([pngLayer, pngLabelLayer]);
   const highlightLayer = L.layerGroup().addTo(map);
   let marker = null;
   // The selection the URL hash keeps: a point clicked or found, or a reference.
@@ -96,44 +113,64 @@
     }
   }
 
-  // Draws the cells' outlines, as the server gives them in CRS84, and their references.
+  // Draws the cells' outlines, as the server gives them in CRS84, and their references,
+  // each at the middle of the part of its cell in view, so that a cell reaching beyond
+  // the view, or wider than it, is still labelled.
   function drawCells(cells, layer, labels, kind) {
     layer.clearLayers();
-    labels.clearLayers();
+    if (labels) {
+      labels.clearLayers();
+    }
+    const view = map.getBounds();
     for (const feature of cells.features) {
       L.geoJSON(feature, { interactive: false, style: { className: kind } }).addTo(layer);
+      if (!labels) {
+        continue;
+      }
       const ring = feature.geometry.coordinates[0];
       const lats = ring.map((p) => p[1]);
       const lons = ring.map((p) => p[0]);
-      const centre = [(Math.min(...lats) + Math.max(...lats)) / 2, (Math.min(...lons) + Math.max(...lons)) / 2];
+      const south = Math.max(Math.min(...lats), view.getSouth());
+      const north = Math.min(Math.max(...lats), view.getNorth());
+      const west = Math.max(Math.min(...lons), view.getWest());
+      const east = Math.min(Math.max(...lons), view.getEast());
+      if (!(south < north && west < east)) {
+        continue;
+      }
+      const centre = [(south + north) / 2, (west + east) / 2];
       L.marker(centre, {
         interactive: false,
         keyboard: false,
-        icon: L.divIcon({ className: kind + '-label', html: '', iconSize: kind === 'cell' ? [80, 14] : [60, 24] }),
+        icon: L.divIcon({ className: kind + '-label', html: '', iconSize: kind === 'png-cell' ? [60, 24] : [80, 14] }),
       }).addTo(labels).getElement().textContent = feature.id;
     }
   }
 
   async function drawGrid() {
     const request = ++gridRequest;
-    const grid = GRID_BY_ZOOM.find((g) => map.getZoom() >= g.minZoom);
-    const png = PNG_BY_ZOOM.find((g) => map.getZoom() >= g.minZoom);
+    const zoom = map.getZoom();
+    const grid = GRID_BY_ZOOM.find((g) => zoom >= g.minZoom);
+    const bcgs = map.hasLayer(bcgsOverlay) ? BCGS_BY_ZOOM.find((g) => zoom >= g.minZoom) : null;
+    const png = map.hasLayer(pngOverlay) ? PNG_BY_ZOOM.find((g) => zoom >= g.minZoom) : null;
     const bbox = bboxOfView();
-    const [cells, pngCells] = await Promise.all([
+    const [cells, heavier, bcgsCells, pngCells] = await Promise.all([
       cellsInView(bbox, grid.scale),
+      cellsInView(bbox, grid.heavier),
+      cellsInView(bbox, bcgs && bcgs.scale),
       cellsInView(bbox, png && png.scale),
     ]);
     if (request !== gridRequest) {
       return; // a later view's answer is, or will be, drawn
     }
     drawCells(cells, gridLayer, labelLayer, 'cell');
+    drawCells(heavier, heavierLayer, null, 'cell-heavier');
+    drawCells(bcgsCells, bcgsLayer, bcgsLabelLayer, 'bcgs-cell');
     drawCells(pngCells, pngLayer, pngLabelLayer, 'png-cell');
     const notes = [];
-    if (cells.features.length) {
-      notes.push(cells.features.length + ' ' + grid.cells);
-    }
-    if (pngCells.features.length) {
-      notes.push(pngCells.features.length + ' ' + png.cells);
+    for (const [drawn, what] of [[cells, grid], [bcgsCells, bcgs], [pngCells, png]]) {
+      if (drawn.features.length) {
+        notes.push(drawn.features.length + ' ' + what.cells);
+      }
     }
     gridNote.textContent = notes.length ? notes.join(', ') + ' in view' : '';
   }
@@ -335,8 +372,11 @@
         attribution: 'Tiles: ' + host,
         maxZoom: 19,
       });
-      L.control.layers(layers, {}, { collapsed: false }).addTo(map);
     }
+    const overlays = { 'BCGS sheets (BC)': bcgsOverlay, 'PNG grid (BC)': pngOverlay };
+    // Folded on a narrow screen, where it would hide much of the map.
+    const narrow = window.matchMedia('(max-width: 600px)').matches;
+    L.control.layers(Object.keys(layers).length > 1 ? layers : {}, overlays, { collapsed: narrow }).addTo(map);
   }
 
   map.on('click', (event) => {
@@ -353,6 +393,13 @@
     drawGrid();
     writeHash();
   });
+  map.on('overlayadd overlayremove', drawGrid);
+  // Escape closes a point's popup wherever the focus is, not only on the map.
+  document.addEventListener('keydown', (event) => {
+    if (event.key === 'Escape' && marker && marker.isPopupOpen()) {
+      marker.closePopup();
+    }
+  });
   // A link followed or a hash typed in the address bar; the page's own writes
   // replace the state and fire no event.
   window.addEventListener('hashchange', readHash);
@@ -364,5 +411,5 @@
   addBaseLayers();
   readHash();
   // For scripts that drive the page, as its browser test does.
-  window.sheetfind = { map: map };
+  window.sheetfind = { map: map, overlays: { bcgs: bcgsOverlay, png: pngOverlay } };
 })();

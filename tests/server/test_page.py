@@ -144,11 +144,47 @@ def test_a_click_at_the_pixel_of_a_point_opens_its_sheets(browser, server):
 
 def test_the_png_grid_is_drawn_close_in_over_ne_bc(browser, server):
     wait = open_page(browser, server, "14/56.912/-120.567")
+    # An overlay the layer control turns on, as an oil and gas user does.
+    wait.until(ready.element_to_be_clickable(
+        (By.XPATH, "//label[contains(., 'PNG grid (BC)')]//input"))).click()
     wait.until(lambda _: "a-096-H/094-A-15" in
                {e.text for e in browser.find_elements(By.CSS_SELECTOR, ".png-cell-label")})
     assert browser.find_elements(By.CSS_SELECTOR, "path.png-cell")
     assert "PNG quarter units in view" in browser.find_element(By.ID, "grid-note").text
     assert severe_console_entries(browser) == []
+
+
+# (view, the kind of label, one that must be in view): close in over Vancouver the
+# BCGS sheets are drawn, and at the last zoom, where one 1:50 000 sheet is wider than
+# the view, it is still labelled in view.
+CLOSE_IN = [
+    ("12/49.25/-123.1", ".bcgs-cell-label", "092G025"),
+    ("14/49.26/-123.11", ".cell-label", "092G06"),
+]
+
+
+@pytest.mark.parametrize("view, kind, label", CLOSE_IN, ids=["bcgs", "last-zoom"])
+def test_close_in_the_finest_grid_is_drawn_and_labelled_in_view(browser, server, view, kind, label):
+    wait = open_page(browser, server, view)
+    wait.until(lambda _: any(e.text.startswith(label) and e.is_displayed()
+                             for e in browser.find_elements(By.CSS_SELECTOR, kind)))
+
+
+def test_on_a_phone_the_page_fits_and_escape_closes_a_popup(browser, server):
+    browser.set_window_size(390, 844)
+    try:
+        wait = open_page(browser, server, "10/49.4/-123.2")
+        width = browser.execute_script("return [document.documentElement.scrollWidth, innerWidth]")
+        assert width[0] <= width[1], width
+        find = browser.find_element(By.CSS_SELECTOR, "#search button").rect
+        assert find["x"] + find["width"] <= width[1]
+        browser.find_element(By.ID, "map").send_keys(Keys.ENTER)
+        wait.until(ready.visibility_of_element_located((By.CSS_SELECTOR, ".leaflet-popup-content")))
+        # Escape with the focus elsewhere than on the map.
+        browser.find_element(By.ID, "search-text").send_keys(Keys.ESCAPE)
+        wait.until(lambda _: not browser.find_elements(By.CSS_SELECTOR, ".leaflet-popup-content"))
+    finally:
+        browser.set_window_size(1200, 800)
 
 
 @pytest.mark.parametrize("text, highlighted", [
