@@ -580,6 +580,11 @@ constexpr std::array kCommands{
 // One line of the bare form: the batch path, kept free of allocation for plain
 // decimal lines.
 void answerBareLine(std::string_view line, const NumberReader& numbers, Session& session) {
+    if (const auto plain = numbers.readPlainLine(line)) {
+        session.out().append(sheetref::sheetfindGrid(plain->second, plain->first));
+        session.out().append('\n');
+        return;
+    }
     const FieldPair fields = splitFields(line, !numbers.commaIsDecimal());
     if (fields.count != 2) {
         session.answerFailure(InputFailure{.error = InputError::FieldCount,

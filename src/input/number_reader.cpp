@@ -348,6 +348,50 @@ std::variant<double, InputFailure> NumberReader::read(std::string_view text, Fie
     return std::get<double>(value);
 }
 
+std::optional<std::pair<double, double>> NumberReader::readPlainLine(std::string_view line) const {
+    if (!m_locale->dotAccepted && line.find('.') != std::string_view::npos) {
+        return std::nullopt; // readQuick reads no such number either
+    }
+    const char* at = line.data();
+    const char* const end = at + line.size();
+    const auto skipBlanks = [&] {
+        while (at < end && (*at == ' ' || *at == '\t')) {
+            ++at;
+        }
+    };
+    // As readQuick reads a field: a digit or a point first, after a minus sign.
+    const auto number = [&](double& value) {
+        const char* first = at < end && *at == '-' ? at + 1 : at;
+        if (first >= end || !(isDigit(*first) || *first == '.')) {
+            return false;
+        }
+        const auto [next, status] = std::from_chars(at, end, value);
+        at = next;
+        return status == std::errc();
+    };
+    std::pair<double, double> pair;
+    skipBlanks();
+    if (!number(pair.first)) {
+        return std::nullopt;
+    }
+    const char* const afterFirst = at;
+    skipBlanks();
+    if (at < end && *at == ',' && !m_locale->commaIsDecimal) {
+        ++at;
+        skipBlanks();
+    } else if (at == afterFirst) {
+        return std::nullopt; // "49.25-123.1" is one field
+    }
+    if (!number(pair.second)) {
+        return std::nullopt;
+    }
+    skipBlanks();
+    if (at != end) {
+        return std::nullopt;
+    }
+    return pair;
+}
+
 InputFailure NumberReader::failure(InputError error, Field field, std::string_view text) const {
     return InputFailure{
         .error = error, .field = field, .text = std::string(text), .style = m_locale->style};

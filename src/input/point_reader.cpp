@@ -178,7 +178,12 @@ PointResult PointReader::read(std::string_view text) const {
         break;
     }
     // Nearly every line is two decimal numbers: that case is settled first, without
-    // looking at the other notations.
+    // looking at the other notations, and the plainest of them in one pass.
+    if (const auto plain = m_numbers.readPlainLine(text)) {
+        if (const auto point = plainPoint(plain->first, plain->second)) {
+            return *point;
+        }
+    }
     const FieldPair fields = splitFields(text, !m_numbers.commaIsDecimal());
     if (fields.count == 2) {
         PointResult pair = read(fields.first, fields.second);
@@ -225,8 +230,10 @@ std::optional<LatLon> PointReader::readPlainPair(std::string_view first,
     if (!std::holds_alternative<double>(a) || !std::holds_alternative<double>(b)) {
         return std::nullopt;
     }
-    const double one = std::get<double>(a);
-    const double two = std::get<double>(b);
+    return plainPoint(std::get<double>(a), std::get<double>(b));
+}
+
+std::optional<LatLon> PointReader::plainPoint(double one, double two) const {
     LatLon point = m_options.longitudeFirst ? LatLon{.latitude = two, .longitude = one}
                                             : LatLon{.latitude = one, .longitude = two};
     if (!isLatitude(point.latitude) || !isLongitude(point.longitude)) {

@@ -70,6 +70,8 @@ public:
 
 private:
     std::optional<LatLon> readPlainPair(std::string_view first, std::string_view second) const;
+    // Two numbers as a point, in the order of the options, when both are in range.
+    std::optional<LatLon> plainPoint(double one, double two) const;
     PointResult readDecimal(std::string_view text) const;
     PointResult readDms(std::string_view text) const;
     PointResult checked(LatLon point, std::string_view first, std::string_view second,

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "fields.h"
 #include "number_reader.h"
 
 #include <gtest/gtest.h>
@@ -301,3 +302,31 @@ TEST(ConversionPaths, QuickAndGeneralAgree) {
 }
 
 } // namespace
+
+// A line read in one pass gives what splitFields and read() give, or leaves it to them.
+TEST(PlainLines, ReadAsTheFieldsAre) {
+    for (const char* locale : kLocales) {
+        const NumberReader reader = NumberReader::named(locale);
+        for (const std::string_view line :
+             {"49.25 -123.1", " 49.25,-123.1 ", "49.25 , -123.1", "49.25\t-123.1", "49.25-123.1",
+              "+49 -123", "49.25 -123.1 5", "1e5 2", "-.5 .5", "49,25 -123,1", "inf 5", "nan 5",
+              "49,5", "49.25 -123.1\r", "49.25,,-123.1", "49.25 -123.1,", "٤٩ ١٢٣", "49 - 123"}) {
+            const auto plain = reader.readPlainLine(line);
+            const sheetfind::FieldPair fields =
+                sheetfind::splitFields(line, !reader.commaIsDecimal());
+            std::optional<std::pair<double, double>> expected;
+            if (fields.count == 2) {
+                const auto first = reader.read(fields.first);
+                const auto second = reader.read(fields.second);
+                if (std::holds_alternative<double>(first) &&
+                    std::holds_alternative<double>(second)) {
+                    expected.emplace(std::get<double>(first), std::get<double>(second));
+                }
+            }
+            if (plain) {
+                EXPECT_EQ(plain, expected) << locale << ": " << line;
+            }
+        }
+        EXPECT_TRUE(reader.readPlainLine("49 -123")) << locale;
+    }
+}
