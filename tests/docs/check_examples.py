@@ -9,7 +9,8 @@ The convention (docs/development.md tells it to writers):
   redirects it with 2>&1.
 - A ```pycon block is a doctest (">>> " and "... " lines, then the output).
 - A block preceded by an HTML comment "<!-- not tested: REASON -->" is skipped
-  and counted; ```sh, ```python and other blocks show no output and are not run.
+  and counted, and so is one preceded by "<!-- needs the Python module -->" when
+  the module is not built; ```sh, ```python and other blocks show no output and are not run.
 
 Each block runs in a fresh scratch folder holding a copy of examples/, so that
 commands written from the repository's root work and nothing in it is written.
@@ -25,10 +26,11 @@ import tempfile
 
 FENCE = re.compile(r"^```(\w*)\s*$")
 NOT_TESTED = re.compile(r"^<!--\s*not tested:.*-->\s*$")
+NEEDS_PYTHON = "<!-- needs the Python module -->"
 
 
 def blocks(path):
-    """Yields (language, first line number, lines, skipped) for each fenced block."""
+    """Yields (language, first line number, lines, comment before) for each fenced block."""
     lines = open(path, encoding="utf-8").read().split("\n")
     i = 0
     while i < len(lines):
@@ -41,7 +43,7 @@ def blocks(path):
         while j < len(lines) and lines[j].rstrip() != "```":
             j += 1
         previous = next((l for l in reversed(lines[:start]) if l.strip()), "")
-        yield match.group(1), start + 2, lines[i + 1:j], bool(NOT_TESTED.match(previous))
+        yield match.group(1), start + 2, lines[i + 1:j], previous.strip()
         i = j + 1
 
 
@@ -109,11 +111,12 @@ def main():
     env["PATH"] = os.path.abspath(options.cli_dir) + os.pathsep + env.get("PATH", "")
     ran = skipped = failures = 0
     for path in options.files:
-        for language, line, lines, not_tested in blocks(path):
+        for language, line, lines, before in blocks(path):
             where = f"{os.path.relpath(path, options.root)}:{line}"
             if language not in ("console", "pycon"):
                 continue
-            if not_tested or (language == "pycon" and options.no_python):
+            needs_python = language == "pycon" or before == NEEDS_PYTHON
+            if NOT_TESTED.match(before) or (needs_python and options.no_python):
                 skipped += 1
                 continue
             ran += 1
