@@ -100,7 +100,7 @@ def run_doctest(root, where, lines):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser = argparse.ArgumentParser(usage="%(prog)s --root DIR --cli-dir DIR [--no-python] FILE...")
     parser.add_argument("--root", required=True, help="the repository's root")
     parser.add_argument("--cli-dir", required=True, help="the folder holding sheetfind-cli")
     parser.add_argument("--no-python", action="store_true", help="skip the doctests")
