@@ -226,7 +226,7 @@ DatumLocator::Located DatumLocator::locateFlagged(sheetref::LatLon point, sheetr
 
 std::optional<sheetref::Bounds> DatumLocator::boxInGridDatum(const sheetref::Bounds& box,
                                                              sheetref::Scale scale) {
-    if (family(m_datum) == gridDatum(scale)) {
+    if (!needsShift(m_datum, scale)) {
         return box;
     }
     // A shift bends straight edges by far less than a metre over a step of this many.

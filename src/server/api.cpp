@@ -83,21 +83,6 @@ std::variant<Scale, std::string> scaleOf(const Request& request) {
     return *scale;
 }
 
-// The map's points are WGS 84's, shifted into the datum of the grid asked for (NAD27
-// for the petroleum and natural gas grid) as sheetfind-cli shifts them. The server's one
-// locator: PROJ makes its operation once (a quarter of a second in its database, too
-// long for each of the server's threads to repeat) and its objects serve one thread at
-// a time, under the lock.
-struct MapLocator {
-    std::mutex lock;
-    DatumLocator locator{Datum::Wgs84};
-};
-
-MapLocator& mapLocator() {
-    static MapLocator shared;
-    return shared;
-}
-
 // The failure of a point the locator could not shift, as sheetfind-cli reports it.
 InputFailure notShifted(const DatumLocator& locator) {
     return {.error = InputError::NotShifted,

@@ -28,8 +28,7 @@ using sheetref::Scale;
 // one thread at a time, under the lock.
 struct SharedShift {
     std::mutex lock;
-    GridDatumShift shift;             // cells drawn on the map
-    DatumLocator boxes{Datum::Wgs84}; // the map's boxes read by the grid
+    GridDatumShift shift; // cells drawn on the map
 };
 
 SharedShift& sharedShift() {
@@ -42,6 +41,11 @@ SharedShift& sharedShift() {
 constexpr double kDatumMarginDegrees = 0.01;
 
 } // namespace
+
+MapLocator& mapLocator() {
+    static MapLocator shared;
+    return shared;
+}
 
 FeatureResult cellFeature(const Reference& cell) {
     const auto record = gis::cellRecord(cell);
@@ -141,12 +145,12 @@ std::variant<std::optional<Bounds>, std::string> boxInGridDatum(const Bounds& bo
     if (!(part.south <= part.north && part.west <= part.east)) {
         return std::optional<Bounds>();
     }
-    SharedShift& shared = sharedShift();
+    MapLocator& shared = mapLocator();
     const std::lock_guard locked(shared.lock);
-    auto shifted = shared.boxes.boxInGridDatum(part, scale);
+    auto shifted = shared.locator.boxInGridDatum(part, scale);
     if (!shifted) {
         return "the box could not be shifted into " + std::string(datumName(gridDatum(scale))) +
-               ": " + shared.boxes.failure();
+               ": " + shared.locator.failure();
     }
     return shifted;
 }

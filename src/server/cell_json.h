@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "datum.h"
 #include "grid.h"
 #include "reference.h"
 
 #include <nlohmann/json.hpp>
 
+#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
@@ -39,6 +41,15 @@ nlohmann::json boundsJson(const sheetref::Reference& cell);
 // instead where the box could not be shifted.
 std::variant<std::optional<sheetref::Bounds>, std::string>
 boxInGridDatum(const sheetref::Bounds& box, sheetref::Scale scale);
+
+// The server's one locator of the map's WGS 84 points and boxes: PROJ makes its
+// operation once (a quarter of a second in its database, too long for each of the
+// server's threads to repeat) and its objects serve one thread at a time, under the lock.
+struct MapLocator {
+    std::mutex lock;
+    DatumLocator locator{Datum::Wgs84};
+};
+MapLocator& mapLocator();
 
 // The extent of the grid at `scale` in CRS84: the NTS grid's, or BC's series for the
 // BCGS and the petroleum and natural gas grid, from the cells themselves.
