@@ -42,7 +42,7 @@ MESSAGE
 
 # What every build needs.
 BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev pkgconf libgeographiclib-dev libgdal-dev
-    libcsv-dev libcpp-httplib-dev nlohmann-json3-dev libjs-leaflet)
+    libcsv-dev libcpp-httplib-dev zlib1g-dev nlohmann-json3-dev libjs-leaflet)
 
 # The locales the tests read numbers in. Numbers come from the C library's locale
 # data, and a fresh Debian has only C and C.UTF-8.

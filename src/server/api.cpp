@@ -464,8 +464,15 @@ Response respond(const Request& request) {
             route = &each;
         }
     }
+    // The methods of HTTP (RFC 9110, and PATCH): any other is not one this server knows.
+    constexpr std::array<std::string_view, 9> kMethods{
+        "GET", "HEAD", "POST", "PUT", "DELETE", "CONNECT", "OPTIONS", "TRACE", "PATCH"};
     Response response;
-    if (route == nullptr && !allowed.empty() && request.method == "OPTIONS") {
+    if (std::ranges::find(kMethods, request.method) == kMethods.end()) {
+        response = error(501, "the method " + sheetref::quoteText(request.method) +
+                                  " is not one of HTTP's; expected " +
+                                  (allowed.empty() ? std::string("GET") : allowed));
+    } else if (route == nullptr && !allowed.empty() && request.method == "OPTIONS") {
         // A browser's preflight before a cross-origin POST.
         response = Response{.status = 204, .contentType = {}};
         response.headers.emplace_back("Access-Control-Allow-Methods", allowed + ", OPTIONS");
@@ -522,11 +529,21 @@ Response respond(const Request& request) {
             }
         }
     }
+    addCommonHeaders(response, request.path);
+    return response;
+}
+
+void addCommonHeaders(Response& response, std::string_view path) {
     // The landing page answers a browser with HTML and anything else with JSON; every
     // answer may be sent compressed.
-    response.headers.emplace_back("Vary", request.path == "/" ? "Accept, Accept-Encoding"
-                                                              : "Accept-Encoding");
+    response.headers.emplace_back("Vary",
+                                  path == "/" ? "Accept, Accept-Encoding" : "Accept-Encoding");
     response.headers.emplace_back("Access-Control-Allow-Origin", "*");
+}
+
+Response errorResponse(int status, const std::string& message) {
+    Response response = error(status, message);
+    addCommonHeaders(response, {});
     return response;
 }
 

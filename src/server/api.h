@@ -3,6 +3,7 @@
 
 #include <map>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -38,5 +39,13 @@ inline constexpr std::size_t kMaxCellsPerAnswer = 10'000;
 // path does not take. Every answer allows any origin (CORS); an answer about cells,
 // which never change, can be cached and carries an ETag.
 Response respond(const Request& request);
+
+// What every answer carries, respond()'s and the HTTP layer's own alike: one
+// Access-Control-Allow-Origin, and Vary by what the answer to `path` varies with.
+void addCommonHeaders(Response& response, std::string_view path);
+
+// An error as respond() writes one, {"error": "..."}, with the common headers: for
+// what the HTTP layer refuses before there is a request to answer.
+Response errorResponse(int status, const std::string& message);
 
 } // namespace sheetfind::server
