@@ -458,11 +458,13 @@ class AddSheetField(_SheetfindAlgorithm):
         crs = _layer_crs(source, source_crs)
 
         whole = self._whole_layer_cells(sheetfind, parameters, context, source, crs, scale)
+        found = set()
         if whole is not None:
             found = {QgsWkbTypes.Type(kind) for kind in whole.geometry_types}
-        else:
-            # A first pass over the geometries alone finds the type that holds them all.
-            found = set()
+        if whole is None or not all(QgsWkbTypes.displayString(kind) for kind in found):
+            # A first pass over the geometries alone finds the type that holds them all,
+            # as QGIS gives them: it reads a kind it has no type for (a TIN) as another.
+            whole, found = None, set()
             for feature in source.getFeatures(QgsFeatureRequest().setNoAttributes()):
                 if feedback.isCanceled():
                     return {}
