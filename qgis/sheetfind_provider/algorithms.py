@@ -11,6 +11,7 @@ for the PNG grid, so a NAD27 layer is read as it is), finds the cells, and gives
 fields, outline and CRS of each cell. Nothing here decides which cell holds a point.
 """
 import os
+from itertools import islice
 
 from qgis.core import (
     QgsCoordinateReferenceSystem,
@@ -174,13 +175,8 @@ def _fitted(geometry, output_type):
 
 
 def _batches(features, size=_BATCH):
-    batch = []
-    for feature in features:
-        batch.append(feature)
-        if len(batch) == size:
-            yield batch
-            batch = []
-    if batch:
+    features = iter(features)
+    while batch := list(islice(features, size)):
         yield batch
 
 
