@@ -24,6 +24,7 @@
 #include <span>
 #include <string>
 #include <tuple>
+#include <unordered_map>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -149,11 +150,19 @@ py::tuple layerCells(const std::string& source, const std::optional<std::string>
     const auto& found = std::get<sheetfind::gis::LayerCells>(read);
     py::array_t<std::int64_t> ids(static_cast<py::ssize_t>(found.ids.size()));
     std::copy(found.ids.begin(), found.ids.end(), ids.mutable_data());
+    // A layer's features share few cells: each cell's text is made once, and shared.
+    std::unordered_map<std::string, py::str> shared;
     py::list cells(found.cells.size());
     for (std::size_t i = 0; i < found.cells.size(); ++i) {
         py::list references(found.cells[i].size());
         for (std::size_t j = 0; j < found.cells[i].size(); ++j) {
-            references[j] = py::str(found.cells[i][j].text());
+            std::string text = found.cells[i][j].text();
+            auto known = shared.find(text);
+            if (known == shared.end()) {
+                py::str made(text);
+                known = shared.emplace(std::move(text), std::move(made)).first;
+            }
+            references[j] = known->second;
         }
         cells[i] = std::move(references);
     }
