@@ -45,6 +45,11 @@ _GEOGRAPHIC = QgsCoordinateReferenceSystem("EPSG:4326")
 # geometries, few enough that progress and Cancel keep up.
 _BATCH = 500
 
+# The most features whose cells are read from a layer's file in one pass: the module's
+# answer holds about 120 bytes a point, some 240 MB at this count. A larger layer is
+# covered a batch at a time from QGIS's geometries, in memory that does not grow.
+_WHOLE_LAYER_MOST = 2_000_000
+
 # The point whose cell each scale's choice shows as its example: in BC, so it has one
 # at every NTS and BCGS scale; the PNG grid's is in north-east BC, in its NAD27.
 _EXAMPLE_POINT = (49.25, -123.1)
@@ -338,16 +343,19 @@ class _SheetfindAlgorithm(QgsProcessingAlgorithm):
 
     def _whole_layer_cells(self, sheetfind, parameters, context, source, crs, scale):
         """The module's cells of every feature of the input, read from its file in one
-        pass (sheetfind.LayerCells), where the source is a whole layer saved in one:
-        not the selected features alone, no limit, no check that drops invalid
-        geometries. None otherwise, and where the module cannot read the file or
-        reads another number of features than QGIS counts: the features are then
-        covered from QGIS's geometries, as any layer's are."""
+        pass (sheetfind.LayerCells), where the source is a whole layer saved in one of
+        at most _WHOLE_LAYER_MOST features: not the selected features alone, no limit,
+        no check that drops invalid geometries. None otherwise, and where the module
+        cannot read the file or reads another number of features than QGIS counts:
+        the features are then covered from QGIS's geometries, as any layer's are."""
         definition = parameters.get(self.INPUT)
-        if crs is None or (isinstance(definition, QgsProcessingFeatureSourceDefinition) and (
+        if isinstance(definition, QgsProcessingFeatureSourceDefinition) and (
                 definition.selectedFeaturesOnly or definition.featureLimit >= 0
                 or definition.flags
-                & QgsProcessingFeatureSourceDefinition.FlagOverrideDefaultGeometryCheck)):
+                & QgsProcessingFeatureSourceDefinition.FlagOverrideDefaultGeometryCheck):
+            return None
+        count = source.featureCount()
+        if crs is None or not 0 <= count <= _WHOLE_LAYER_MOST:
             return None
         file = _layer_file(self.parameterAsVectorLayer(parameters, self.INPUT, context))
         if file is None:
@@ -356,9 +364,7 @@ class _SheetfindAlgorithm(QgsProcessingAlgorithm):
             whole = sheetfind.cover_layer(*file, scale=scale, crs=crs)
         except sheetfind.InputError:
             return None
-        if len(whole.ids) != source.featureCount():
-            return None
-        return whole
+        return whole if len(whole.ids) == count else None
 
     def _scale(self, sheetfind, parameters, context):
         choices = _scale_choices(sheetfind)
