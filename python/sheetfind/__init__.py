@@ -36,9 +36,9 @@ prints for it. An argument of the wrong kind (None or dates for degrees, a numbe
 a scale, one text where many are expected) is a TypeError naming the argument. The
 GeoPandas helpers annotate and grid_frame need geopandas.
 
-Locating points loads neither GDAL nor Qt: cover_geometry, cover_geometries, the
-cell_* functions, annotate and grid_frame load the GIS extension (GDAL) when first
-called.
+Locating points loads neither GDAL nor Qt: cover_geometry, cover_geometries,
+cover_layer, the cell_* functions, annotate and grid_frame load the GIS extension
+(GDAL) when first called.
 """
 import decimal
 import json
