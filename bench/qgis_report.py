@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: MIT
 """The QGIS algorithm "Add NTS sheet field" on a GeoPackage of random points in BC,
 against what a QGIS user would do by hand: QGIS's own "Join attributes by location"
-against sheetfind-cli's 1:50 000 grid layer. Runs taken in turns; medians.
+against sheetfind-cli's 1:50 000 grid layer, written to a GeoPackage and to a memory
+layer. Runs taken in turns; medians.
 
     bench/qgis_report.py CLI [POINTS, default 200000] [RUNS, default 5]
 
@@ -50,19 +51,25 @@ plugin = sheetfind_provider.classFactory(None)  # kept: its provider lives as lo
 plugin.initProcessing()
 points = QgsVectorLayer(os.path.join(work, "points.gpkg"), "points", "ogr")
 grid = QgsVectorLayer(os.path.join(work, "grid.gpkg"), "grid", "ogr")
-ours, theirs = [], []
+# To a GeoPackage, as a user saves the result, and to a memory layer, which leaves out
+# what both pay for writing a GeoPackage (its R-tree index alone is most of a join's time).
+outputs = {"a GeoPackage": lambda name: os.path.join(work, f"{name}.gpkg"),
+           "a memory layer": lambda name: "memory:"}
+times = {(output, algorithm): [] for output in outputs for algorithm in ("ours", "join")}
 for run in range(runs):
-    start = time.perf_counter()
-    processing.run("sheetfind:addntssheetfield", {
-        "INPUT": points, "SCALE": 0, "EXPLODE": False,
-        "OUTPUT": os.path.join(work, f"ours{run}.gpkg")})
-    ours.append(time.perf_counter() - start)
-    start = time.perf_counter()
-    processing.run("native:joinattributesbylocation", {
-        "INPUT": points, "JOIN": grid, "PREDICATE": [0], "JOIN_FIELDS": ["reference"], "METHOD": 1,
-        "OUTPUT": os.path.join(work, f"join{run}.gpkg")})
-    theirs.append(time.perf_counter() - start)
-mine, join = statistics.median(ours), statistics.median(theirs)
-print(f"QGIS, {count} points: Add NTS sheet field {mine:.2f} s  Join attributes by location "
-      f"{join:.2f} s  speed ratio {join / mine:.2f}x (target >= 1)")
+    for output, destination in outputs.items():
+        start = time.perf_counter()
+        processing.run("sheetfind:addntssheetfield", {
+            "INPUT": points, "SCALE": 0, "EXPLODE": False,
+            "OUTPUT": destination(f"ours{run}")})
+        times[output, "ours"].append(time.perf_counter() - start)
+        start = time.perf_counter()
+        processing.run("native:joinattributesbylocation", {
+            "INPUT": points, "JOIN": grid, "PREDICATE": [0], "JOIN_FIELDS": ["reference"],
+            "METHOD": 1, "OUTPUT": destination(f"join{run}")})
+        times[output, "join"].append(time.perf_counter() - start)
+for output in outputs:
+    mine, join = (statistics.median(times[output, name]) for name in ("ours", "join"))
+    print(f"QGIS, {count} points to {output}: Add NTS sheet field {mine:.2f} s  "
+          f"Join attributes by location {join:.2f} s  speed ratio {join / mine:.2f}x (goal >= 2)")
 subprocess.run(["rm", "-rf", work], check=True)

@@ -36,13 +36,14 @@ prints for it. An argument of the wrong kind (None or dates for degrees, a numbe
 a scale, one text where many are expected) is a TypeError naming the argument. The
 GeoPandas helpers annotate and grid_frame need geopandas.
 
-Locating points loads neither GDAL nor Qt: cover_geometry, cover_geometries, the
-cell_* functions, annotate and grid_frame load the GIS extension (GDAL) when first
-called.
+Locating points loads neither GDAL nor Qt: cover_geometry, cover_geometries,
+cover_layer, the cell_* functions, annotate and grid_frame load the GIS extension
+(GDAL) when first called.
 """
 import decimal
 import json
 import numbers
+import os
 import warnings
 from collections import namedtuple
 from collections.abc import Iterable, Mapping
@@ -56,6 +57,7 @@ __all__ = [
     "Bounds",
     "DatumShiftWarning",
     "InputError",
+    "LayerCells",
     "Point",
     "annotate",
     "CellField",
@@ -70,6 +72,7 @@ __all__ = [
     "cover",
     "cover_geometries",
     "cover_geometry",
+    "cover_layer",
     "grid",
     "grid_frame",
     "is_bcgs",
@@ -104,6 +107,14 @@ CellRecord.__doc__ = (
     "cell_crs()."
 )
 
+
+LayerCells = namedtuple("LayerCells", ["ids", "cells", "geometry_types", "failures"])
+LayerCells.__doc__ = (
+    "The cells of every feature of a layer, in the order GDAL reads it: ids, the "
+    "features' FIDs (an int64 array); cells, one list of references per feature; "
+    "geometry_types, the ISO WKB types of its geometries, each once, in order; failures, "
+    "(FID, message) for each feature that has no cells because its geometry failed."
+)
 
 
 class DatumShiftWarning(UserWarning):
@@ -805,6 +816,31 @@ def cover_geometries(geometries, scale="50k", crs=None, geodesic=False, errors="
         _many(geometries, "geometries", "WKB"), _scale_text(scale, "cover_geometries"), crs,
         geodesic, errors,
     )
+
+
+def cover_layer(source, layer=None, scale="50k", crs=None, geodesic=False):
+    """The cells of every feature of a layer that GDAL opens, as LayerCells.
+
+    source: a path (str or os.PathLike), or anything GDAL opens; layer: the name of one of its layers, or
+    None for its only one. crs: the CRS of the layer's coordinates, as for
+    cover_geometry, in place of the layer's own (None: the layer's own). The features
+    are read in one pass, their fields left unread, and covered as sheetfind-cli
+    annotate covers them, without the interpreter lock. A feature whose geometry gives
+    no cells (a vertex out of range, one GDAL cannot transform or read) has [] and is
+    listed in failures with sheetfind-cli's message. InputError for a source GDAL
+    cannot open, a missing layer or a CRS GDAL cannot read.
+
+    Example:
+        >>> cover_layer("points.gpkg").cells
+        [['092G06'], []]
+    """
+    ids, cells, types, failures = _gis().layer_cells(
+        _text(os.fspath(source) if isinstance(source, os.PathLike) else source, "source",
+              "cover_layer"),
+        None if layer is None else _text(layer, "layer", "cover_layer"),
+        _crs_text(crs), _scale_text(scale, "cover_layer"), geodesic,
+    )
+    return LayerCells(ids, cells, types, failures)
 
 
 def annotate(gdf, scale="50k", column=None, explode=False, errors="raise"):

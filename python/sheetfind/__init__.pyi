@@ -1,4 +1,5 @@
 # SPDX-License-Identifier: MIT
+import os
 from typing import Any, Iterable, Literal, Mapping, NamedTuple, Optional, Sequence, Union, overload
 
 import numpy as np
@@ -39,6 +40,12 @@ class CellField(NamedTuple):
 class CellRecord(NamedTuple):
     values: tuple[Union[str, float], ...]
     outline: list[tuple[float, float]]
+
+class LayerCells(NamedTuple):
+    ids: npt.NDArray[np.int64]
+    cells: list[list[str]]
+    geometry_types: list[int]
+    failures: list[tuple[int, str]]
 
 @overload
 def locate(lat: float, lon: float, scale: Scale = ..., datum: Datum = ...) -> Optional[str]: ...
@@ -92,6 +99,13 @@ def cover_geometries(
     geodesic: bool = ...,
     errors: Literal["raise", "empty"] = ...,
 ) -> list[list[str]]: ...
+def cover_layer(
+    source: Union[str, "os.PathLike[str]"],
+    layer: Optional[str] = ...,
+    scale: Scale = ...,
+    crs: Any = ...,
+    geodesic: bool = ...,
+) -> LayerCells: ...
 def grid(
     scale: Scale = ..., bbox: Optional[Sequence[float]] = ..., datum: str = ...
 ) -> list[str]: ...

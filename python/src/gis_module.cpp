@@ -6,6 +6,7 @@
 #include "cell_writer.h"
 #include "geometry_cover.h"
 #include "gis_error.h"
+#include "layer_annotation.h"
 #include "layer_geometry.h"
 #include "module_support.h"
 #include "reference_reader.h"
@@ -15,12 +16,15 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <limits>
 #include <optional>
 #include <span>
 #include <string>
 #include <tuple>
+#include <unordered_map>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -121,6 +125,48 @@ annotateWkb(const py::list& geometries, const std::string& crs, const std::strin
         out.push_back(texts(cells));
     }
     return {std::move(out), std::move(failures)};
+}
+
+// Every feature of a layer that GDAL opens, read in one pass without the interpreter:
+// (ids, cells, types, failures), its FIDs as an int64 array, the cells of each feature,
+// the ISO WKB types of its geometries, and the (FID, message) of each feature that has
+// no cells because it failed, as sheetfind-cli reports it.
+py::tuple layerCells(const std::string& source, const std::optional<std::string>& layer,
+                     const std::string& crs, const std::string& scaleName, bool geodesic) {
+    const sheetfind::gis::SourceLayers from{
+        .source = source, .layer = layer, .scale = scaleNamed(scaleName), .geodesic = geodesic};
+    std::vector<std::tuple<std::int64_t, std::string>> failures;
+    std::variant<sheetfind::gis::LayerCells, sheetfind::gis::Stop> read;
+    {
+        py::gil_scoped_release released;
+        read = sheetfind::gis::layerCells(
+            from, crs, [&](std::string_view, std::int64_t feature, const GisFailure& failure) {
+                failures.emplace_back(feature, described(failure));
+            });
+    }
+    if (const auto* stop = std::get_if<sheetfind::gis::Stop>(&read)) {
+        throw InputErrorException(stop->message);
+    }
+    const auto& found = std::get<sheetfind::gis::LayerCells>(read);
+    py::array_t<std::int64_t> ids(static_cast<py::ssize_t>(found.ids.size()));
+    std::copy(found.ids.begin(), found.ids.end(), ids.mutable_data());
+    // A layer's features share few cells: each cell's text is made once, and shared.
+    std::unordered_map<std::string, py::str> shared;
+    py::list cells(found.cells.size());
+    for (std::size_t i = 0; i < found.cells.size(); ++i) {
+        py::list references(found.cells[i].size());
+        for (std::size_t j = 0; j < found.cells[i].size(); ++j) {
+            std::string text = found.cells[i][j].text();
+            auto known = shared.find(text);
+            if (known == shared.end()) {
+                py::str made(text);
+                known = shared.emplace(std::move(text), std::move(made)).first;
+            }
+            references[j] = known->second;
+        }
+        cells[i] = std::move(references);
+    }
+    return py::make_tuple(ids, cells, found.geometryTypes, failures);
 }
 
 Reference referenceOf(const std::string& text) {
@@ -264,6 +310,8 @@ PYBIND11_MODULE(_sheetfind_gis, m) {
     m.def("point_coordinates", &pointCoordinates, py::arg("geometries"), py::arg("base"));
     m.def("annotate_wkb", &annotateWkb, py::arg("geometries"), py::arg("crs"), py::arg("scale"),
           py::arg("geodesic") = false);
+    m.def("layer_cells", &layerCells, py::arg("source"), py::arg("layer"), py::arg("crs"),
+          py::arg("scale"), py::arg("geodesic") = false);
     m.def("cell_fields", &cellFields);
     m.def("cell_crs", [](const std::string& scale) {
         return "EPSG:" + std::to_string(sheetfind::gis::cellCrsEpsg(scaleNamed(scale)));

@@ -304,3 +304,21 @@ def test_a_line_straight_in_bc_albers_is_followed_as_the_cli_follows_it(cli, tmp
         assert sheetfind.cover_geometry(line, crs=crs) == lines
     frame = gpd.GeoDataFrame(geometry=[line], crs="EPSG:3005")
     assert sheetfind.annotate(frame)["nts_50k"].tolist() == [",".join(lines)]
+
+
+def test_cover_layer_reads_a_layer_file_as_annotate_covers_its_frame(tmp_path):
+    frame = projected_frame()
+    path = tmp_path / "features.gpkg"
+    frame.to_file(path, layer="features", driver="GPKG")
+    expected = sheetfind.annotate(frame)["nts_50k"].tolist()
+    for crs in (None, "EPSG:3005"):
+        found = sheetfind.cover_layer(path, "features", crs=crs)
+        assert [sheetfind.field_value(cells) for cells in found.cells] == expected
+        assert (found.ids.tolist(), found.geometry_types, found.failures) == (
+            [1, 2, 3, 4, 5], [1, 2, 3], [])
+    # A CRS given replaces the layer's own: its metres read as degrees are out of range.
+    wrong = sheetfind.cover_layer(path, crs="EPSG:4326")
+    assert [feature for feature, _ in wrong.failures] == [1, 2, 3, 4]
+    assert "out of range" in wrong.failures[0][1] and wrong.cells == [[]] * 5
+    with pytest.raises(sheetfind.InputError, match="no layer 'roads'; the layers are features"):
+        sheetfind.cover_layer(path, "roads")

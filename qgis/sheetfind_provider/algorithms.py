@@ -4,11 +4,15 @@ covers, and the grid over an extent, at any scale of the NTS, of BC's BCGS or of
 petroleum and natural gas (PNG) grid.
 
 Everything about the grid is the sheetfind module's: each geometry goes to it as WKB
-with its layer's CRS, and it transforms to latitude and longitude in the datum of the
-grid asked for (following each edge as it is straight in that CRS; NAD27 for the PNG
-grid, so a NAD27 layer is read as it is), finds the cells, and gives the fields,
-outline and CRS of each cell. Nothing here decides which cell holds a point.
+with its layer's CRS (a whole layer saved in a file GDAL reads goes as the file, which
+the module reads in one pass), and it transforms to latitude and longitude in the
+datum of the grid asked for (following each edge as it is straight in that CRS; NAD27
+for the PNG grid, so a NAD27 layer is read as it is), finds the cells, and gives the
+fields, outline and CRS of each cell. Nothing here decides which cell holds a point.
 """
+import os
+from itertools import islice
+
 from qgis.core import (
     QgsCoordinateReferenceSystem,
     QgsFeature,
@@ -22,12 +26,14 @@ from qgis.core import (
     QgsProcessing,
     QgsProcessingAlgorithm,
     QgsProcessingException,
+    QgsProcessingFeatureSourceDefinition,
     QgsProcessingParameterBoolean,
     QgsProcessingParameterEnum,
     QgsProcessingParameterExtent,
     QgsProcessingParameterFeatureSink,
     QgsProcessingParameterFeatureSource,
     QgsProcessingParameterString,
+    QgsProviderRegistry,
     QgsRectangle,
     QgsWkbTypes,
 )
@@ -38,6 +44,11 @@ _GEOGRAPHIC = QgsCoordinateReferenceSystem("EPSG:4326")
 # Features handed to the module at once: enough that a call costs little against its
 # geometries, few enough that progress and Cancel keep up.
 _BATCH = 500
+
+# The most features whose cells are read from a layer's file in one pass: the module's
+# answer holds about 120 bytes a point, some 240 MB at this count. A larger layer is
+# covered a batch at a time from QGIS's geometries, in memory that does not grow.
+_WHOLE_LAYER_MOST = 2_000_000
 
 # The point whose cell each scale's choice shows as its example: in BC, so it has one
 # at every NTS and BCGS scale; the PNG grid's is in north-east BC, in its NAD27.
@@ -169,13 +180,8 @@ def _fitted(geometry, output_type):
 
 
 def _batches(features, size=_BATCH):
-    batch = []
-    for feature in features:
-        batch.append(feature)
-        if len(batch) == size:
-            yield batch
-            batch = []
-    if batch:
+    features = iter(features)
+    while batch := list(islice(features, size)):
         yield batch
 
 
@@ -208,6 +214,52 @@ def _cells(sheetfind, features, crs, scale, feedback):
         feedback.reportError(f"feature {features[len(cells)].id()}: {reason}", False)
         cells.append([])
     return cells
+
+
+def _report(feedback, failures):
+    for feature, reason in failures:
+        feedback.reportError(f"feature {feature}: {reason}", False)
+
+
+def _layer_file(layer):
+    """(path, layer name or None) by which GDAL reads the very features QGIS gives of
+    the layer, in the same order: a layer of QGIS's ogr provider saved in a file, with
+    no subset, no unsaved edits and nothing else in its source (a geometry type that
+    splits a file's layer, open options); None for any other layer."""
+    if (layer is None or layer.providerType() != "ogr" or layer.subsetString()
+            or layer.isModified()):
+        return None
+    parts = QgsProviderRegistry.instance().decodeUri("ogr", layer.source())
+    path = parts.get("path")
+    if (not path or not os.path.isfile(path)
+            or any(value for key, value in parts.items()
+                   if key not in ("path", "layerName", "layerId"))):
+        return None
+    return path, parts.get("layerName") or None
+
+
+class _BatchCells:
+    """The cells of a source's features, a batch at a time as they are read: from the
+    module's one pass over the layer's file where there is one (`whole`, a
+    sheetfind.LayerCells) and the batch holds the features it read there, in its order;
+    from each feature's WKB otherwise."""
+
+    def __init__(self, sheetfind, crs, scale, feedback, whole=None):
+        self._sheetfind, self._crs, self._scale = sheetfind, crs, scale
+        self._feedback, self._whole = feedback, whole
+        self._failed = dict(whole.failures) if whole is not None else {}
+        self._read = 0
+
+    def of(self, batch):
+        start, self._read = self._read, self._read + len(batch)
+        if self._whole is not None:
+            ids = [feature.id() for feature in batch]
+            if self._whole.ids[start:self._read].tolist() == ids:
+                if self._failed:
+                    _report(self._feedback, [(feature, self._failed[feature])
+                                             for feature in ids if feature in self._failed])
+                return self._whole.cells[start:self._read]
+        return _cells(self._sheetfind, batch, self._crs, self._scale, self._feedback)
 
 
 def _progress(feedback, done, total, start=0.0, end=100.0):
@@ -288,6 +340,31 @@ class _SheetfindAlgorithm(QgsProcessingAlgorithm):
             if layer is not None and layer.dataProvider() is not None:
                 crs = layer.dataProvider().crs()
         return crs
+
+    def _whole_layer_cells(self, sheetfind, parameters, context, source, crs, scale):
+        """The module's cells of every feature of the input, read from its file in one
+        pass (sheetfind.LayerCells), where the source is a whole layer saved in one of
+        at most _WHOLE_LAYER_MOST features: not the selected features alone, no limit,
+        no check that drops invalid geometries. None otherwise, and where the module
+        cannot read the file or reads another number of features than QGIS counts:
+        the features are then covered from QGIS's geometries, as any layer's are."""
+        definition = parameters.get(self.INPUT)
+        if isinstance(definition, QgsProcessingFeatureSourceDefinition) and (
+                definition.selectedFeaturesOnly or definition.featureLimit >= 0
+                or definition.flags
+                & QgsProcessingFeatureSourceDefinition.FlagOverrideDefaultGeometryCheck):
+            return None
+        count = source.featureCount()
+        if crs is None or not 0 <= count <= _WHOLE_LAYER_MOST:
+            return None
+        file = _layer_file(self.parameterAsVectorLayer(parameters, self.INPUT, context))
+        if file is None:
+            return None
+        try:
+            whole = sheetfind.cover_layer(*file, scale=scale, crs=crs)
+        except sheetfind.InputError:
+            return None
+        return whole if len(whole.ids) == count else None
 
     def _scale(self, sheetfind, parameters, context):
         choices = _scale_choices(sheetfind)
@@ -382,14 +459,21 @@ class AddSheetField(_SheetfindAlgorithm):
         source_crs = self._source_crs(source, parameters, context)
         crs = _layer_crs(source, source_crs)
 
-        # A first pass over the geometries alone finds the type that holds them all.
+        whole = self._whole_layer_cells(sheetfind, parameters, context, source, crs, scale)
         found = set()
-        for feature in source.getFeatures(QgsFeatureRequest().setNoAttributes()):
-            if feedback.isCanceled():
-                return {}
-            if feature.hasGeometry():
-                found.add(feature.geometry().wkbType())
+        if whole is not None:
+            found = {QgsWkbTypes.Type(kind) for kind in whole.geometry_types}
+        if whole is None or not all(QgsWkbTypes.displayString(kind) for kind in found):
+            # A first pass over the geometries alone finds the type that holds them all,
+            # as QGIS gives them: it reads a kind it has no type for (a TIN) as another.
+            whole, found = None, set()
+            for feature in source.getFeatures(QgsFeatureRequest().setNoAttributes()):
+                if feedback.isCanceled():
+                    return {}
+                if feature.hasGeometry():
+                    found.add(feature.geometry().wkbType())
         output_type = _output_type(source.wkbType(), found)
+        collected = QgsWkbTypes.flatType(output_type) == QgsWkbTypes.GeometryCollection
 
         fields = QgsFields(source.fields())
         fields.append(QgsField(name, QVariant.String))
@@ -400,40 +484,40 @@ class AddSheetField(_SheetfindAlgorithm):
             raise QgsProcessingException(self.invalidSinkError(parameters, self.OUTPUT))
 
         # Each feature read goes out with its field added, a batch at a time: a copy is
-        # made only where one feature becomes several. Progress is told each thousandth.
+        # made only where one feature becomes several. A batch is at most a thousandth
+        # of the layer, so that progress and Cancel keep up with a small one.
         total, done = source.featureCount(), 0
-        step = max(1, total // 1000)
+        size = min(_BATCH, max(1, total // 1000))
         added = fields.count() - 1
-        for batch in _batches(source.getFeatures()):
+        field_value = sheetfind.field_value
+        batch_cells = _BatchCells(sheetfind, crs, scale, feedback, whole)
+        for batch in _batches(source.getFeatures(), size):
+            if feedback.isCanceled():
+                break
             written = []
-            for feature, cells in zip(batch, _cells(sheetfind, batch, crs, scale, feedback)):
-                if feedback.isCanceled():
-                    break
-                shape = feature.geometry()
-                geometry = _fitted(shape, output_type)
+            for feature, cells in zip(batch, batch_cells.of(batch)):
+                if collected:
+                    shape = feature.geometry()
+                    geometry = _fitted(shape, output_type)
+                    if geometry is not shape:
+                        feature.setGeometry(geometry)
                 if explode and len(cells) > 1:
                     for cell in cells:
                         copy = QgsFeature(fields)
-                        copy.setGeometry(geometry)
+                        copy.setGeometry(feature.geometry())
                         copy.setAttributes(feature.attributes() + [cell])
                         written.append(copy)
                 else:
                     feature.padAttributes(1)
-                    feature.setAttribute(added, sheetfind.field_value(cells))
-                    if geometry is not shape:
-                        feature.setGeometry(geometry)
+                    feature.setAttribute(added, field_value(cells))
                     written.append(feature)
-                done += 1
-                if done % step == 0:
-                    _progress(feedback, done, total)
             if not sink.addFeatures(written, QgsFeatureSink.FastInsert):
                 raise QgsProcessingException(
                     f"features {batch[0].id()} to {batch[-1].id()}: cannot write them: "
                     f"{sink.lastError()}"
                 )
-            if feedback.isCanceled():
-                break
-        _progress(feedback, done, total)
+            done += len(batch)
+            _progress(feedback, done, total)
         return {self.OUTPUT: destination}
 
 
@@ -462,14 +546,21 @@ class SheetsCovering(_SheetfindAlgorithm):
         # Reading the features is the first half of the work, writing the cells the
         # second.
         needed = set()
-        total, done = source.featureCount(), 0
-        for batch in _batches(source.getFeatures()):
-            if feedback.isCanceled():
-                return {self.OUTPUT: destination}
-            for cells in _cells(sheetfind, batch, crs, scale, feedback):
+        whole = self._whole_layer_cells(sheetfind, parameters, context, source, crs, scale)
+        if whole is not None:
+            _report(feedback, whole.failures)
+            for cells in whole.cells:
                 needed.update(cells)
-            done += len(batch)
-            _progress(feedback, done, total, 0.0, 50.0)
+            _progress(feedback, 1, 1, 0.0, 50.0)
+        else:
+            total, done = source.featureCount(), 0
+            for batch in _batches(source.getFeatures()):
+                if feedback.isCanceled():
+                    return {self.OUTPUT: destination}
+                for cells in _cells(sheetfind, batch, crs, scale, feedback):
+                    needed.update(cells)
+                done += len(batch)
+                _progress(feedback, done, total, 0.0, 50.0)
         # In reference order, which a PNG cell's text does not sort in.
         self._write_cells(sheetfind, sheetfind.sort_references(needed), sink, fields, feedback,
                           50.0)

@@ -13,7 +13,13 @@ import geopandas
 import processing
 import pytest
 from osgeo import ogr, osr
-from qgis.core import QgsGeometry, QgsProcessingFeedback, QgsVectorLayer
+from qgis.core import (
+    QgsGeometry,
+    QgsProcessingFeatureSourceDefinition,
+    QgsProcessingFeedback,
+    QgsProject,
+    QgsVectorLayer,
+)
 
 import sheetfind
 from sheetfind_provider.algorithms import _scale_choices
@@ -110,18 +116,20 @@ def srs(epsg):
 
 
 def write_layer(path, name, epsg, kind, features):
-    """A GeoPackage with an id field; each geometry projected vertex by vertex."""
+    """A GeoPackage with an id field; each geometry projected vertex by vertex, None for
+    a feature without one."""
     source = ogr.GetDriverByName("GPKG").CreateDataSource(str(path))
     layer = source.CreateLayer(name, srs(epsg), kind)
     layer.CreateField(ogr.FieldDefn("id", ogr.OFTInteger))
     transform = osr.CoordinateTransformation(_WGS84, srs(epsg))
     for number, wkt in features:
-        geometry = ogr.CreateGeometryFromWkt(wkt)
-        if not srs(epsg).IsGeographic():
-            geometry.Transform(transform)
         feature = ogr.Feature(layer.GetLayerDefn())
         feature.SetField("id", number)
-        feature.SetGeometry(geometry)
+        if wkt is not None:
+            geometry = ogr.CreateGeometryFromWkt(wkt)
+            if not srs(epsg).IsGeographic():
+                geometry.Transform(transform)
+            feature.SetGeometry(geometry)
         assert layer.CreateFeature(feature) == ogr.OGRERR_NONE
     source = None
     return path
@@ -320,3 +328,62 @@ def test_add_field_copies_every_geometry_of_any_layer(tmp_path, name, kind, wkts
         kept = rows[number].geometry()
         # Every vertex, with its Z and M (a 2D vertex's would be NaN).
         assert vertices(kept, z, m) == vertices(QgsGeometry.fromWkt(wkt), z, m), number
+
+
+# A whole layer saved in a file is read by the module from the file, in one pass; the
+# same layer with all its features selected goes through QGIS's features one by one.
+# Each has a point outside the grid, a feature without geometry and, in degrees, a
+# point out of range, which both report.
+WHOLE_LAYERS = [
+    ("degrees", 4326, ogr.wkbPoint, "50k", False, [
+        (1, "POINT (-123.1 49.3)"), (2, "POINT (-70.1 -33.4)"), (3, None),
+        (4, "POINT (-123.1 91)"), (5, "POINT (-123 49)")]),
+    ("albers", 3005, ogr.wkbPoint, "20k", False, [
+        (1, "POINT (-123.1 49.3)"), (2, "POINT (-100 35)"), (3, None),
+        (4, "POINT (-128 52)")]),
+    ("albers lines, exploded", 3005, ogr.wkbLineString, "50k", True, [
+        (1, "LINESTRING (-126 49.24, -116 49.24)"), (2, None),
+        (3, "LINESTRING (-100 35, -99 36)")]),
+    # A kind QGIS 3.22 has no type for, and reads as another.
+    ("triangulated", 4326, ogr.wkbTIN, "50k", False, [
+        (1, "TIN (((-123.4 49.3, -123 49.3, -123 49.4, -123.4 49.3)))"), (2, None),
+        (3, "TIN (((-70 -33, -69 -33, -69 -32, -70 -33)))")]),
+]
+
+
+@pytest.mark.filterwarnings("ignore::sheetfind.DatumShiftWarning")
+@pytest.mark.parametrize("name, epsg, kind, scale, explode, features", WHOLE_LAYERS,
+                         ids=[row[0] for row in WHOLE_LAYERS])
+def test_a_layer_read_from_its_file_gives_what_its_features_give(
+        monkeypatch, tmp_path, name, epsg, kind, scale, explode, features):
+    path = write_layer(tmp_path / "whole.gpkg", "whole", epsg, kind, features)
+    layer = QgsVectorLayer(str(path), name, "ogr")
+    QgsProject.instance().addMapLayer(layer)
+    read = []
+    cover_layer = sheetfind.cover_layer
+    monkeypatch.setattr(sheetfind, "cover_layer",
+                        lambda *args, **kwargs: read.append(args) or cover_layer(*args, **kwargs))
+    choice = [name for name, _ in _scale_choices(sheetfind)].index(scale)
+
+    def outputs(source):
+        copied, covered = Reports(), Reports()
+        copy = processing.run("sheetfind:addntssheetfield", {
+            "INPUT": source, "SCALE": choice, "EXPLODE": explode, "OUTPUT": "memory:"},
+            feedback=copied)["OUTPUT"]
+        cells = qgis_run("ntssheetscovering", source, scale, feedback=covered)
+        return (copy.fields().names(), copy.wkbType(), copy.crs().authid(),
+                [(feature.attributes(), feature.geometry().asWkt())
+                 for feature in copy.getFeatures()], copied.errors,
+                [cell["reference"] for cell in cells.getFeatures()], covered.errors)
+
+    try:
+        from_file = outputs(layer)
+        assert len(read) == 2, "the module did not read the file"
+        layer.selectAll()
+        from_features = outputs(QgsProcessingFeatureSourceDefinition(layer.id(), True))
+        assert len(read) == 2, "the selected features were read from the file"
+    finally:
+        QgsProject.instance().removeMapLayer(layer.id())
+    assert from_file == from_features
+    sheets = [attributes[-1] for attributes, _ in from_file[3]]
+    assert sheets.count("") >= 2 and len(set(sheets)) >= 2

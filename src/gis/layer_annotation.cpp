@@ -12,6 +12,7 @@
 #include <ogrsf_frmts.h>
 
 #include <memory>
+#include <set>
 #include <utility>
 
 namespace sheetfind::gis {
@@ -349,6 +350,59 @@ std::optional<Stop> annotateLayer(const LayerAnnotation& annotation, const Featu
         return failed("cannot write '" + outPath + "'");
     }
     return out.finish(errors);
+}
+
+std::variant<LayerCells, Stop> layerCells(const SourceLayers& from, std::string_view crs,
+                                          const FeatureReport& report,
+                                          const GdalErrors::Warn& warn) {
+    GdalErrors errors(warn);
+    auto opened = openSource(from.source, errors);
+    if (auto* stop = std::get_if<Stop>(&opened)) {
+        return std::move(*stop);
+    }
+    const Dataset in = std::move(std::get<Dataset>(opened));
+    auto chosen = chosenLayers(*in, from, false);
+    if (auto* stop = std::get_if<Stop>(&chosen)) {
+        return std::move(*stop);
+    }
+    OGRLayer& layer = *std::get<std::vector<OGRLayer*>>(chosen).front();
+    std::optional<LayerGeometry> geometry;
+    if (layer.GetGeomType() != wkbNone) {
+        if (crs.empty()) {
+            auto made = geometryFor(layer, from);
+            if (auto* stop = std::get_if<Stop>(&made)) {
+                return std::move(*stop);
+            }
+            geometry.emplace(std::move(std::get<LayerGeometry>(made)));
+        } else {
+            auto made = LayerGeometry::from(crs, from.scale, from.geodesic);
+            if (auto* failure = std::get_if<GisFailure>(&made)) {
+                return Stop::input(std::move(*failure));
+            }
+            geometry.emplace(std::move(std::get<LayerGeometry>(made)));
+        }
+    }
+    // The fields are not read at all: most of the time of a wide layer's features.
+    const OGRFeatureDefn& fields = *layer.GetLayerDefn();
+    std::vector<const char*> ignored{"OGR_STYLE"};
+    for (int i = 0; i < fields.GetFieldCount(); ++i) {
+        ignored.push_back(fields.GetFieldDefn(i)->GetNameRef());
+    }
+    ignored.push_back(nullptr);
+    layer.SetIgnoredFields(ignored.data());
+
+    LayerCells out;
+    std::set<std::uint32_t> types;
+    readFeatures(layer, errors, [&](const OGRFeature& feature, const std::string& readError) {
+        out.ids.push_back(feature.GetFID());
+        if (const OGRGeometry* shape = feature.GetGeometryRef()) {
+            types.insert(static_cast<std::uint32_t>(shape->getIsoGeometryType()));
+        }
+        out.cells.push_back(geometry ? featureCells(*geometry, layer, feature, readError, report)
+                                     : std::vector<Reference>{});
+    });
+    out.geometryTypes.assign(types.begin(), types.end());
+    return out;
 }
 
 std::variant<std::vector<Reference>, Stop>

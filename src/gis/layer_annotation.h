@@ -58,6 +58,23 @@ std::optional<Stop> annotateLayer(const LayerAnnotation& annotation, const Featu
 // The cells that the features of the source need, in reference order without
 // duplicates: of its one named layer, or else of all its layers (a GPX file keeps a
 // route in one layer and its points in another, and both are the route).
+// The cells of every feature of one layer, in the order GDAL reads them: what a face
+// that writes the features itself (the QGIS plugin, through its own provider) needs,
+// read in one pass over the geometries alone.
+struct LayerCells {
+    std::vector<std::int64_t> ids;                       // each feature's FID
+    std::vector<std::vector<sheetref::Reference>> cells; // as annotateLayer adds them
+    std::vector<std::uint32_t> geometryTypes; // the ISO WKB types of the geometries, each once
+};
+
+// The cells of each feature of from.source's named or only layer, read as annotateLayer
+// reads them; a feature without cells is reported through `report` as there. `crs`,
+// where not empty, is the CRS of the layer's coordinates (what GDAL reads: WKT, "EPSG:3005"),
+// in place of the layer's own: a GIS may have given the layer another.
+std::variant<LayerCells, Stop> layerCells(const SourceLayers& from, std::string_view crs,
+                                          const FeatureReport& report,
+                                          const GdalErrors::Warn& warn = {});
+
 std::variant<std::vector<sheetref::Reference>, Stop> coverSource(const SourceLayers& layers,
                                                                  const FeatureReport& report,
                                                                  const GdalErrors::Warn& warn = {});
