@@ -55,9 +55,6 @@ struct LayerAnnotation {
 std::optional<Stop> annotateLayer(const LayerAnnotation& annotation, const FeatureReport& report,
                                   const GdalErrors::Warn& warn = {});
 
-// The cells that the features of the source need, in reference order without
-// duplicates: of its one named layer, or else of all its layers (a GPX file keeps a
-// route in one layer and its points in another, and both are the route).
 // The cells of every feature of one layer, in the order GDAL reads them: what a face
 // that writes the features itself (the QGIS plugin, through its own provider) needs,
 // read in one pass over the geometries alone.
@@ -75,6 +72,9 @@ std::variant<LayerCells, Stop> layerCells(const SourceLayers& from, std::string_
                                           const FeatureReport& report,
                                           const GdalErrors::Warn& warn = {});
 
+// The cells that the features of the source need, in reference order without
+// duplicates: of its one named layer, or else of all its layers (a GPX file keeps a
+// route in one layer and its points in another, and both are the route).
 std::variant<std::vector<sheetref::Reference>, Stop> coverSource(const SourceLayers& layers,
                                                                  const FeatureReport& report,
                                                                  const GdalErrors::Warn& warn = {});
