@@ -39,6 +39,11 @@
   };
   const CELL_ORDER = Object.keys(CELL_TITLES);
   const START = { lat: 56, lon: -96, zoom: 4 };
+  // The offline base layer (Natural Earth at 1:50 000 000) shows its coastlines'
+  // corners from this zoom: the page says so, unless a tile layer is drawn.
+  const BASE_DETAIL_ZOOM = 8;
+  // The height of the map's top corners that its zoom buttons and layer control take.
+  const CONTROLS_HEIGHT = 90;
 
   const searchForm = document.getElementById('search');
   const searchText = document.getElementById('search-text');
@@ -46,6 +51,8 @@
   const status = document.getElementById('status');
   // Not live: a screen reader hears the selection, not every pan.
   const gridNote = document.getElementById('grid-note');
+  const baseNote = document.getElementById('base-note');
+  let tileLayer = null;
 
   const map = L.map('map', { minZoom: 2, maxZoom: 14, worldCopyJump: false, keyboard: true });
   map.attributionControl.addAttribution('Base layer: Natural Earth (public domain)');
@@ -102,12 +109,13 @@
   }
 
   // The cells of the view at `scale`, as GeoJSON; none where the API refuses the view.
+  // Their corners suffice: meridians and parallels are straight lines on this map.
   async function cellsInView(bbox, scale) {
     if (!bbox || !scale) {
       return { features: [] };
     }
     try {
-      return await getJson('/api/cover?bbox=' + bbox + '&scale=' + scale);
+      return await getJson('/api/cover?bbox=' + bbox + '&scale=' + scale + '&outline=corners');
     } catch (failure) {
       return { features: [] };
     }
@@ -241,7 +249,13 @@
       marker.remove();
     }
     marker = L.marker(at, { title: 'Selected point', alt: 'Selected point' }).addTo(map);
-    marker.bindPopup(popupContent(located), { minWidth: 260 }).openPopup();
+    // Panned clear of the zoom buttons and the layer control, on a phone too.
+    marker.bindPopup(popupContent(located), {
+      minWidth: 260,
+      maxWidth: Math.min(400, map.getSize().x - 24),
+      autoPanPaddingTopLeft: [12, CONTROLS_HEIGHT],
+      autoPanPaddingBottomRight: [12, 12],
+    }).openPopup();
     if (located.reference) {
       highlight(located.reference, located.bounds);
       status.textContent = 'Sheet ' + located.reference;
@@ -368,15 +382,24 @@
       const text = document.createElement('span');
       text.textContent = host;
       host = text.innerHTML;
-      layers['Tiles from ' + host] = L.tileLayer(config.tiles, {
+      tileLayer = L.tileLayer(config.tiles, {
         attribution: 'Tiles: ' + host,
         maxZoom: 19,
       });
+      layers['Tiles from ' + host] = tileLayer;
     }
     const overlays = { 'BCGS sheets (BC)': bcgsOverlay, 'PNG grid (BC)': pngOverlay };
     // Folded on a narrow screen, where it would hide much of the map.
     const narrow = window.matchMedia('(max-width: 600px)').matches;
     L.control.layers(Object.keys(layers).length > 1 ? layers : {}, overlays, { collapsed: narrow }).addTo(map);
+    noteBaseDetail();
+  }
+
+  function noteBaseDetail() {
+    const coarse = map.getZoom() >= BASE_DETAIL_ZOOM && !(tileLayer && map.hasLayer(tileLayer));
+    baseNote.textContent = !coarse ? '' : tileLayer
+      ? 'The offline base map is coarse at this zoom: the layer control has the tiles.'
+      : 'The offline base map is coarse at this zoom; serve --tiles adds a detailed one.';
   }
 
   map.on('click', (event) => {
@@ -391,8 +414,10 @@
   });
   map.on('moveend', () => {
     drawGrid();
+    noteBaseDetail();
     writeHash();
   });
+  map.on('baselayerchange', noteBaseDetail);
   map.on('overlayadd overlayremove', drawGrid);
   // Escape closes a point's popup wherever the focus is, not only on the map.
   document.addEventListener('keydown', (event) => {

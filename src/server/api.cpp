@@ -108,11 +108,23 @@ Response featureAnswer(const FeatureResult& result) {
     return jsonResponse(200, std::get<json>(result));
 }
 
-Response cellsAnswer(const std::vector<Reference>& cells) {
+Response cellsAnswer(const std::vector<Reference>& cells, Outline outline = Outline::Densified) {
     if (cells.size() > kMaxCellsPerAnswer) {
         return tooMany(cells.size());
     }
-    return featureAnswer(featureCollection(cells));
+    return featureAnswer(featureCollection(cells, outline));
+}
+
+// ?outline=densified (the default) or corners; nullopt for anything else.
+std::optional<Outline> outlineOf(const Request& request) {
+    const std::string name = parameter(request, "outline").value_or("densified");
+    if (name == "densified") {
+        return Outline::Densified;
+    }
+    if (name == "corners") {
+        return Outline::Corners;
+    }
+    return std::nullopt;
 }
 
 // GET /api/locate?lat=&lon= or ?point=TEXT
@@ -244,6 +256,11 @@ Response coverBox(const Request& request, Scale scale) {
     if (const auto* message = std::get_if<std::string>(&box)) {
         return error(400, *message);
     }
+    const auto outline = outlineOf(request);
+    if (!outline) {
+        return error(400, "outline=" + sheetref::quoteText(*parameter(request, "outline")) +
+                              " is not an outline; expected densified (the default) or corners");
+    }
     // The box is CRS84; a PNG cell's degrees are NAD27's.
     const auto inGrid = boxInGridDatum(std::get<sheetref::Bounds>(box), scale);
     if (const auto* message = std::get_if<std::string>(&inGrid)) {
@@ -258,7 +275,7 @@ Response coverBox(const Request& request, Scale scale) {
     if (page.matched > kMaxCellsPerAnswer) {
         return tooMany(page.matched);
     }
-    return cellsAnswer(page.cells);
+    return cellsAnswer(page.cells, *outline);
 }
 
 // The geometries of a GeoJSON geometry, Feature or FeatureCollection, as JSON texts.
@@ -423,7 +440,7 @@ Response respond(const Request& request) {
     static const std::array kRoutes{
         Route{"/api/locate", "GET", locateOne, {"lat", "lon", "point", "scale"}},
         Route{"/api/locate", "POST", locateLines, {"scale"}},
-        Route{"/api/cover", "GET", coverBox, {"bbox", "scale"}},
+        Route{"/api/cover", "GET", coverBox, {"bbox", "scale", "outline"}},
         Route{"/api/cover", "POST", coverGeoJson, {"scale", "geodesic"}},
         Route{"/api/bounds/", "GET",
               [](const Request& r, Scale) {

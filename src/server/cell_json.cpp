@@ -47,8 +47,9 @@ MapLocator& mapLocator() {
     return shared;
 }
 
-FeatureResult cellFeature(const Reference& cell) {
-    const auto record = gis::cellRecord(cell);
+FeatureResult cellFeature(const Reference& cell, Outline outline) {
+    // An edge of one point is a corner.
+    const auto record = gis::cellRecord(cell, outline == Outline::Corners ? 1 : 0);
     json properties = json::object();
     const auto fields = gis::cellFields();
     const auto values = gis::fieldValues(*record);
@@ -82,10 +83,10 @@ FeatureResult cellFeature(const Reference& cell) {
         {"geometry", {{"type", "Polygon"}, {"coordinates", json::array({std::move(ring)})}}}};
 }
 
-FeatureResult featureCollection(std::span<const Reference> cells) {
+FeatureResult featureCollection(std::span<const Reference> cells, Outline outline) {
     json features = json::array();
     for (const Reference& cell : cells) {
-        auto feature = cellFeature(cell);
+        auto feature = cellFeature(cell, outline);
         if (auto* message = std::get_if<std::string>(&feature)) {
             return std::move(*message);
         }

@@ -170,6 +170,27 @@ def test_close_in_the_finest_grid_is_drawn_and_labelled_in_view(browser, server,
                              for e in browser.find_elements(By.CSS_SELECTOR, kind)))
 
 
+# Views and the requests for cells each draws with every overlay on: the grid, its
+# heavier lines, BC's BCGS and PNG grids where they are drawn.
+VIEWS = [("3/56/-96", 1), ("6/49.25/-123.1", 2), ("10/56.9/-120.6", 4), ("14/56.9/-120.6", 4)]
+
+
+@pytest.mark.parametrize("view, requests", VIEWS, ids=[v for v, _ in VIEWS])
+def test_a_views_cells_are_at_most_300_kb_and_a_coarse_base_is_said(browser, server, view,
+                                                                      requests):
+    open_page(browser, server, view)
+    browser.execute_script("performance.clearResourceTimings();"
+                           "window.sheetfind.map.addLayer(window.sheetfind.overlays.png)")
+    cells = ("return performance.getEntriesByType('resource')"
+             ".filter((e) => e.name.includes('/api/cover')).map((e) => e.decodedBodySize)")
+    WebDriverWait(browser, WAIT_SECONDS).until(
+        lambda _: len(browser.execute_script(cells)) >= requests)
+    size = sum(browser.execute_script(cells))
+    assert size <= 300_000, size
+    zoom = int(view.split("/")[0])
+    assert bool(browser.find_element(By.ID, "base-note").text) == (zoom >= 8)
+
+
 def test_on_a_phone_the_page_fits_and_escape_closes_a_popup(browser, server):
     browser.set_window_size(390, 844)
     try:
@@ -180,6 +201,11 @@ def test_on_a_phone_the_page_fits_and_escape_closes_a_popup(browser, server):
         assert find["x"] + find["width"] <= width[1]
         browser.find_element(By.ID, "map").send_keys(Keys.ENTER)
         wait.until(ready.visibility_of_element_located((By.CSS_SELECTOR, ".leaflet-popup-content")))
+        # The popup, once panned into view, covers neither the zoom buttons nor the layers.
+        bottom = lambda css: max(e.rect["y"] + e.rect["height"]
+                                 for e in browser.find_elements(By.CSS_SELECTOR, css))
+        wait.until(lambda _: browser.find_element(By.CSS_SELECTOR, ".leaflet-popup").rect["y"]
+                   >= max(bottom(".leaflet-control-zoom"), bottom(".leaflet-control-layers")))
         # Escape with the focus elsewhere than on the map.
         browser.find_element(By.ID, "search-text").send_keys(Keys.ESCAPE)
         wait.until(lambda _: not browser.find_elements(By.CSS_SELECTOR, ".leaflet-popup-content"))
