@@ -20,7 +20,7 @@ namespace sheetfind::server {
 
 // The event loops; each answers its own connections' requests, so a slow answer
 // delays only the connections of its loop.
-inline constexpr std::size_t kLoops = 4;
+inline constexpr std::size_t kLoops = 8;
 // Requests one keep-alive connection may carry before it is closed.
 inline constexpr std::size_t kRequestsPerConnection = 1000;
 // The connections held at once; more wait in the listen queue.
