@@ -9,6 +9,7 @@ from shapely.geometry.base import BaseGeometry
 from . import (
     InputError,
     _covered,
+    _crs_text,
     _gis,
     _locate,
     cell_crs,
@@ -44,6 +45,19 @@ def _fast_points(geometries):
     points, ys, xs = _point_coordinates(geometries)
     with np.errstate(invalid="ignore"):
         points &= (np.abs(ys) <= 90) & (np.abs(xs) <= 180)
+    return points, ys, xs
+
+
+def _projected_points(geometries, crs, scale):
+    """As _fast_points, for a frame in any other CRS: the points are transformed into
+    the degrees of the grid's datum by the engine, as whole arrays; a point it cannot
+    transform is left to the WKB path, which says why."""
+    points, ys, xs = _point_coordinates(geometries)
+    if points.any():
+        lons, lats = _gis().grid_degrees(xs[points], ys[points], _crs_text(crs), scale)
+        xs[points], ys[points] = lons, lats
+        with np.errstate(invalid="ignore"):
+            points &= (np.abs(ys) <= 90) & (np.abs(xs) <= 180)
     return points, ys, xs
 
 
@@ -98,7 +112,9 @@ def annotate(gdf, scale="50k", column=None, explode=False, errors="raise"):
     if datum is not None:
         fast, ys, xs = _fast_points(geometries)
     else:
-        fast, ys, xs = np.zeros(len(gdf), dtype=bool), None, None
+        # Already in the grid's datum once transformed: located without a shift.
+        fast, ys, xs = _projected_points(geometries, gdf.crs, scale)
+        datum = cell_crs(scale)
     # Only the features that are not such points go to the engine as WKB.
     slow = np.flatnonzero(~fast)
     slow_cells = _covered(

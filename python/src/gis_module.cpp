@@ -251,8 +251,8 @@ py::tuple pointCoordinates(const py::array& geometries, const py::handle& base) 
             PyErr_Clear();
             continue;
         }
-        const py::object pointer = py::reinterpret_steal<py::object>(
-            PyObject_GetAttr(item.ptr(), geomName.ptr()));
+        const py::object pointer =
+            py::reinterpret_steal<py::object>(PyObject_GetAttr(item.ptr(), geomName.ptr()));
         if (!pointer || !PyLong_Check(pointer.ptr())) {
             PyErr_Clear();
             continue;
@@ -272,6 +272,28 @@ py::tuple pointCoordinates(const py::array& geometries, const py::handle& base) 
         }
     }
     return py::make_tuple(points, ys, xs);
+}
+
+// Points as x and y arrays in `crs`, as (longitudes, latitudes) in the degrees of the
+// grid's datum at the scale, in one transformation without the interpreter; NaN where a
+// point cannot be transformed, for the WKB path to report.
+py::tuple gridDegrees(const py::array_t<double, py::array::c_style | py::array::forcecast>& xs,
+                      const py::array_t<double, py::array::c_style | py::array::forcecast>& ys,
+                      const std::string& crs, const std::string& scaleName) {
+    if (xs.ndim() != 1 || ys.ndim() != 1 || xs.shape(0) != ys.shape(0)) {
+        throw py::type_error("grid_degrees needs two one-dimensional arrays of one length");
+    }
+    const LayerGeometry layer = layerGeometry(crs, scaleName, false);
+    py::array_t<double> lons(xs.shape(0));
+    py::array_t<double> lats(ys.shape(0));
+    std::copy_n(xs.data(), xs.shape(0), lons.mutable_data());
+    std::copy_n(ys.data(), ys.shape(0), lats.mutable_data());
+    {
+        py::gil_scoped_release released;
+        layer.toGridDegrees({lons.mutable_data(), static_cast<std::size_t>(lons.shape(0))},
+                            {lats.mutable_data(), static_cast<std::size_t>(lats.shape(0))});
+    }
+    return py::make_tuple(lons, lats);
 }
 
 } // namespace
@@ -308,6 +330,8 @@ PYBIND11_MODULE(_sheetfind_gis, m) {
            bool geodesic) { return coverGeometry(json, Encoding::GeoJson, crs, scale, geodesic); },
         py::arg("geojson"), py::arg("crs"), py::arg("scale"), py::arg("geodesic"));
     m.def("point_coordinates", &pointCoordinates, py::arg("geometries"), py::arg("base"));
+    m.def("grid_degrees", &gridDegrees, py::arg("xs"), py::arg("ys"), py::arg("crs"),
+          py::arg("scale"));
     m.def("annotate_wkb", &annotateWkb, py::arg("geometries"), py::arg("crs"), py::arg("scale"),
           py::arg("geodesic") = false);
     m.def("layer_cells", &layerCells, py::arg("source"), py::arg("layer"), py::arg("crs"),

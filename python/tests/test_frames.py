@@ -45,16 +45,18 @@ def test_annotate_reprojects_and_joins_the_cells():
     assert "nts_50k" not in frame.columns  # the caller's frame is left alone
 
 
-@pytest.mark.parametrize("explode", [False, True])
-def test_points_in_degrees_take_the_array_path_and_the_rest_the_engine_s(explode):
-    # In EPSG:4326 the points are read from GEOS and located as arrays, the others go
-    # as WKB: together they must answer as the projected frame, wholly through WKB.
-    frame = projected_frame()
-    degrees = frame.to_crs("EPSG:4326")
-    annotated = sheetfind.annotate(degrees, explode=explode)
-    expected = sheetfind.annotate(frame, explode=explode)
-    assert list(zip(annotated.index, annotated["nts_50k"])) == list(
-        zip(expected.index, expected["nts_50k"]))
+@pytest.mark.parametrize("scale", ["50k", "png"])
+@pytest.mark.parametrize("crs", ["EPSG:4326", "EPSG:3005", "EPSG:26910"])
+def test_points_take_the_array_path_and_answer_as_the_engine_does_by_wkb(crs, scale):
+    # The points are read from GEOS, transformed as arrays where the CRS is not in
+    # degrees, and located as arrays; each feature, through WKB alone, must agree.
+    frame = gpd.GeoDataFrame(
+        geometry=[Point(-123.1, 49.3), Point(-120.569, 56.912), Point(-73.6, 45.5),
+                  LineString([(-123.9, 49.3), (-122.3, 49.6)])], crs="EPSG:4326").to_crs(crs)
+    annotated = sheetfind.annotate(frame, scale=scale)
+    expected = [sheetfind.field_value(cells) for cells in sheetfind.cover_geometries(
+        list(frame.geometry.to_wkb()), scale=scale, crs=frame.crs)]
+    assert annotated[sheetfind.column_name(scale)].tolist() == expected
 
 
 def test_point_coordinates_trusts_only_shapely_points():

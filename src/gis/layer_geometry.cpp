@@ -11,12 +11,15 @@
 #include <ogr_geometry.h>
 #include <ogr_spatialref.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <optional>
 #include <set>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace sheetfind::gis {
 
@@ -284,6 +287,26 @@ std::variant<LayerGeometry, GisFailure> LayerGeometry::from(std::string_view crs
         return GisFailure{.error = GisError::NotTransformable, .detail = std::move(*message)};
     }
     return std::move(std::get<LayerGeometry>(made));
+}
+
+void LayerGeometry::toGridDegrees(std::span<double> xs, std::span<double> ys) const {
+    // GDAL counts points in an int: a million at a time.
+    constexpr std::size_t kChunk = 1 << 20;
+    const std::size_t count = std::min(xs.size(), ys.size());
+    std::vector<int> transformed(std::min(count, kChunk));
+    GdalErrors errors; // a point that cannot be transformed is NaN, not a message
+    for (std::size_t start = 0; start < count; start += kChunk) {
+        const std::size_t size = std::min(kChunk, count - start);
+        m_transform->toDegrees->Transform(static_cast<int>(size), xs.data() + start,
+                                          ys.data() + start, nullptr, transformed.data());
+        for (std::size_t i = 0; i < size; ++i) {
+            double& x = xs[start + i];
+            double& y = ys[start + i];
+            if (transformed[i] == 0 || !std::isfinite(x) || !std::isfinite(y)) {
+                x = y = std::numeric_limits<double>::quiet_NaN();
+            }
+        }
+    }
 }
 
 LayerGeometry::Cells LayerGeometry::cells(const OGRGeometry& geometry) const {

@@ -56,6 +56,11 @@ public:
     // shifted, nullopt for anything but a point that could be transformed.
     std::optional<bool> uncertain(const OGRGeometry& geometry);
 
+    // Points as arrays of x and y in the layer's CRS, transformed in place into the
+    // degrees of the grid's datum (x the longitude, y the latitude) as cells()
+    // transforms a point, in one call; NaN in both where a point cannot be transformed.
+    void toGridDegrees(std::span<double> xs, std::span<double> ys) const;
+
     // The same for a geometry as WKB (NotWkb when it is not) or as WKT (NotWkt).
     Cells cellsOfWkb(std::span<const unsigned char> wkb) const;
     Cells cellsOfWkt(std::string_view wkt) const;
