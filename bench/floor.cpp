@@ -175,8 +175,8 @@ int answerAll() {
         const char* at = input.data();
         const char* const last = at + kept + static_cast<std::size_t>(got);
         for (;;) {
-            const char* newline =
-                static_cast<const char*>(std::memchr(at, '\n', static_cast<std::size_t>(last - at)));
+            const char* newline = static_cast<const char*>(
+                std::memchr(at, '\n', static_cast<std::size_t>(last - at)));
             if (newline == nullptr) {
                 if (!end || at == last) {
                     break;
@@ -197,7 +197,6 @@ int answerAll() {
     }
     return writeAll(output.data(), static_cast<std::size_t>(out - output.data())) ? 0 : 2;
 }
-
 
 int main() {
     return answerAll();

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "output.h"
+#include "reference.h"
 #include "streams.h"
 #include "table_error.h"
 
@@ -39,6 +40,9 @@ public:
     // a message.
     void writeTo(ByteSink& sink, std::string name);
 
+    // An answer line: the cell's text (none where no cell holds the point), then
+    // `after`, then the newline; written straight into the output, as a batch needs.
+    void answer(const std::optional<sheetref::Reference>& cell, std::string_view after = {});
     // A bad input answered in its place on standard output: "ERROR: " and the reason.
     void answerFailure(const RecordFailure& failure);
     // A bad input reported on standard error, after `where` ("line 3: ") if given.

@@ -179,10 +179,8 @@ PointResult PointReader::read(std::string_view text) const {
     }
     // Nearly every line is two decimal numbers: that case is settled first, without
     // looking at the other notations, and the plainest of them in one pass.
-    if (const auto plain = m_numbers.readPlainLine(text)) {
-        if (const auto point = plainPoint(plain->first, plain->second)) {
-            return *point;
-        }
+    if (const auto point = readPlain(text)) {
+        return *point;
     }
     const FieldPair fields = splitFields(text, !m_numbers.commaIsDecimal());
     if (fields.count == 2) {
@@ -221,6 +219,17 @@ PointResult PointReader::read(std::string_view text) const {
         return notAPoint();
     }
     return readDecimal(text);
+}
+
+std::optional<LatLon> PointReader::readPlain(std::string_view text) const {
+    if (m_options.notation != Notation::Auto && m_options.notation != Notation::Decimal) {
+        return std::nullopt;
+    }
+    const auto plain = m_numbers.readPlainLine(text);
+    if (!plain) {
+        return std::nullopt;
+    }
+    return plainPoint(plain->first, plain->second);
 }
 
 std::optional<LatLon> PointReader::readPlainPair(std::string_view first,

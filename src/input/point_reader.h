@@ -59,6 +59,11 @@ public:
     // out as UTM ("61U 1 1") is reported as UTM.
     PointResult read(std::string_view text) const;
 
+    // The batch path: a line of two plain decimals that make a point, read in one pass;
+    // read() gives the same point for it. nullopt for any other line, and for any line
+    // in a notation other than auto or decimal: read() then reads it, with its messages.
+    std::optional<LatLon> readPlain(std::string_view text) const;
+
     // A point given as two texts, such as two arguments or two columns: latitude
     // then longitude (or the other way round with longitudeFirst), each decimal or
     // degrees-minutes-seconds, where hemisphere letters, when present, decide which

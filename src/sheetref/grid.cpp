@@ -831,15 +831,18 @@ std::variant<CoverPage, BoxFailure> coverPage(const Bounds& box, Scale scale, st
 
 // Defined here, beside locate, so that the compiler can inline locate into it: the
 // window's operation then costs hardly more than locate itself.
-std::string sheetfindGrid(double longitude, double latitude) {
+std::optional<Reference> sheetfindSheet(double longitude, double latitude) {
     // locate already answers nothing outside the grid, and its southern and Arctic
     // zones span exactly the window's meridians, 144° W to 48° W: of the rest of the
     // grid only the high Arctic is left to leave out. Written so that NaN fails.
     if (!(latitude < layout::kHighArcticLatitude)) {
-        return {};
+        return std::nullopt;
     }
-    const std::optional<Reference> sheet =
-        locate({.latitude = latitude, .longitude = longitude}, Scale::Sheet);
+    return locate({.latitude = latitude, .longitude = longitude}, Scale::Sheet);
+}
+
+std::string sheetfindGrid(double longitude, double latitude) {
+    const std::optional<Reference> sheet = sheetfindSheet(longitude, latitude);
     return sheet ? sheet->text() : std::string();
 }
 

@@ -18,8 +18,9 @@ namespace {
 // with three and each quarter digit with one).
 constexpr std::size_t kSeriesDigits = 3;
 constexpr std::size_t kSheetDigits = 2;
-// The longest NTS text, a sheet's, rounded up to a word.
-constexpr std::size_t kTextCapacity = sizeof(std::uint64_t);
+// An NTS text, whose longest is a sheet's, is stored as one word.
+constexpr std::size_t kWordLength = sizeof(std::uint64_t);
+static_assert(kWordLength <= Reference::kMaxTextLength);
 
 constexpr int kDecimal = 10;
 
@@ -238,63 +239,71 @@ std::optional<Reference> Reference::at(Scale coarser) const {
     return Reference(coarser, seriesNumber(), letter(), 0, bcgsNumber(), quarters);
 }
 
-std::string Reference::text() const {
+std::size_t Reference::writeText(std::span<char, kMaxTextLength> out) const {
+    std::size_t size = 0;
+    const auto put = [&](char ch) { out[size++] = ch; };
+    const auto putThreeDigits = [&](int number) {
+        put(static_cast<char>('0' + number / (kDecimal * kDecimal)));
+        put(static_cast<char>('0' + number / kDecimal % kDecimal));
+        put(static_cast<char>('0' + number % kDecimal));
+    };
     if (isPng(scale())) {
         // "d-096-H/094-A-15": the quarter unit, the unit, the block, then the sheet.
-        std::string text;
         if (scale() == Scale::PngQuarterUnit) {
-            text += pngQuarterLetter();
-            text += '-';
+            put(pngQuarterLetter());
+            put('-');
         }
         if (scale() != Scale::PngBlock) {
-            const int unit = pngUnitNumber();
-            text += static_cast<char>('0' + unit / (kDecimal * kDecimal));
-            text += static_cast<char>('0' + unit / kDecimal % kDecimal);
-            text += static_cast<char>('0' + unit % kDecimal);
-            text += '-';
+            putThreeDigits(pngUnitNumber());
+            put('-');
         }
-        const std::string sheet = at(Scale::Sheet)->text();
-        text += pngBlockLetter();
-        text += '/';
-        text += sheet.substr(0, kSeriesDigits);
-        text += '-';
-        text += sheet[kSeriesDigits];
-        text += '-';
-        text += sheet.substr(kSeriesDigits + 1);
-        return text;
+        std::array<char, kMaxTextLength> sheet{};
+        at(Scale::Sheet)->writeText(sheet);
+        put(pngBlockLetter());
+        put('/');
+        for (std::size_t i = 0; i < kSeriesDigits; ++i) {
+            put(sheet[i]);
+        }
+        put('-');
+        put(sheet[kSeriesDigits]);
+        put('-');
+        for (std::size_t i = 0; i < kSheetDigits; ++i) {
+            put(sheet[kSeriesDigits + 1 + i]);
+        }
+        return size;
     }
     if (isBcgs(scale())) {
-        std::string text = at(Scale::MapArea)->text();
-        const int number = bcgsNumber();
-        text += static_cast<char>('0' + number / (kDecimal * kDecimal));
-        text += static_cast<char>('0' + number / kDecimal % kDecimal);
-        text += static_cast<char>('0' + number % kDecimal);
+        size = at(Scale::MapArea)->writeText(out);
+        putThreeDigits(bcgsNumber());
         for (int i = 0; i < quarterCount(scale()); ++i) {
-            text += static_cast<char>('0' + quarterDigit(i));
+            put(static_cast<char>('0' + quarterDigit(i)));
         }
-        return text;
+        return size;
     }
     // The characters are gathered in one word and stored at once: written one by
     // one, they would reach whoever copies the text (memcpy reads in words) only
-    // after the stores retire, which in a batch costs more than making them. A
-    // sheet's six characters fit in the string's own buffer: naming a cell never
-    // allocates.
+    // after the stores retire, which in a batch costs more than making them.
     const int series = seriesNumber();
     const int sheet = sheetNumber();
-    const std::array<char, kTextCapacity> characters{
+    const std::array<char, kWordLength> characters{
         static_cast<char>('0' + series / (kDecimal * kDecimal)),
         static_cast<char>('0' + series / kDecimal % kDecimal),
         static_cast<char>('0' + series % kDecimal),
         letter(),
         static_cast<char>('0' + sheet / kDecimal),
         static_cast<char>('0' + sheet % kDecimal)};
-    std::string text(kTextCapacity, '\0');
     const auto word = std::bit_cast<std::uint64_t>(characters);
-    std::memcpy(text.data(), &word, sizeof word);
-    text.resize(scale() == Scale::Sheet     ? kSeriesDigits + 1 + kSheetDigits
-                : scale() == Scale::MapArea ? kSeriesDigits + 1
-                                            : kSeriesDigits);
-    return text;
+    std::memcpy(out.data(), &word, sizeof word);
+    return scale() == Scale::Sheet     ? kSeriesDigits + 1 + kSheetDigits
+           : scale() == Scale::MapArea ? kSeriesDigits + 1
+                                       : kSeriesDigits;
+}
+
+std::string Reference::text() const {
+    // All but the longest texts of the petroleum and natural gas grid fit in the
+    // string's own buffer: naming an NTS or BCGS cell never allocates.
+    std::array<char, kMaxTextLength> characters;
+    return std::string(characters.data(), writeText(characters));
 }
 
 std::ostream& operator<<(std::ostream& out, const Reference& reference) {
