@@ -312,37 +312,6 @@ int locate(Context& context) {
     bool shiftTold = false;
     const bool flagUncertain = context.args.has("flag-uncertain");
     bool uncertain = false; // of the answer last made
-    // The cell of a point, or nullopt where none holds it or where it could not be
-    // shifted; then the failure, which says why.
-    const auto cellOf = [&](LatLon point) -> std::optional<Reference> {
-        std::optional<Reference> cell;
-        if (flagUncertain) {
-            const DatumLocator::Located located = locator.locateFlagged(point, scale);
-            cell = located.cell;
-            uncertain = located.uncertain;
-        } else {
-            cell = locator.locate(point, scale);
-        }
-        // Which shift was used is said once, before the first answer that needed it.
-        if (shifting && !shiftTold && !locator.notice().empty()) {
-            context.session.diagnose(locator.notice());
-            shiftTold = true;
-        }
-        return cell;
-    };
-    const auto shiftFailure = [&]() -> std::optional<InputFailure> {
-        if (locator.failure().empty()) {
-            return std::nullopt;
-        }
-        return InputFailure{.error = InputError::NotShifted,
-                            .field = Field::Point,
-                            .text = std::string(),
-                            .detail = locator.failure()};
-    };
-    // An answer that the shift's error may have put in the wrong cell says so after a tab.
-    const auto after = [&] {
-        return uncertain ? std::string_view("\tuncertain") : std::string_view();
-    };
     if (flagUncertain && common->format != Format::Text) {
         return context.session.usageError("--flag-uncertain marks answer lines: it is for text "
                                           "output, not a layer of cells",
@@ -352,31 +321,55 @@ int locate(Context& context) {
     if (!answers.ready()) {
         return answers.finish();
     }
+    // The answer to a point located as `cell`, or the failure of its shift, handed to
+    // `fail`. The cell is passed on as it is, never copied: a batch pays for every copy
+    // of a value just made.
+    const auto answerCell = [&](const std::optional<Reference>& cell, const auto& fail) {
+        // Which shift was used is said once, before the first answer that needed it.
+        if (shifting && !shiftTold && !locator.notice().empty()) {
+            context.session.diagnose(locator.notice());
+            shiftTold = true;
+        }
+        if (!locator.failure().empty()) {
+            fail(InputFailure{.error = InputError::NotShifted,
+                              .field = Field::Point,
+                              .text = std::string(),
+                              .detail = locator.failure()});
+            return;
+        }
+        // An answer that the shift's error may have put in the wrong cell says so after
+        // a tab.
+        answers.cell(cell, uncertain ? std::string_view("\tuncertain") : std::string_view());
+    };
+    const auto answerPoint = [&](LatLon point, const auto& fail) {
+        if (flagUncertain) {
+            const DatumLocator::Located located = locator.locateFlagged(point, scale);
+            uncertain = located.uncertain;
+            answerCell(located.cell, fail);
+        } else {
+            answerCell(locator.locate(point, scale), fail);
+        }
+    };
     const auto& operands = context.args.operands;
     if (operands.empty()) {
-        const auto answerPoint = [&](LatLon point, std::size_t number) {
-            const std::optional<Reference> cell = cellOf(point);
-            if (const auto failure = shiftFailure()) {
-                answers.failure(*failure, number);
-            } else {
-                answers.cell(cell, after());
-            }
-        };
         struct Handler {
             const PointReader& reader;
             Answers& answers;
             decltype(answerPoint)& answer;
             void operator()(std::string_view text, std::size_t number) {
+                const auto fail = [&](const InputFailure& failure) {
+                    answers.failure(failure, number);
+                };
                 // Nearly every line of a batch is two plain numbers: read in one pass.
                 if (const auto plain = reader.readPlain(text)) {
-                    answer(*plain, number);
+                    answer(*plain, fail);
                     return;
                 }
                 const PointResult point = reader.read(text);
                 if (const auto* failure = std::get_if<InputFailure>(&point)) {
-                    answers.failure(*failure, number);
+                    fail(*failure);
                 } else {
-                    answer(std::get<LatLon>(point), number);
+                    answer(std::get<LatLon>(point), fail);
                 }
             }
             void failure(const RecordFailure& failed, std::size_t number) {
@@ -397,18 +390,14 @@ int locate(Context& context) {
             point = std::move(pair);
         }
     }
-    // Failures go through the answers, so that a layer already begun is ended valid and
-    // empty.
+    // An argument's failure goes to standard error, and through the answers, so that a
+    // layer already begun is ended valid and empty.
+    const auto fail = [&](const InputFailure& failure) { context.session.reportFailure(failure); };
     if (const auto* failure = std::get_if<InputFailure>(&point)) {
-        context.session.reportFailure(*failure);
-        return answers.finish();
+        fail(*failure);
+    } else {
+        answerPoint(std::get<LatLon>(point), fail);
     }
-    const std::optional<Reference> cell = cellOf(std::get<LatLon>(point));
-    if (const auto failure = shiftFailure()) {
-        context.session.reportFailure(*failure);
-        return answers.finish();
-    }
-    answers.cell(cell, after());
     return answers.finish();
 }
 

@@ -47,27 +47,29 @@ template <const Zone& zone> CellName cellAt(LatLon point, Scale scale) {
     const double north = point.latitude - zone.south;
     // Both distances are never negative and below the zone's size, so truncation is
     // a floor and fits an int: a point on an edge starts the next sheet to the west
-    // (or north), which is the edge rule.
-    const int column = static_cast<int>(west / zone.sheetWidth);
-    const int row = static_cast<int>(north / layout::kSheetHeight);
-    constexpr int kSheetsAcrossSeries = zone.areaColumns * layout::kSheetColumns;
-    constexpr int kSheetsUpSeries = layout::kAreaRows * layout::kSheetRows;
+    // (or north), which is the edge rule. Counted unsigned, the divisions by the
+    // powers of two below are shifts and masks.
+    const auto column = static_cast<unsigned>(west / zone.sheetWidth);
+    const auto row = static_cast<unsigned>(north / layout::kSheetHeight);
+    constexpr unsigned kSheetColumns = layout::kSheetColumns;
+    constexpr unsigned kSheetRows = layout::kSheetRows;
+    constexpr unsigned kAreaColumns = zone.areaColumns;
+    constexpr unsigned kAreaRows = layout::kAreaRows;
     const int series =
-        layout::seriesNumber(zone, column / kSheetsAcrossSeries, row / kSheetsUpSeries);
+        layout::seriesNumber(zone, static_cast<int>(column / (kAreaColumns * kSheetColumns)),
+                             static_cast<int>(row / (kAreaRows * kSheetRows)));
     if (scale == Scale::Series) {
         return {.series = series};
     }
-    const int areaColumn = column / layout::kSheetColumns % zone.areaColumns;
-    const int areaRow = row / layout::kSheetRows % layout::kAreaRows;
-    const char letter =
-        zone.letters[static_cast<std::size_t>(areaRow * zone.areaColumns + areaColumn)];
+    const unsigned areaColumn = column / kSheetColumns % kAreaColumns;
+    const unsigned areaRow = row / kSheetRows % kAreaRows;
+    const char letter = zone.letters[areaRow * kAreaColumns + areaColumn];
     if (scale == Scale::MapArea) {
         return {.series = series, .letter = letter};
     }
     return {.series = series,
             .letter = letter,
-            .sheet =
-                layout::kSheetNumbers[row % layout::kSheetRows][column % layout::kSheetColumns]};
+            .sheet = layout::kSheetNumbers[row % kSheetRows][column % kSheetColumns]};
 }
 
 // The cells of one scale in one zone, as a lattice: columns count westward from the

@@ -28,6 +28,13 @@ bool letterIn(const layout::Zone& zone, char letter) {
     return zone.letters.find(letter) != std::string_view::npos;
 }
 
+// A number of 0 to 999 in three digits.
+void putThreeDigits(std::span<char, 3> out, int number) {
+    out[0] = static_cast<char>('0' + number / (kDecimal * kDecimal));
+    out[1] = static_cast<char>('0' + number / kDecimal % kDecimal);
+    out[2] = static_cast<char>('0' + number % kDecimal);
+}
+
 // How many quarter digits a BCGS scale adds to its 1:20 000 number.
 int quarterCount(Scale scale) {
     return isBcgs(scale) ? static_cast<int>(scale) - static_cast<int>(Scale::Bcgs20k) : 0;
@@ -239,46 +246,63 @@ std::optional<Reference> Reference::at(Scale coarser) const {
     return Reference(coarser, seriesNumber(), letter(), 0, bcgsNumber(), quarters);
 }
 
-std::size_t Reference::writeText(std::span<char, kMaxTextLength> out) const {
+namespace {
+
+// The texts of the BCGS and of the petroleum and natural gas grid are written out of
+// line: inlined, they would make writing an NTS text, the batch's, save and restore
+// the registers that they need.
+
+// The text of a cell of the petroleum and natural gas grid, "d-096-H/094-A-15": the
+// quarter unit, the unit, the block, then the sheet.
+[[gnu::noinline]] std::size_t writePngText(const Reference& cell,
+                                           std::span<char, Reference::kMaxTextLength> out) {
     std::size_t size = 0;
     const auto put = [&](char ch) { out[size++] = ch; };
-    const auto putThreeDigits = [&](int number) {
-        put(static_cast<char>('0' + number / (kDecimal * kDecimal)));
-        put(static_cast<char>('0' + number / kDecimal % kDecimal));
-        put(static_cast<char>('0' + number % kDecimal));
-    };
+    if (cell.scale() == Scale::PngQuarterUnit) {
+        put(cell.pngQuarterLetter());
+        put('-');
+    }
+    if (cell.scale() != Scale::PngBlock) {
+        putThreeDigits(out.subspan(size).first<3>(), cell.pngUnitNumber());
+        size += 3;
+        put('-');
+    }
+    std::array<char, Reference::kMaxTextLength> sheet{};
+    cell.at(Scale::Sheet)->writeText(sheet);
+    put(cell.pngBlockLetter());
+    put('/');
+    for (std::size_t i = 0; i < kSeriesDigits; ++i) {
+        put(sheet[i]);
+    }
+    put('-');
+    put(sheet[kSeriesDigits]);
+    put('-');
+    for (std::size_t i = 0; i < kSheetDigits; ++i) {
+        put(sheet[kSeriesDigits + 1 + i]);
+    }
+    return size;
+}
+
+// The text of a BCGS cell, "092G025342": its map area, its number, its quarter digits.
+[[gnu::noinline]] std::size_t writeBcgsText(const Reference& cell,
+                                            std::span<char, Reference::kMaxTextLength> out) {
+    std::size_t size = cell.at(Scale::MapArea)->writeText(out);
+    putThreeDigits(out.subspan(size).first<3>(), cell.bcgsNumber());
+    size += 3;
+    for (int i = 0; i < quarterCount(cell.scale()); ++i) {
+        out[size++] = static_cast<char>('0' + cell.quarterDigit(i));
+    }
+    return size;
+}
+
+} // namespace
+
+std::size_t Reference::writeText(std::span<char, kMaxTextLength> out) const {
     if (isPng(scale())) {
-        // "d-096-H/094-A-15": the quarter unit, the unit, the block, then the sheet.
-        if (scale() == Scale::PngQuarterUnit) {
-            put(pngQuarterLetter());
-            put('-');
-        }
-        if (scale() != Scale::PngBlock) {
-            putThreeDigits(pngUnitNumber());
-            put('-');
-        }
-        std::array<char, kMaxTextLength> sheet{};
-        at(Scale::Sheet)->writeText(sheet);
-        put(pngBlockLetter());
-        put('/');
-        for (std::size_t i = 0; i < kSeriesDigits; ++i) {
-            put(sheet[i]);
-        }
-        put('-');
-        put(sheet[kSeriesDigits]);
-        put('-');
-        for (std::size_t i = 0; i < kSheetDigits; ++i) {
-            put(sheet[kSeriesDigits + 1 + i]);
-        }
-        return size;
+        return writePngText(*this, out);
     }
     if (isBcgs(scale())) {
-        size = at(Scale::MapArea)->writeText(out);
-        putThreeDigits(bcgsNumber());
-        for (int i = 0; i < quarterCount(scale()); ++i) {
-            put(static_cast<char>('0' + quarterDigit(i)));
-        }
-        return size;
+        return writeBcgsText(*this, out);
     }
     // The characters are gathered in one word and stored at once: written one by
     // one, they would reach whoever copies the text (memcpy reads in words) only
