@@ -342,7 +342,11 @@ int locate(Context& context) {
         answers.cell(cell, uncertain ? std::string_view("\tuncertain") : std::string_view());
     };
     const auto answerPoint = [&](LatLon point, const auto& fail) {
-        if (flagUncertain) {
+        if (!shifting && !flagUncertain) {
+            // The batch path: without a shift the grid places the point as it is, and
+            // there is nothing to tell, nothing that can fail and nothing uncertain.
+            answers.cell(sheetref::locate(point, scale));
+        } else if (flagUncertain) {
             const DatumLocator::Located located = locator.locateFlagged(point, scale);
             uncertain = located.uncertain;
             answerCell(located.cell, fail);

@@ -2,7 +2,6 @@
 #include "session.h"
 
 #include <cstring>
-#include <span>
 
 namespace sheetfind::cli {
 namespace {
@@ -43,21 +42,6 @@ std::string_view Session::advice(TableAdvice advice) {
         return "; name another with --column";
     }
     return {};
-}
-
-void Session::answer(const std::optional<sheetref::Reference>& cell, std::string_view after) {
-    using sheetref::Reference;
-    out().appendWith(Reference::kMaxTextLength + after.size() + 1, [&](char* at) {
-        std::size_t size = cell ? cell->writeText(std::span<char, Reference::kMaxTextLength>(
-                                      at, Reference::kMaxTextLength))
-                                : 0;
-        if (!after.empty()) {
-            std::memcpy(at + size, after.data(), after.size());
-            size += after.size();
-        }
-        at[size] = '\n';
-        return size + 1;
-    });
 }
 
 void Session::answerFailure(const RecordFailure& failure) {

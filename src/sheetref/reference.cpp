@@ -23,6 +23,16 @@ constexpr std::size_t kWordLength = sizeof(std::uint64_t);
 static_assert(kWordLength <= Reference::kMaxTextLength);
 
 constexpr int kDecimal = 10;
+constexpr unsigned kHundred = 100;
+// "00", "01" ... "99", one after the other.
+constexpr std::array<char, 2 * kHundred> kDigitPairs = [] {
+    std::array<char, 2 * kHundred> pairs{};
+    for (unsigned i = 0; i < kHundred; ++i) {
+        pairs[2 * i] = static_cast<char>('0' + i / kDecimal);
+        pairs[2 * i + 1] = static_cast<char>('0' + i % kDecimal);
+    }
+    return pairs;
+}();
 
 bool letterIn(const layout::Zone& zone, char letter) {
     return zone.letters.find(letter) != std::string_view::npos;
@@ -307,15 +317,16 @@ std::size_t Reference::writeText(std::span<char, kMaxTextLength> out) const {
     // The characters are gathered in one word and stored at once: written one by
     // one, they would reach whoever copies the text (memcpy reads in words) only
     // after the stores retire, which in a batch costs more than making them.
-    const int series = seriesNumber();
-    const int sheet = sheetNumber();
-    const std::array<char, kWordLength> characters{
-        static_cast<char>('0' + series / (kDecimal * kDecimal)),
-        static_cast<char>('0' + series / kDecimal % kDecimal),
-        static_cast<char>('0' + series % kDecimal),
-        letter(),
-        static_cast<char>('0' + sheet / kDecimal),
-        static_cast<char>('0' + sheet % kDecimal)};
+    // The last two digits of each number come from a table, in pairs.
+    const auto series = static_cast<unsigned>(seriesNumber());
+    const unsigned seriesTail = series % kHundred;
+    const auto sheet = static_cast<unsigned>(sheetNumber());
+    const std::array<char, kWordLength> characters{static_cast<char>('0' + series / kHundred),
+                                                   kDigitPairs[2 * seriesTail],
+                                                   kDigitPairs[2 * seriesTail + 1],
+                                                   letter(),
+                                                   kDigitPairs[2 * sheet],
+                                                   kDigitPairs[2 * sheet + 1]};
     const auto word = std::bit_cast<std::uint64_t>(characters);
     std::memcpy(out.data(), &word, sizeof word);
     return scale() == Scale::Sheet     ? kSeriesDigits + 1 + kSheetDigits
