@@ -221,17 +221,6 @@ PointResult PointReader::read(std::string_view text) const {
     return readDecimal(text);
 }
 
-std::optional<LatLon> PointReader::readPlain(std::string_view text) const {
-    if (m_options.notation != Notation::Auto && m_options.notation != Notation::Decimal) {
-        return std::nullopt;
-    }
-    const auto plain = m_numbers.readPlainLine(text);
-    if (!plain) {
-        return std::nullopt;
-    }
-    return plainPoint(plain->first, plain->second);
-}
-
 std::optional<LatLon> PointReader::readPlainPair(std::string_view first,
                                                  std::string_view second) const {
     const auto a = m_numbers.read(first);
@@ -240,15 +229,6 @@ std::optional<LatLon> PointReader::readPlainPair(std::string_view first,
         return std::nullopt;
     }
     return plainPoint(std::get<double>(a), std::get<double>(b));
-}
-
-std::optional<LatLon> PointReader::plainPoint(double one, double two) const {
-    LatLon point = m_options.longitudeFirst ? LatLon{.latitude = two, .longitude = one}
-                                            : LatLon{.latitude = one, .longitude = two};
-    if (!isLatitude(point.latitude) || !isLongitude(point.longitude)) {
-        return std::nullopt;
-    }
-    return point;
 }
 
 PointResult PointReader::read(std::string_view first, std::string_view second) const {

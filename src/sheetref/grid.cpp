@@ -383,8 +383,9 @@ bool visitBcgsCells(const Bounds& box, Scale scale, Reach reach,
 }
 
 // locate() at a BCGS scale: the map area the NTS gives, then the cell of the map area's
-// tick lattice that owns the point.
-std::optional<Reference> locateBcgs(LatLon point, Scale scale) {
+// tick lattice that owns the point. Out of line, as locatePng is: inlined, they would
+// make locating an NTS cell, a batch's, save and restore the registers they need.
+[[gnu::noinline]] std::optional<Reference> locateBcgs(LatLon point, Scale scale) {
     const std::optional<Reference> area = locate(point, Scale::MapArea);
     if (!area || !layout::isBcgsSeries(area->seriesNumber())) {
         return std::nullopt;
@@ -461,7 +462,7 @@ std::optional<Reference> pngCellAt(const Reference& sheet, int row, int column, 
         layout::kPngQuarterLetters[row % layout::kPngUnitTicks][column % layout::kPngUnitTicks]);
 }
 
-std::optional<Reference> locatePng(LatLon point, Scale scale) {
+[[gnu::noinline]] std::optional<Reference> locatePng(LatLon point, Scale scale) {
     const std::optional<Reference> sheet = locate(point, Scale::Sheet);
     if (!sheet || !layout::isBcgsSeries(sheet->seriesNumber())) {
         return std::nullopt;
