@@ -341,10 +341,11 @@ int locate(Context& context) {
         // a tab.
         answers.cell(cell, uncertain ? std::string_view("\tuncertain") : std::string_view());
     };
+    // Without a shift the grid places a point as it is, and there is nothing to tell,
+    // nothing that can fail and nothing uncertain.
+    const bool asItIs = !shifting && !flagUncertain;
     const auto answerPoint = [&](LatLon point, const auto& fail) {
-        if (!shifting && !flagUncertain) {
-            // The batch path: without a shift the grid places the point as it is, and
-            // there is nothing to tell, nothing that can fail and nothing uncertain.
+        if (asItIs) {
             answers.cell(sheetref::locate(point, scale));
         } else if (flagUncertain) {
             const DatumLocator::Located located = locator.locateFlagged(point, scale);
@@ -360,13 +361,22 @@ int locate(Context& context) {
             const PointReader& reader;
             Answers& answers;
             decltype(answerPoint)& answer;
+            // Held here, not behind the answer's references: the answers written
+            // between two lines would have them read again from memory.
+            bool asItIs;
+            Scale scale;
             void operator()(std::string_view text, std::size_t number) {
                 const auto fail = [&](const InputFailure& failure) {
                     answers.failure(failure, number);
                 };
-                // Nearly every line of a batch is two plain numbers: read in one pass.
+                // Nearly every line of a batch is two plain numbers: read in one pass,
+                // and placed at once where nothing is shifted.
                 if (const auto plain = reader.readPlain(text)) {
-                    answer(*plain, fail);
+                    if (asItIs) {
+                        answers.cell(sheetref::locate(*plain, scale));
+                    } else {
+                        answer(*plain, fail);
+                    }
                     return;
                 }
                 const PointResult point = reader.read(text);
@@ -380,7 +390,7 @@ int locate(Context& context) {
                 answers.failure(failed, number);
             }
         };
-        eachLine(context, answers.text(), Handler{reader, answers, answerPoint});
+        eachLine(context, answers.text(), Handler{reader, answers, answerPoint, asItIs, scale});
         return answers.finish();
     }
     // The arguments make one point together, as "10U 491213 5458885" typed without
