@@ -135,10 +135,10 @@ public:
     bool text() const { return m_format == Format::Text; }
     bool ready() const { return !m_broken; }
 
-    void cell(const std::optional<Reference>& reference, std::string_view line) {
+    // In text, the line of the cell's text and then `after`.
+    void cell(const std::optional<Reference>& reference, std::string_view after = {}) {
         if (text()) {
-            m_session.out().append(line);
-            m_session.out().append('\n');
+            m_session.answer(reference, after);
         } else if (reference && m_writer && !m_writer->add(*reference)) {
             broke();
         }
@@ -181,27 +181,27 @@ private:
 };
 
 // Answers each line of the input through `answer(text) -> variant<optional<Reference>,
-// InputFailure>`, with `lineOf` the text of a cell's answer line.
-template <typename Answer, typename LineOf>
-void answerLines(Context& context, Answers& answers, Answer answer, LineOf lineOf) {
+// InputFailure>`, with `afterOf` what a cell's answer line holds after its text.
+template <typename Answer, typename AfterOf>
+void answerLines(Context& context, Answers& answers, Answer answer, AfterOf afterOf) {
     struct Handler {
         Answers& answers;
         Answer& answer;
-        LineOf& lineOf;
+        AfterOf& afterOf;
         void operator()(std::string_view text, std::size_t number) {
             auto result = answer(text);
             if (const auto* failed = std::get_if<InputFailure>(&result)) {
                 answers.failure(*failed, number);
             } else {
                 const auto& reference = std::get<std::optional<Reference>>(result);
-                answers.cell(reference, lineOf(reference));
+                answers.cell(reference, afterOf(reference));
             }
         }
         void failure(const RecordFailure& failed, std::size_t number) {
             answers.failure(failed, number);
         }
     };
-    eachLine(context, answers.text(), Handler{answers, answer, lineOf});
+    eachLine(context, answers.text(), Handler{answers, answer, afterOf});
 }
 
 // The options every subcommand shares, or a usage error already reported.
@@ -268,16 +268,11 @@ std::optional<Common> commonOptions(Context& context) {
     return common;
 }
 
-std::string referenceText(const std::optional<Reference>& reference) {
-    return reference ? reference->text() : std::string();
-}
-
-// The canonical reference, then south, west, north and east, tab-separated.
-std::string boundsLine(const std::optional<Reference>& reference) {
+// After the canonical reference: south, west, north and east, tab-separated.
+std::string boundsAfter(const std::optional<Reference>& reference) {
     const sheetref::Bounds b = sheetref::bounds(*reference);
-    return reference->text() + '\t' + sheetref::decimalText(b.south) + '\t' +
-           sheetref::decimalText(b.west) + '\t' + sheetref::decimalText(b.north) + '\t' +
-           sheetref::decimalText(b.east);
+    return '\t' + sheetref::decimalText(b.south) + '\t' + sheetref::decimalText(b.west) + '\t' +
+           sheetref::decimalText(b.north) + '\t' + sheetref::decimalText(b.east);
 }
 
 std::string joinOperands(std::span<const std::string_view> operands) {
@@ -311,37 +306,12 @@ int locate(Context& context) {
         return kUsageOrIo;
     }
     DatumLocator locator(*datum);
+    const PointReader reader(NumberReader(), options);
+    const Scale scale = common->scale;
+    const bool shifting = needsShift(*datum, scale);
     bool shiftTold = false;
     const bool flagUncertain = context.args.has("flag-uncertain");
     bool uncertain = false; // of the answer last made
-    const PointReader reader(NumberReader(), options);
-    const Scale scale = common->scale;
-    const auto answer =
-        [&](const PointResult& point) -> std::variant<std::optional<Reference>, InputFailure> {
-        if (const auto* failure = std::get_if<InputFailure>(&point)) {
-            return *failure;
-        }
-        DatumLocator::Located located =
-            flagUncertain ? locator.locateFlagged(std::get<LatLon>(point), scale)
-                          : DatumLocator::Located{locator.locate(std::get<LatLon>(point), scale)};
-        uncertain = located.uncertain;
-        // Which shift was used is said once, before the first answer that needed it.
-        if (!shiftTold && !locator.notice().empty()) {
-            context.session.diagnose(locator.notice());
-            shiftTold = true;
-        }
-        if (!locator.failure().empty()) {
-            return InputFailure{.error = InputError::NotShifted,
-                                .field = Field::Point,
-                                .text = std::string(),
-                                .detail = locator.failure()};
-        }
-        return located.cell;
-    };
-    // An answer that the shift's error may have put in the wrong cell says so after a tab.
-    const auto lineOf = [&](const std::optional<Reference>& reference) {
-        return uncertain ? referenceText(reference) + "\tuncertain" : referenceText(reference);
-    };
     if (flagUncertain && common->format != Format::Text) {
         return context.session.usageError("--flag-uncertain marks answer lines: it is for text "
                                           "output, not a layer of cells",
@@ -351,11 +321,76 @@ int locate(Context& context) {
     if (!answers.ready()) {
         return answers.finish();
     }
+    // The answer to a point located as `cell`, or the failure of its shift, handed to
+    // `fail`. The cell is passed on as it is, never copied: a batch pays for every copy
+    // of a value just made.
+    const auto answerCell = [&](const std::optional<Reference>& cell, const auto& fail) {
+        // Which shift was used is said once, before the first answer that needed it.
+        if (shifting && !shiftTold && !locator.notice().empty()) {
+            context.session.diagnose(locator.notice());
+            shiftTold = true;
+        }
+        if (!locator.failure().empty()) {
+            fail(InputFailure{.error = InputError::NotShifted,
+                              .field = Field::Point,
+                              .text = std::string(),
+                              .detail = locator.failure()});
+            return;
+        }
+        // An answer that the shift's error may have put in the wrong cell says so after
+        // a tab.
+        answers.cell(cell, uncertain ? std::string_view("\tuncertain") : std::string_view());
+    };
+    // Without a shift the grid places a point as it is, and there is nothing to tell,
+    // nothing that can fail and nothing uncertain.
+    const bool asItIs = !shifting && !flagUncertain;
+    const auto answerPoint = [&](LatLon point, const auto& fail) {
+        if (asItIs) {
+            answers.cell(sheetref::locate(point, scale));
+        } else if (flagUncertain) {
+            const DatumLocator::Located located = locator.locateFlagged(point, scale);
+            uncertain = located.uncertain;
+            answerCell(located.cell, fail);
+        } else {
+            answerCell(locator.locate(point, scale), fail);
+        }
+    };
     const auto& operands = context.args.operands;
     if (operands.empty()) {
-        answerLines(
-            context, answers, [&](std::string_view line) { return answer(reader.read(line)); },
-            lineOf);
+        struct Handler {
+            const PointReader& reader;
+            Answers& answers;
+            decltype(answerPoint)& answer;
+            // Held here, not behind the answer's references: the answers written
+            // between two lines would have them read again from memory.
+            bool asItIs;
+            Scale scale;
+            void operator()(std::string_view text, std::size_t number) {
+                const auto fail = [&](const InputFailure& failure) {
+                    answers.failure(failure, number);
+                };
+                // Nearly every line of a batch is two plain numbers: read in one pass,
+                // and placed at once where nothing is shifted.
+                if (const auto plain = reader.readPlain(text)) {
+                    if (asItIs) {
+                        answers.cell(sheetref::locate(*plain, scale));
+                    } else {
+                        answer(*plain, fail);
+                    }
+                    return;
+                }
+                const PointResult point = reader.read(text);
+                if (const auto* failure = std::get_if<InputFailure>(&point)) {
+                    fail(*failure);
+                } else {
+                    answer(std::get<LatLon>(point), fail);
+                }
+            }
+            void failure(const RecordFailure& failed, std::size_t number) {
+                answers.failure(failed, number);
+            }
+        };
+        eachLine(context, answers.text(), Handler{reader, answers, answerPoint, asItIs, scale});
         return answers.finish();
     }
     // The arguments make one point together, as "10U 491213 5458885" typed without
@@ -369,14 +404,14 @@ int locate(Context& context) {
             point = std::move(pair);
         }
     }
-    const auto result = answer(point);
-    if (const auto* failure = std::get_if<InputFailure>(&result)) {
-        // Through the answers, so that a layer already begun is ended valid and empty.
-        context.session.reportFailure(*failure);
-        return answers.finish();
+    // An argument's failure goes to standard error, and through the answers, so that a
+    // layer already begun is ended valid and empty.
+    const auto fail = [&](const InputFailure& failure) { context.session.reportFailure(failure); };
+    if (const auto* failure = std::get_if<InputFailure>(&point)) {
+        fail(*failure);
+    } else {
+        answerPoint(std::get<LatLon>(point), fail);
     }
-    const auto& reference = std::get<std::optional<Reference>>(result);
-    answers.cell(reference, lineOf(reference));
     return answers.finish();
 }
 
@@ -398,7 +433,7 @@ int bounds(Context& context) {
         return answers.finish();
     }
     if (context.args.operands.empty()) {
-        answerLines(context, answers, referenceAnswer, boundsLine);
+        answerLines(context, answers, referenceAnswer, boundsAfter);
         return answers.finish();
     }
     for (const std::string_view operand : context.args.operands) {
@@ -412,7 +447,7 @@ int bounds(Context& context) {
             context.session.reportFailure(*failure);
         } else {
             const auto& reference = std::get<std::optional<Reference>>(result);
-            answers.cell(reference, boundsLine(reference));
+            answers.cell(reference, boundsAfter(reference));
         }
         context.session.out().flushIfFull();
     }
@@ -487,7 +522,7 @@ int answerCells(Context& context, const Common& common, const CellWalk& cells) {
         if (!context.session.writing()) {
             return false;
         }
-        answers.cell(cell, cell.text());
+        answers.cell(cell);
         context.session.out().flushIfFull();
         return true;
     });
@@ -581,8 +616,7 @@ constexpr std::array kCommands{
 // decimal lines.
 void answerBareLine(std::string_view line, const NumberReader& numbers, Session& session) {
     if (const auto plain = numbers.readPlainLine(line)) {
-        session.out().append(sheetref::sheetfindGrid(plain->second, plain->first));
-        session.out().append('\n');
+        session.answer(sheetref::sheetfindSheet(plain->second, plain->first));
         return;
     }
     const FieldPair fields = splitFields(line, !numbers.commaIsDecimal());
@@ -599,8 +633,7 @@ void answerBareLine(std::string_view line, const NumberReader& numbers, Session&
         return;
     }
     const LatLon& p = std::get<LatLon>(point);
-    session.out().append(sheetref::sheetfindGrid(p.longitude, p.latitude));
-    session.out().append('\n');
+    session.answer(sheetref::sheetfindSheet(p.longitude, p.latitude));
 }
 
 } // namespace
@@ -630,8 +663,7 @@ int answerBare(std::span<const std::string_view> operands, ByteSource& in, Sessi
             return session.finish();
         }
         const LatLon& p = std::get<LatLon>(point);
-        session.out().append(sheetref::sheetfindGrid(p.longitude, p.latitude));
-        session.out().append('\n');
+        session.answer(sheetref::sheetfindSheet(p.longitude, p.latitude));
         return session.finish();
     }
     const Arguments none;

@@ -2,10 +2,13 @@
 #pragma once
 
 #include "output.h"
+#include "reference.h"
 #include "streams.h"
 #include "table_error.h"
 
+#include <cstring>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -39,6 +42,22 @@ public:
     // a message.
     void writeTo(ByteSink& sink, std::string name);
 
+    // An answer line: the cell's text (none where no cell holds the point), then
+    // `after`, then the newline; written straight into the output, as a batch needs.
+    void answer(const std::optional<sheetref::Reference>& cell, std::string_view after = {}) {
+        using sheetref::Reference;
+        out().appendWith(Reference::kMaxTextLength + after.size() + 1, [&](char* at) {
+            std::size_t size = cell ? cell->writeText(std::span<char, Reference::kMaxTextLength>(
+                                          at, Reference::kMaxTextLength))
+                                    : 0;
+            if (!after.empty()) {
+                std::memcpy(at + size, after.data(), after.size());
+                size += after.size();
+            }
+            at[size] = '\n';
+            return size + 1;
+        });
+    }
     // A bad input answered in its place on standard output: "ERROR: " and the reason.
     void answerFailure(const RecordFailure& failure);
     // A bad input reported on standard error, after `where` ("line 3: ") if given.

@@ -186,6 +186,11 @@ std::optional<sheetref::LatLon> DatumLocator::inGridDatum(sheetref::LatLon point
 
 std::optional<sheetref::Reference> DatumLocator::locate(sheetref::LatLon point,
                                                         sheetref::Scale scale) {
+    if (!needsShift(m_datum, scale)) {
+        // The batch path: no shift, and nothing to fail.
+        m_failure.clear();
+        return sheetref::locate(point, scale);
+    }
     const std::optional<sheetref::LatLon> inGrid = inGridDatum(point, scale);
     if (!inGrid) {
         return std::nullopt;

@@ -179,10 +179,8 @@ PointResult PointReader::read(std::string_view text) const {
     }
     // Nearly every line is two decimal numbers: that case is settled first, without
     // looking at the other notations, and the plainest of them in one pass.
-    if (const auto plain = m_numbers.readPlainLine(text)) {
-        if (const auto point = plainPoint(plain->first, plain->second)) {
-            return *point;
-        }
+    if (const auto point = readPlain(text)) {
+        return *point;
     }
     const FieldPair fields = splitFields(text, !m_numbers.commaIsDecimal());
     if (fields.count == 2) {
@@ -231,15 +229,6 @@ std::optional<LatLon> PointReader::readPlainPair(std::string_view first,
         return std::nullopt;
     }
     return plainPoint(std::get<double>(a), std::get<double>(b));
-}
-
-std::optional<LatLon> PointReader::plainPoint(double one, double two) const {
-    LatLon point = m_options.longitudeFirst ? LatLon{.latitude = two, .longitude = one}
-                                            : LatLon{.latitude = one, .longitude = two};
-    if (!isLatitude(point.latitude) || !isLongitude(point.longitude)) {
-        return std::nullopt;
-    }
-    return point;
 }
 
 PointResult PointReader::read(std::string_view first, std::string_view second) const {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "coordinates.h"
 #include "input_error.h"
 #include "lat_lon.h"
 #include "number_reader.h"
@@ -59,6 +60,21 @@ public:
     // out as UTM ("61U 1 1") is reported as UTM.
     PointResult read(std::string_view text) const;
 
+    // The batch path: a line of two plain decimals that make a point, read in one pass;
+    // read() gives the same point for it. nullopt for any other line, and for any line
+    // in a notation other than auto or decimal: read() then reads it, with its messages.
+    // Inline, as the batch reads every line through it.
+    std::optional<LatLon> readPlain(std::string_view text) const {
+        if (m_options.notation != Notation::Auto && m_options.notation != Notation::Decimal) {
+            return std::nullopt;
+        }
+        const auto plain = m_numbers.readPlainLine(text);
+        if (!plain) {
+            return std::nullopt;
+        }
+        return plainPoint(plain->first, plain->second);
+    }
+
     // A point given as two texts, such as two arguments or two columns: latitude
     // then longitude (or the other way round with longitudeFirst), each decimal or
     // degrees-minutes-seconds, where hemisphere letters, when present, decide which
@@ -71,7 +87,15 @@ public:
 private:
     std::optional<LatLon> readPlainPair(std::string_view first, std::string_view second) const;
     // Two numbers as a point, in the order of the options, when both are in range.
-    std::optional<LatLon> plainPoint(double one, double two) const;
+    std::optional<LatLon> plainPoint(double one, double two) const {
+        const LatLon point = m_options.longitudeFirst ? LatLon{.latitude = two, .longitude = one}
+                                                      : LatLon{.latitude = one, .longitude = two};
+        if (!sheetref::inRange(sheetref::Coordinate::Latitude, point.latitude) ||
+            !sheetref::inRange(sheetref::Coordinate::Longitude, point.longitude)) {
+            return std::nullopt;
+        }
+        return point;
+    }
     PointResult readDecimal(std::string_view text) const;
     PointResult readDms(std::string_view text) const;
     PointResult checked(LatLon point, std::string_view first, std::string_view second,

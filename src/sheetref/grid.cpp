@@ -47,27 +47,29 @@ template <const Zone& zone> CellName cellAt(LatLon point, Scale scale) {
     const double north = point.latitude - zone.south;
     // Both distances are never negative and below the zone's size, so truncation is
     // a floor and fits an int: a point on an edge starts the next sheet to the west
-    // (or north), which is the edge rule.
-    const int column = static_cast<int>(west / zone.sheetWidth);
-    const int row = static_cast<int>(north / layout::kSheetHeight);
-    constexpr int kSheetsAcrossSeries = zone.areaColumns * layout::kSheetColumns;
-    constexpr int kSheetsUpSeries = layout::kAreaRows * layout::kSheetRows;
+    // (or north), which is the edge rule. Counted unsigned, the divisions by the
+    // powers of two below are shifts and masks.
+    const auto column = static_cast<unsigned>(west / zone.sheetWidth);
+    const auto row = static_cast<unsigned>(north / layout::kSheetHeight);
+    constexpr unsigned kSheetColumns = layout::kSheetColumns;
+    constexpr unsigned kSheetRows = layout::kSheetRows;
+    constexpr unsigned kAreaColumns = zone.areaColumns;
+    constexpr unsigned kAreaRows = layout::kAreaRows;
     const int series =
-        layout::seriesNumber(zone, column / kSheetsAcrossSeries, row / kSheetsUpSeries);
+        layout::seriesNumber(zone, static_cast<int>(column / (kAreaColumns * kSheetColumns)),
+                             static_cast<int>(row / (kAreaRows * kSheetRows)));
     if (scale == Scale::Series) {
         return {.series = series};
     }
-    const int areaColumn = column / layout::kSheetColumns % zone.areaColumns;
-    const int areaRow = row / layout::kSheetRows % layout::kAreaRows;
-    const char letter =
-        zone.letters[static_cast<std::size_t>(areaRow * zone.areaColumns + areaColumn)];
+    const unsigned areaColumn = column / kSheetColumns % kAreaColumns;
+    const unsigned areaRow = row / kSheetRows % kAreaRows;
+    const char letter = zone.letters[areaRow * kAreaColumns + areaColumn];
     if (scale == Scale::MapArea) {
         return {.series = series, .letter = letter};
     }
     return {.series = series,
             .letter = letter,
-            .sheet =
-                layout::kSheetNumbers[row % layout::kSheetRows][column % layout::kSheetColumns]};
+            .sheet = layout::kSheetNumbers[row % kSheetRows][column % kSheetColumns]};
 }
 
 // The cells of one scale in one zone, as a lattice: columns count westward from the
@@ -381,8 +383,9 @@ bool visitBcgsCells(const Bounds& box, Scale scale, Reach reach,
 }
 
 // locate() at a BCGS scale: the map area the NTS gives, then the cell of the map area's
-// tick lattice that owns the point.
-std::optional<Reference> locateBcgs(LatLon point, Scale scale) {
+// tick lattice that owns the point. Out of line, as locatePng is: inlined, they would
+// make locating an NTS cell, a batch's, save and restore the registers they need.
+[[gnu::noinline]] std::optional<Reference> locateBcgs(LatLon point, Scale scale) {
     const std::optional<Reference> area = locate(point, Scale::MapArea);
     if (!area || !layout::isBcgsSeries(area->seriesNumber())) {
         return std::nullopt;
@@ -459,7 +462,7 @@ std::optional<Reference> pngCellAt(const Reference& sheet, int row, int column, 
         layout::kPngQuarterLetters[row % layout::kPngUnitTicks][column % layout::kPngUnitTicks]);
 }
 
-std::optional<Reference> locatePng(LatLon point, Scale scale) {
+[[gnu::noinline]] std::optional<Reference> locatePng(LatLon point, Scale scale) {
     const std::optional<Reference> sheet = locate(point, Scale::Sheet);
     if (!sheet || !layout::isBcgsSeries(sheet->seriesNumber())) {
         return std::nullopt;
@@ -831,15 +834,18 @@ std::variant<CoverPage, BoxFailure> coverPage(const Bounds& box, Scale scale, st
 
 // Defined here, beside locate, so that the compiler can inline locate into it: the
 // window's operation then costs hardly more than locate itself.
-std::string sheetfindGrid(double longitude, double latitude) {
+std::optional<Reference> sheetfindSheet(double longitude, double latitude) {
     // locate already answers nothing outside the grid, and its southern and Arctic
     // zones span exactly the window's meridians, 144° W to 48° W: of the rest of the
     // grid only the high Arctic is left to leave out. Written so that NaN fails.
     if (!(latitude < layout::kHighArcticLatitude)) {
-        return {};
+        return std::nullopt;
     }
-    const std::optional<Reference> sheet =
-        locate({.latitude = latitude, .longitude = longitude}, Scale::Sheet);
+    return locate({.latitude = latitude, .longitude = longitude}, Scale::Sheet);
+}
+
+std::string sheetfindGrid(double longitude, double latitude) {
+    const std::optional<Reference> sheet = sheetfindSheet(longitude, latitude);
     return sheet ? sheet->text() : std::string();
 }
 

@@ -18,13 +18,31 @@ namespace {
 // with three and each quarter digit with one).
 constexpr std::size_t kSeriesDigits = 3;
 constexpr std::size_t kSheetDigits = 2;
-// The longest NTS text, a sheet's, rounded up to a word.
-constexpr std::size_t kTextCapacity = sizeof(std::uint64_t);
+// An NTS text, whose longest is a sheet's, is stored as one word.
+constexpr std::size_t kWordLength = sizeof(std::uint64_t);
+static_assert(kWordLength <= Reference::kMaxTextLength);
 
 constexpr int kDecimal = 10;
+constexpr unsigned kHundred = 100;
+// "00", "01" ... "99", one after the other.
+constexpr std::array<char, 2 * kHundred> kDigitPairs = [] {
+    std::array<char, 2 * kHundred> pairs{};
+    for (unsigned i = 0; i < kHundred; ++i) {
+        pairs[2 * i] = static_cast<char>('0' + i / kDecimal);
+        pairs[2 * i + 1] = static_cast<char>('0' + i % kDecimal);
+    }
+    return pairs;
+}();
 
 bool letterIn(const layout::Zone& zone, char letter) {
     return zone.letters.find(letter) != std::string_view::npos;
+}
+
+// A number of 0 to 999 in three digits.
+void putThreeDigits(std::span<char, 3> out, int number) {
+    out[0] = static_cast<char>('0' + number / (kDecimal * kDecimal));
+    out[1] = static_cast<char>('0' + number / kDecimal % kDecimal);
+    out[2] = static_cast<char>('0' + number % kDecimal);
 }
 
 // How many quarter digits a BCGS scale adds to its 1:20 000 number.
@@ -238,63 +256,89 @@ std::optional<Reference> Reference::at(Scale coarser) const {
     return Reference(coarser, seriesNumber(), letter(), 0, bcgsNumber(), quarters);
 }
 
-std::string Reference::text() const {
+namespace {
+
+// The texts of the BCGS and of the petroleum and natural gas grid are written out of
+// line: inlined, they would make writing an NTS text, the batch's, save and restore
+// the registers that they need.
+
+// The text of a cell of the petroleum and natural gas grid, "d-096-H/094-A-15": the
+// quarter unit, the unit, the block, then the sheet.
+[[gnu::noinline]] std::size_t writePngText(const Reference& cell,
+                                           std::span<char, Reference::kMaxTextLength> out) {
+    std::size_t size = 0;
+    const auto put = [&](char ch) { out[size++] = ch; };
+    if (cell.scale() == Scale::PngQuarterUnit) {
+        put(cell.pngQuarterLetter());
+        put('-');
+    }
+    if (cell.scale() != Scale::PngBlock) {
+        putThreeDigits(out.subspan(size).first<3>(), cell.pngUnitNumber());
+        size += 3;
+        put('-');
+    }
+    std::array<char, Reference::kMaxTextLength> sheet{};
+    cell.at(Scale::Sheet)->writeText(sheet);
+    put(cell.pngBlockLetter());
+    put('/');
+    for (std::size_t i = 0; i < kSeriesDigits; ++i) {
+        put(sheet[i]);
+    }
+    put('-');
+    put(sheet[kSeriesDigits]);
+    put('-');
+    for (std::size_t i = 0; i < kSheetDigits; ++i) {
+        put(sheet[kSeriesDigits + 1 + i]);
+    }
+    return size;
+}
+
+// The text of a BCGS cell, "092G025342": its map area, its number, its quarter digits.
+[[gnu::noinline]] std::size_t writeBcgsText(const Reference& cell,
+                                            std::span<char, Reference::kMaxTextLength> out) {
+    std::size_t size = cell.at(Scale::MapArea)->writeText(out);
+    putThreeDigits(out.subspan(size).first<3>(), cell.bcgsNumber());
+    size += 3;
+    for (int i = 0; i < quarterCount(cell.scale()); ++i) {
+        out[size++] = static_cast<char>('0' + cell.quarterDigit(i));
+    }
+    return size;
+}
+
+} // namespace
+
+std::size_t Reference::writeText(std::span<char, kMaxTextLength> out) const {
     if (isPng(scale())) {
-        // "d-096-H/094-A-15": the quarter unit, the unit, the block, then the sheet.
-        std::string text;
-        if (scale() == Scale::PngQuarterUnit) {
-            text += pngQuarterLetter();
-            text += '-';
-        }
-        if (scale() != Scale::PngBlock) {
-            const int unit = pngUnitNumber();
-            text += static_cast<char>('0' + unit / (kDecimal * kDecimal));
-            text += static_cast<char>('0' + unit / kDecimal % kDecimal);
-            text += static_cast<char>('0' + unit % kDecimal);
-            text += '-';
-        }
-        const std::string sheet = at(Scale::Sheet)->text();
-        text += pngBlockLetter();
-        text += '/';
-        text += sheet.substr(0, kSeriesDigits);
-        text += '-';
-        text += sheet[kSeriesDigits];
-        text += '-';
-        text += sheet.substr(kSeriesDigits + 1);
-        return text;
+        return writePngText(*this, out);
     }
     if (isBcgs(scale())) {
-        std::string text = at(Scale::MapArea)->text();
-        const int number = bcgsNumber();
-        text += static_cast<char>('0' + number / (kDecimal * kDecimal));
-        text += static_cast<char>('0' + number / kDecimal % kDecimal);
-        text += static_cast<char>('0' + number % kDecimal);
-        for (int i = 0; i < quarterCount(scale()); ++i) {
-            text += static_cast<char>('0' + quarterDigit(i));
-        }
-        return text;
+        return writeBcgsText(*this, out);
     }
     // The characters are gathered in one word and stored at once: written one by
     // one, they would reach whoever copies the text (memcpy reads in words) only
-    // after the stores retire, which in a batch costs more than making them. A
-    // sheet's six characters fit in the string's own buffer: naming a cell never
-    // allocates.
-    const int series = seriesNumber();
-    const int sheet = sheetNumber();
-    const std::array<char, kTextCapacity> characters{
-        static_cast<char>('0' + series / (kDecimal * kDecimal)),
-        static_cast<char>('0' + series / kDecimal % kDecimal),
-        static_cast<char>('0' + series % kDecimal),
-        letter(),
-        static_cast<char>('0' + sheet / kDecimal),
-        static_cast<char>('0' + sheet % kDecimal)};
-    std::string text(kTextCapacity, '\0');
+    // after the stores retire, which in a batch costs more than making them.
+    // The last two digits of each number come from a table, in pairs.
+    const auto series = static_cast<unsigned>(seriesNumber());
+    const unsigned seriesTail = series % kHundred;
+    const auto sheet = static_cast<unsigned>(sheetNumber());
+    const std::array<char, kWordLength> characters{static_cast<char>('0' + series / kHundred),
+                                                   kDigitPairs[2 * seriesTail],
+                                                   kDigitPairs[2 * seriesTail + 1],
+                                                   letter(),
+                                                   kDigitPairs[2 * sheet],
+                                                   kDigitPairs[2 * sheet + 1]};
     const auto word = std::bit_cast<std::uint64_t>(characters);
-    std::memcpy(text.data(), &word, sizeof word);
-    text.resize(scale() == Scale::Sheet     ? kSeriesDigits + 1 + kSheetDigits
-                : scale() == Scale::MapArea ? kSeriesDigits + 1
-                                            : kSeriesDigits);
-    return text;
+    std::memcpy(out.data(), &word, sizeof word);
+    return scale() == Scale::Sheet     ? kSeriesDigits + 1 + kSheetDigits
+           : scale() == Scale::MapArea ? kSeriesDigits + 1
+                                       : kSeriesDigits;
+}
+
+std::string Reference::text() const {
+    // All but the longest texts of the petroleum and natural gas grid fit in the
+    // string's own buffer: naming an NTS or BCGS cell never allocates.
+    std::array<char, kMaxTextLength> characters;
+    return std::string(characters.data(), writeText(characters));
 }
 
 std::ostream& operator<<(std::ostream& out, const Reference& reference) {

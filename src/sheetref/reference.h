@@ -3,9 +3,11 @@
 
 #include <array>
 #include <compare>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <ostream>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -156,6 +158,14 @@ public:
     std::optional<Reference> at(Scale coarser) const;
 
     std::string text() const;
+
+    // The most characters writeText writes: the text of a quarter unit,
+    // "d-096-H/094-A-15".
+    static constexpr std::size_t kMaxTextLength = 16;
+    // The canonical text written at the start of `out`, without a string; returns its
+    // length. A batch writes its answers this way, straight into its output. Bytes of
+    // `out` past the text may be overwritten.
+    std::size_t writeText(std::span<char, kMaxTextLength> out) const;
 
     // Ordered by scale, then series number, letter, sheet number, BCGS number and quarter
     // digits: for references of one scale, the order of their canonical texts. Cells

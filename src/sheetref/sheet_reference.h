@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <optional>
 #include <string>
+
+#include "reference.h"
 
 // The National Topographic System (NTS) of Canada, as the desktop lookup uses it:
 // the 1:50 000 map sheet that covers a point. This is locate() of grid.h at
@@ -32,5 +35,8 @@ namespace sheetref {
 //
 // Example: sheetfindGrid(-123.1, 49.25) == "092G06" (Vancouver).
 std::string sheetfindGrid(double longitude, double latitude);
+
+// The same sheet as a Reference: nullopt where sheetfindGrid gives the empty text.
+std::optional<Reference> sheetfindSheet(double longitude, double latitude);
 
 } // namespace sheetref

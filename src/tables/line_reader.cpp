@@ -9,13 +9,6 @@ namespace {
 
 constexpr std::size_t kReadSize = 64 * 1024;
 
-std::string_view withoutCarriageReturn(std::string_view line) {
-    if (!line.empty() && line.back() == '\r') {
-        line.remove_suffix(1);
-    }
-    return line;
-}
-
 } // namespace
 
 LineReader::LineReader(ByteSource& in, std::function<void()> beforeRead)
@@ -35,7 +28,7 @@ bool LineReader::fill() {
     return true;
 }
 
-bool LineReader::next(InputLine& line) {
+bool LineReader::nextAnyLine(InputLine& line) {
     bool tooLong = false;
     bool found = false;
     m_pending.clear();

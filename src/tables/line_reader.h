@@ -3,6 +3,7 @@
 
 #include "streams.h"
 
+#include <cstring>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -38,12 +39,33 @@ public:
     LineReader(ByteSource& in, std::function<void()> beforeRead);
 
     // The next line, or false at the end of the input or on a read error.
-    bool next(InputLine& line);
+    bool next(InputLine& line) {
+        // Inline, for a batch: a line that lies whole in the block, after the first.
+        if (m_started && !m_data.empty()) {
+            if (const void* newline = std::memchr(m_data.data(), '\n', m_data.size())) {
+                const auto length =
+                    static_cast<std::size_t>(static_cast<const char*>(newline) - m_data.data());
+                if (length <= kMaxLineLength) {
+                    line = InputLine{withoutCarriageReturn(m_data.substr(0, length))};
+                    m_data.remove_prefix(length + 1);
+                    return true;
+                }
+            }
+        }
+        return nextAnyLine(line);
+    }
 
     bool failed() const { return m_failed; }
     int error() const { return m_in.error(); }
 
 private:
+    static std::string_view withoutCarriageReturn(std::string_view line) {
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        return line;
+    }
+    bool nextAnyLine(InputLine& line);
     bool fill();
 
     ByteSource& m_in;

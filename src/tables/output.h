@@ -39,6 +39,15 @@ public:
         }
         m_data[m_size++] = ch;
     }
+    // Lets `write(char* at)` write at most `most` bytes at the end of the buffer and
+    // keeps the number it returns: an answer is written straight in, without a string
+    // between.
+    template <typename Write> void appendWith(std::size_t most, Write write) {
+        if (most > m_capacity - m_size) {
+            grow(most);
+        }
+        m_size += write(m_data.get() + m_size);
+    }
     // Writes the buffer once it holds a block.
     void flushIfFull() {
         if (m_size >= kBlockSize) {

@@ -136,6 +136,26 @@ TEST(CliBatchLimits, AnswersLongLinesUpToTheLimitAndSkipsLongerOnes) {
                            kTooLong + kTooLong + "031G05\n" + kTooLong);
 }
 
+// Lines that a block boundary of the input cuts are answered as the rest: a few
+// lines of every kind, repeated past several blocks so that each kind is cut.
+TEST(CliBatchLimits, LinesCutByABlockAreAnsweredAsTheRest) {
+    const std::string lines = "49.25 -123.1\r\n# Ottawa\n45.42, -75.7\n\n 85 -100 \nabc 1\n";
+    std::string many;
+    while (many.size() < 4 * 65536) {
+        many += lines;
+    }
+    for (const QStringList& arguments : {QStringList{}, QStringList{"locate"}}) {
+        const CliRun once = runCli(arguments, lines);
+        const CliRun run = runCli(arguments, many);
+        std::string expected;
+        for (std::size_t i = 0; i < many.size() / lines.size(); ++i) {
+            expected += once.out;
+        }
+        EXPECT_EQ(run.out, expected) << arguments.join(' ').toStdString();
+        EXPECT_EQ(run.exitCode, 1);
+    }
+}
+
 // Peak memory of the children this test process has waited for, in KiB. ctest
 // runs each test in a process of its own, so this is the one command below.
 long childrenPeakKiB() {
