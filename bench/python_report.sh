@@ -138,14 +138,19 @@ def by_arrays():
     out["nts_50k"] = sheetfind.locate(lat[:count], lon[:count])
 
 
+def medians_in_turns(*calls):
+    """The median time of each call, the calls taken in turns."""
+    times = [[] for _ in calls]
+    for _ in range(runs):
+        for taken, call in zip(times, calls):
+            start = time.perf_counter()
+            call()
+            taken.append(time.perf_counter() - start)
+    return [statistics.median(taken) for taken in times]
+
+
 assert (sheetfind.annotate(frame)["nts_50k"].to_numpy() == answers[:count]).all(), "frames differ"
-annotate_times, array_times = [], []
-for _ in range(runs):  # in turns
-    for times, call in ((annotate_times, lambda: sheetfind.annotate(frame)), (array_times, by_arrays)):
-        start = time.perf_counter()
-        call()
-        times.append(time.perf_counter() - start)
-annotate_time, array_time = statistics.median(annotate_times), statistics.median(array_times)
+annotate_time, array_time = medians_in_turns(lambda: sheetfind.annotate(frame), by_arrays)
 print(
     f"GeoPandas, {count} points:     annotate {annotate_time:.3f} s  locate on its arrays into a "
     f"copy {array_time:.3f} s  ratio {annotate_time / array_time:.1f}"
@@ -165,13 +170,7 @@ joined = by_join()
 assert len(joined) == count and (
     joined["reference"].fillna("").to_numpy() == sheetfind.annotate(frame)["nts_50k"].to_numpy()
 ).all(), "the join gives other sheets"
-annotate_times, join_times = [], []
-for _ in range(runs):
-    for times, call in ((annotate_times, lambda: sheetfind.annotate(frame)), (join_times, by_join)):
-        start = time.perf_counter()
-        call()
-        times.append(time.perf_counter() - start)
-annotate_time, join_time = statistics.median(annotate_times), statistics.median(join_times)
+annotate_time, join_time = medians_in_turns(lambda: sheetfind.annotate(frame), by_join)
 print(
     f"GeoPandas, {count} points:     annotate {annotate_time:.3f} s  sjoin against the 1:50 000 "
     f"grid {join_time:.3f} s  {join_time / annotate_time:.0f}x faster (goal: at least 3x)"
