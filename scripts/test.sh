@@ -17,13 +17,14 @@ source scripts/common.sh
 # read the window over AT-SPI on a virtual display as a screen reader does; the
 # manual page is made with help2man and the completion run by bash-completion. The
 # QGIS plugin's tests run in QGIS itself (about 900 MB), and the PostGIS test runs a
-# PostgreSQL server of its own. The map page is driven in headless Chromium. The
+# PostgreSQL server of its own. The map page is driven in headless Chromium, and the
+# web API's documented examples are run with curl. The
 # Windows programs are cross-built and run under 32-bit Wine.
 need_i386
 need_packages "${BUILD_PACKAGES[@]}" libgtest-dev clang-format \
     "${WINDOW_PACKAGES[@]}" binutils-mingw-w64-i686 desktop-file-utils appstream python3 \
     librsvg2-bin imagemagick xvfb xauth dbus at-spi2-core python3-pyatspi \
-    help2man bash-completion "${FUZZ_PACKAGES[@]}" "${PYTHON_PACKAGES[@]}" \
+    help2man bash-completion curl "${FUZZ_PACKAGES[@]}" "${PYTHON_PACKAGES[@]}" \
     "${QGIS_PACKAGES[@]}" "${POSTGIS_PACKAGES[@]}" "${BROWSER_PACKAGES[@]}" \
     "${WINDOWS_BUILD_PACKAGES[@]}" "${WINDOWS_TEST_PACKAGES[@]}"
 need_locales
