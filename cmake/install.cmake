@@ -228,10 +228,10 @@ install(FILES ${PROJECT_BINARY_DIR}/package/sheetfindConfig.cmake
 # serves whatever prefix it is installed under.
 file(RELATIVE_PATH SHEETFIND_PC_PREFIX /prefix/${SHEETFIND_LIBRARY_DIR}/pkgconfig /prefix)
 string(REGEX REPLACE "/$" "" SHEETFIND_PC_PREFIX ${SHEETFIND_PC_PREFIX})
-# PROJ by its library alone: its own pkg-config file would ask a static link for
-# everything libcurl uses.
-if(SHEETFIND_WITH_PROJ)
-    set(SHEETFIND_PC_PROJ -lproj)
+# PROJ is loaded by the datum archive when a shift needs it: a link needs only the
+# loader's library.
+if(SHEETFIND_WITH_PROJ AND CMAKE_DL_LIBS)
+    set(SHEETFIND_PC_PROJ -l${CMAKE_DL_LIBS})
 endif()
 list(TRANSFORM SHEETFIND_ENGINE_LIBRARIES PREPEND -l OUTPUT_VARIABLE SHEETFIND_PC_LIBS)
 list(JOIN SHEETFIND_PC_LIBS " " SHEETFIND_PC_LIBS)

@@ -4,6 +4,7 @@
 #include "grid.h"
 
 #ifdef SHEETFIND_WITH_PROJ
+#include <dlfcn.h>
 #include <proj.h>
 #endif
 
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <numbers>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 namespace sheetfind {
@@ -76,6 +78,50 @@ bool needsShift(Datum datum, sheetref::Scale scale) {
 #ifdef SHEETFIND_WITH_PROJ
 namespace {
 
+// PROJ, loaded when a first point needs a shift rather than with the program: its
+// library and the forty others it brings (TIFF, SQLite, curl and their TLS) took three
+// times as long to load as the rest of sheetfind-cli takes to answer a point.
+struct ProjLibrary {
+    decltype(&proj_context_create) contextCreate = nullptr;
+    decltype(&proj_context_destroy) contextDestroy = nullptr;
+    decltype(&proj_create_crs_to_crs) createCrsToCrs = nullptr;
+    decltype(&proj_normalize_for_visualization) normalizeForVisualization = nullptr;
+    decltype(&proj_destroy) destroy = nullptr;
+    decltype(&proj_trans) trans = nullptr;
+    decltype(&proj_trans_get_last_used_operation) lastUsedOperation = nullptr;
+    decltype(&proj_get_name) getName = nullptr;
+    decltype(&proj_coordoperation_get_accuracy) accuracy = nullptr;
+    std::string failure; // why it could not be loaded; empty once it is
+};
+
+const ProjLibrary& proj() {
+    static const ProjLibrary loaded = [] {
+        ProjLibrary library;
+        void* handle = ::dlopen(SHEETFIND_PROJ_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+        const auto take = [handle](auto& function, const char* name) {
+            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(
+                ::dlsym(handle, name));
+            return function != nullptr;
+        };
+        if (handle == nullptr ||
+            !(take(library.contextCreate, "proj_context_create") &&
+              take(library.contextDestroy, "proj_context_destroy") &&
+              take(library.createCrsToCrs, "proj_create_crs_to_crs") &&
+              take(library.normalizeForVisualization, "proj_normalize_for_visualization") &&
+              take(library.destroy, "proj_destroy") && take(library.trans, "proj_trans") &&
+              take(library.lastUsedOperation, "proj_trans_get_last_used_operation") &&
+              take(library.getName, "proj_get_name") &&
+              take(library.accuracy, "proj_coordoperation_get_accuracy"))) {
+            const char* reason = ::dlerror();
+            library.failure = "PROJ (" + std::string(SHEETFIND_PROJ_LIBRARY) +
+                              "), which shifts points between datums, could not be loaded: " +
+                              (reason != nullptr ? reason : "a function is missing");
+        }
+        return library;
+    }();
+    return loaded;
+}
+
 // Why a shift failed: PROJ had no operation (its database missing), or the point did not
 // go through it.
 std::string noShift(std::string_view from, std::string_view to) {
@@ -93,17 +139,18 @@ std::string pointNotShifted(std::string_view from, std::string_view to) {
 PJ* shiftInto(PJ_CONTEXT* context, Datum to) {
     const std::string from(to == Datum::Nad27 ? kNad83Crs : kNad27Crs);
     const std::string into(to == Datum::Nad27 ? kNad27Crs : kNad83Crs);
-    PJ* made = proj_create_crs_to_crs(context, from.c_str(), into.c_str(), nullptr);
-    PJ* normalized = made != nullptr ? proj_normalize_for_visualization(context, made) : nullptr;
-    proj_destroy(made);
+    PJ* made = proj().createCrsToCrs(context, from.c_str(), into.c_str(), nullptr);
+    PJ* normalized = made != nullptr ? proj().normalizeForVisualization(context, made) : nullptr;
+    proj().destroy(made);
     return normalized;
 }
 
 // The point through the operation, or nullopt where PROJ could not shift it.
 std::optional<sheetref::LatLon> shifted(PJ* transformation, PJ_DIRECTION direction,
                                         sheetref::LatLon point) {
-    const PJ_COORD out =
-        proj_trans(transformation, direction, proj_coord(point.longitude, point.latitude, 0, 0));
+    PJ_COORD in{};
+    in.lpzt = {.lam = point.longitude, .phi = point.latitude, .z = 0, .t = 0};
+    const PJ_COORD out = proj().trans(transformation, direction, in);
     if (!std::isfinite(out.lp.lam) || !std::isfinite(out.lp.phi) || out.lp.lam == HUGE_VAL) {
         return std::nullopt;
     }
@@ -121,8 +168,10 @@ struct DatumLocator::Shift {
     double accuracy = -1; // its accuracy in metres; negative where unknown
 
     ~Shift() {
-        proj_destroy(transformation);
-        proj_context_destroy(context);
+        if (context != nullptr) {
+            proj().destroy(transformation);
+            proj().contextDestroy(context);
+        }
     }
 };
 
@@ -157,10 +206,14 @@ std::optional<sheetref::LatLon> DatumLocator::inGridDatum(sheetref::LatLon point
                 std::string(datumName(to));
     return std::nullopt;
 #else
+    if (!proj().failure.empty()) {
+        m_failure = proj().failure;
+        return std::nullopt;
+    }
     if (!m_shift || m_shift->to != to) {
         m_shift = std::make_unique<Shift>();
         m_shift->to = to;
-        m_shift->context = proj_context_create();
+        m_shift->context = proj().contextCreate();
         m_shift->transformation = shiftInto(m_shift->context, to);
     }
     if (m_shift->transformation == nullptr) {
@@ -173,11 +226,11 @@ std::optional<sheetref::LatLon> DatumLocator::inGridDatum(sheetref::LatLon point
         return std::nullopt;
     }
     if (m_shift->used.empty()) {
-        if (PJ* used = proj_trans_get_last_used_operation(m_shift->transformation)) {
-            const char* name = proj_get_name(used);
+        if (PJ* used = proj().lastUsedOperation(m_shift->transformation)) {
+            const char* name = proj().getName(used);
             m_shift->used = name != nullptr ? name : "an unnamed transformation";
-            m_shift->accuracy = proj_coordoperation_get_accuracy(m_shift->context, used);
-            proj_destroy(used);
+            m_shift->accuracy = proj().accuracy(m_shift->context, used);
+            proj().destroy(used);
         }
     }
     return inGrid;
@@ -308,12 +361,12 @@ std::string DatumLocator::notice() const {
 
 #ifdef SHEETFIND_WITH_PROJ
 struct GridDatumShift::Shift {
-    PJ_CONTEXT* context = proj_context_create();
+    PJ_CONTEXT* context = proj().contextCreate();
     PJ* transformation = shiftInto(context, Datum::Nad27); // NAD83 to NAD27
 
     ~Shift() {
-        proj_destroy(transformation);
-        proj_context_destroy(context);
+        proj().destroy(transformation);
+        proj().contextDestroy(context);
     }
 };
 #else
@@ -337,6 +390,10 @@ std::optional<sheetref::LatLon> GridDatumShift::shift(sheetref::LatLon point, bo
         "this build cannot shift points from " + std::string(from) + " to " + std::string(to);
     return std::nullopt;
 #else
+    if (!proj().failure.empty()) {
+        m_failure = proj().failure;
+        return std::nullopt;
+    }
     if (!m_shift) {
         m_shift = std::make_unique<Shift>();
     }
