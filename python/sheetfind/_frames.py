@@ -36,28 +36,20 @@ def _point_coordinates(geometries):
     return _gis().point_coordinates(values, BaseGeometry)
 
 
-def _fast_points(geometries):
-    """Which features are points the array loop can answer: points in range.
+def _fast_points(geometries, crs=None, scale=None):
+    """Which features are points the array loop can answer: points in range, and their
+    y and x. With a CRS not in degrees (`crs`), the points are first transformed into
+    the degrees of the grid's datum at `scale` by the engine, as whole arrays.
 
-    Any other point goes to the engine, which reports a vertex out of range as
-    sheetfind-cli does, rather than giving it no cell in silence.
+    Any other point goes to the engine, which reports a vertex out of range, or one it
+    cannot transform, as sheetfind-cli does, rather than giving it no cell in silence.
     """
     points, ys, xs = _point_coordinates(geometries)
+    if crs is not None and points.any():
+        xs[points], ys[points] = _gis().grid_degrees(
+            xs[points], ys[points], _crs_text(crs), scale)
     with np.errstate(invalid="ignore"):
         points &= (np.abs(ys) <= 90) & (np.abs(xs) <= 180)
-    return points, ys, xs
-
-
-def _projected_points(geometries, crs, scale):
-    """As _fast_points, for a frame in any other CRS: the points are transformed into
-    the degrees of the grid's datum by the engine, as whole arrays; a point it cannot
-    transform is left to the WKB path, which says why."""
-    points, ys, xs = _point_coordinates(geometries)
-    if points.any():
-        lons, lats = _gis().grid_degrees(xs[points], ys[points], _crs_text(crs), scale)
-        xs[points], ys[points] = lons, lats
-        with np.errstate(invalid="ignore"):
-            points &= (np.abs(ys) <= 90) & (np.abs(xs) <= 180)
     return points, ys, xs
 
 
@@ -113,7 +105,7 @@ def annotate(gdf, scale="50k", column=None, explode=False, errors="raise"):
         fast, ys, xs = _fast_points(geometries)
     else:
         # Already in the grid's datum once transformed: located without a shift.
-        fast, ys, xs = _projected_points(geometries, gdf.crs, scale)
+        fast, ys, xs = _fast_points(geometries, gdf.crs, scale)
         datum = cell_crs(scale)
     # Only the features that are not such points go to the engine as WKB.
     slow = np.flatnonzero(~fast)

@@ -351,7 +351,7 @@ private:
                     connection.phase = Phase::Body;
                     connection.phaseEnd = now + m_shared.deadlines.body;
                     if (connection.parser.request().expectsContinue() && !connection.continued) {
-                        queue(connection, kContinue, now);
+                        queue(connection, now, [](std::string& out) { out += kContinue; });
                         connection.continued = true;
                     }
                 }
@@ -380,32 +380,32 @@ private:
                     response = errorResponse(500, "the server failed to answer");
                 }
             }
-            if (!connection.sending()) {
-                connection.lastSent = now;
-            }
-            writeResponse(connection.out, response, &http,
-                          keep ? Persistence::KeepAlive : Persistence::Close);
+            queue(connection, now, [&](std::string& out) {
+                writeResponse(out, response, &http,
+                              keep ? Persistence::KeepAlive : Persistence::Close);
+            });
             connection.closing = !keep;
             connection.phase = Phase::Idle;
             connection.phaseEnd = Clock::now() + m_shared.deadlines.idle;
         }
     }
 
-    void queue(Connection& connection, std::string_view bytes, Clock::time_point now) {
+    // Adds to what a connection sends: the write deadline runs from when its first
+    // waiting byte was added, or last taken.
+    template <class Write> void queue(Connection& connection, Clock::time_point now, Write write) {
         if (!connection.sending()) {
             connection.lastSent = now;
         }
-        connection.out += bytes;
+        write(connection.out);
     }
 
     // An answer to bytes that are not a request this server takes; the connection ends
     // with it, since where the next request would start is not known.
     void refuse(Connection& connection, int status, const std::string& reason,
                 Clock::time_point now) {
-        if (!connection.sending()) {
-            connection.lastSent = now;
-        }
-        writeResponse(connection.out, errorResponse(status, reason), nullptr, Persistence::Close);
+        queue(connection, now, [&](std::string& out) {
+            writeResponse(out, errorResponse(status, reason), nullptr, Persistence::Close);
+        });
         connection.closing = true;
         connection.in.clear();
     }
