@@ -86,14 +86,43 @@ POSTGIS_PACKAGES=(postgresql-15-postgis-3 python3-gdal)
 # What the map page's browser test needs: headless Chromium driven by Selenium.
 BROWSER_PACKAGES=(chromium chromium-driver python3-selenium)
 
-# What the Windows cross-build needs: MinGW-w64 for 32-bit Windows, and NSIS for
-# the installer. GeographicLib comes from Debian's source package (fetch_debian_source).
-WINDOWS_BUILD_PACKAGES=(cmake ninja-build pkgconf g++-mingw-w64-i686 binutils-mingw-w64-i686 nsis)
+# What the Windows cross-build needs: MinGW-w64 for 32-bit and 64-bit Windows with
+# Debian's zlib for it, NSIS for the installers, and what building the libraries from
+# Debian's source packages takes (scripts/windows_deps.sh): patch for Debian's own
+# patches, tclsh to make SQLite's one-file source, sqlite3 to make PROJ's database.
+WINDOWS_BUILD_PACKAGES=(cmake ninja-build pkgconf make patch tcl sqlite3 g++-mingw-w64-i686
+    g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 libz-mingw-w64-dev nsis)
 
-# What running the Windows programs needs: 32-bit Wine on a virtual X display,
-# xdotool to type and click as a user does, and ImageMagick to photograph it.
-# Wine's own fonts draw its title bars.
-WINDOWS_TEST_PACKAGES=(wine wine32:i386 fonts-wine xvfb xauth xdotool imagemagick file)
+# What running the Windows programs needs: Wine on a virtual X display, xdotool to
+# type and click as a user does, and ImageMagick to photograph it. Wine's own fonts
+# draw its title bars. 64-bit Wine runs on every machine; 32-bit Wine only where the
+# kernel runs 32-bit programs (need_wine32).
+WINDOWS_TEST_PACKAGES=(wine wine64 fonts-wine xvfb xauth xdotool imagemagick file unzip)
+
+# Whether this machine's kernel runs 32-bit x86 programs: some kernels are built
+# without them, and 32-bit Wine cannot start there ("Exec format error"). Runs the
+# smallest such program, which exits with 42.
+kernel_runs_32bit() {
+    local probe
+    probe=$(mktemp)
+    # An ELF header, one loadable segment, and mov eax,1; mov ebx,42; int 0x80.
+    printf '\177ELF\1\1\1\0\0\0\0\0\0\0\0\0\2\0\3\0\1\0\0\0\124\200\4\0104\0\0\0\0\0\0\0\0\0\0\0\64\0\40\0\1\0\0\0\0\0\0\0\1\0\0\0\0\0\0\0\0\200\4\010\0\200\4\010\140\0\0\0\140\0\0\0\5\0\0\0\0\20\0\0\270\1\0\0\0\273\52\0\0\0\315\200' >"$probe"
+    chmod +x "$probe"
+    local status=0
+    "$probe" 2>/dev/null || status=$?
+    rm -f "$probe"
+    [ "$status" -eq 42 ]
+}
+
+# 32-bit Wine, where the kernel can run it: the i386 architecture once, then wine32.
+need_wine32() {
+    if ! kernel_runs_32bit; then
+        echo "This kernel runs no 32-bit programs: 32-bit Wine is not installed"
+        return
+    fi
+    need_i386
+    need_packages wine32:i386
+}
 
 # Lets apt install 32-bit packages (32-bit Wine), once.
 need_i386() {
@@ -105,9 +134,11 @@ need_i386() {
 }
 
 # Downloads Debian's source package PACKAGE, the one this release of Debian
-# builds, and unpacks its upstream source into the empty folder DIR. apt verifies
-# it against the release's signed index. The machine's apt configuration is left
-# as it is: the deb-src twins of its sources go into a private list beside DIR.
+# builds, and unpacks it into the empty folder DIR with Debian's own patches
+# applied, as its package build applies them. apt verifies every file against the
+# release's signed index. The machine's apt configuration is left as it is: the
+# deb-src twins of its sources go into a private list beside DIR. Prints the
+# version taken.
 fetch_debian_source() {
     local package=$1 dir=$2
     local apt="$dir.apt"
@@ -127,6 +158,26 @@ fetch_debian_source() {
     local options=(-o "Dir::Etc::SourceList=$apt/empty.list" -o "Dir::Etc::SourceParts=$apt/parts"
         -o "Dir::State::Lists=$apt/lists" -o "APT::Sandbox::User=root")
     apt-get "${options[@]}" -q update >/dev/null
-    (cd "$apt" && apt-get "${options[@]}" -q source --download-only "$package" >/dev/null)
+    # The newest version, from the security archive where it has one; where a mirror
+    # lacks that version's files (snapshots of the security archive have been seen to),
+    # the release's own, which its point releases keep up to date.
+    if ! (cd "$apt" && apt-get "${options[@]}" -q source --download-only "$package" >/dev/null 2>"$apt/error"); then
+        local release
+        release=$(. /etc/os-release && echo "$VERSION_CODENAME")
+        echo "Debian's newest $package could not be downloaded ($(grep -m1 '^E:' "$apt/error")); taking the one of $release" >&2
+        find "$apt" -maxdepth 1 -type f -name "${package}_*" -delete
+        (cd "$apt" && apt-get "${options[@]}" -q source --download-only "$package/$release" >/dev/null)
+    fi
     tar -xf "$apt/${package}"_*.orig.tar.* -C "$dir" --strip-components=1
+    local debian
+    debian=$(find "$apt" -maxdepth 1 -name "${package}_*.debian.tar.*" | head -1)
+    if [ -n "$debian" ] && tar -xf "$debian" -C "$dir" debian/patches 2>/dev/null &&
+        [ -f "$dir/debian/patches/series" ]; then
+        local patch level
+        while read -r patch level; do
+            case $patch in '' | '#'*) continue ;; esac
+            patch -d "$dir" -s -N "${level:--p1}" <"$dir/debian/patches/$patch"
+        done <"$dir/debian/patches/series"
+    fi
+    basename "$(find "$apt" -maxdepth 1 -name "${package}_*.dsc" | head -1)" .dsc | cut -d_ -f2
 }
