@@ -7,8 +7,10 @@
 #include "layer_annotation.h"
 #include "layer_geometry.h"
 #include "output_file.h"
+#ifdef SHEETFIND_WITH_SERVER
 #include "server.h"
 #include "stop_signals.h"
+#endif
 
 #include <charconv>
 #include <string>
@@ -161,6 +163,15 @@ std::unique_ptr<gis::CellSink> openCells(Context& context, const gis::CellTarget
     return std::move(std::get<std::unique_ptr<gis::CellSink>>(opened));
 }
 
+#ifndef SHEETFIND_WITH_SERVER
+// The web face's transport runs on Linux only, for now.
+int serve(Context& context) {
+    context.session.diagnose("serve, the web face, is not in this build of sheetfind-cli: it "
+                             "runs on Linux for now; every other subcommand is here");
+    context.session.finish();
+    return kUsageOrIo;
+}
+#else
 int serve(Context& context) {
     server::ServeSettings settings;
     if (const auto bind = context.args.value("bind")) {
@@ -198,6 +209,7 @@ int serve(Context& context) {
     signals.runUntilSignalled([&http] { http.run(); }, [&http] { http.stop(); });
     return context.session.finish();
 }
+#endif
 
 constexpr GisModule kModule{.annotateLayer = annotateLayer,
                             .coverGeometry = coverGeometry,

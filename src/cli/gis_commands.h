@@ -25,11 +25,11 @@ struct GisModule {
 };
 
 // The module, loaded on first use from beside the executable or from the library
-// folder it is installed in; nullptr after telling the user why it could not be.
+// folder it is installed in (on Windows it is linked in); nullptr after telling the
+// user why it could not be.
 const GisModule* gisModule(Session& session);
 
-// What this build of the tool leaves out, said when a command needs it: a build
-// without GDAL has no GIS layers, and the Windows build has no tables or files either.
+// What a build without GDAL leaves out, said when a command needs it.
 std::string_view leftOutOfThisBuild();
 
 // Makes a program that links the GIS commands in (a test) use them without loading the

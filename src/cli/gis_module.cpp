@@ -28,14 +28,8 @@ std::filesystem::path executableFolder() {
 } // namespace
 
 std::string_view leftOutOfThisBuild() {
-#ifdef _WIN32
-    return "the Windows build of sheetfind-cli reads and writes no CSV tables or GIS layers: "
-           "annotate, serve, cover of a file or of --wkt, -f geojson and -o are not in it; "
-           "points, references and boxes are answered as text";
-#else
     return "this sheetfind-cli was built without GDAL, so it reads and writes no GIS layers; "
            "text and CSV tables work as usual";
-#endif
 }
 
 void useGisModule(const GisModule* module) {
@@ -46,7 +40,11 @@ const GisModule* gisModule(Session& session) {
     if (g_module != nullptr) {
         return g_module;
     }
-#ifndef SHEETFIND_GIS_MODULE
+#if defined(SHEETFIND_GIS_LINKED)
+    static_cast<void>(session);
+    g_module = sheetfind_cli_gis_module();
+    return g_module;
+#elif !defined(SHEETFIND_GIS_MODULE)
     session.diagnose(leftOutOfThisBuild());
     return nullptr;
 #else

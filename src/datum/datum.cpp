@@ -4,8 +4,14 @@
 #include "grid.h"
 
 #ifdef SHEETFIND_WITH_PROJ
-#include <dlfcn.h>
 #include <proj.h>
+#ifdef SHEETFIND_PROJ_LINKED
+#include <windows.h>
+
+#include "windows_text.h"
+#else
+#include <dlfcn.h>
+#endif
 #endif
 
 #include <algorithm>
@@ -24,6 +30,15 @@ constexpr std::string_view kNad83Crs = "EPSG:4269";
 constexpr std::string_view kNad27Crs = "EPSG:4267";
 // The grid that makes NAD27 to NAD83 exact to centimetres in Canada.
 constexpr std::string_view kCanadianGrid = "ca_nrc_ntv2_0.tif";
+// How to install it: where PROJ looks for a user's grids on this platform, and how
+// they get there. Windows has no projsync: the grid is downloaded by hand.
+#ifdef _WIN32
+constexpr std::string_view kGridAdvice =
+    ": download https://cdn.proj.org/ca_nrc_ntv2_0.tif into %LOCALAPPDATA%\\proj";
+#else
+constexpr std::string_view kGridAdvice =
+    ": projsync --file ca_nrc_ntv2_0.tif, or copy it into ~/.local/share/proj";
+#endif
 
 // The datum a grid is drawn in, where NAD83 and WGS 84 count as one.
 Datum family(Datum datum) {
@@ -67,6 +82,30 @@ std::string_view datumName(Datum datum) {
     return "NAD27";
 }
 
+std::vector<std::string> projDataFolders() {
+#ifdef SHEETFIND_PROJ_LINKED
+    static const std::vector<std::string> folders = [] {
+        std::wstring program(MAX_PATH, L'\0');
+        for (;;) {
+            const DWORD length =
+                GetModuleFileNameW(nullptr, program.data(), static_cast<DWORD>(program.size()));
+            if (length < program.size()) {
+                program.resize(length);
+                break;
+            }
+            program.resize(program.size() * 2);
+        }
+        const std::size_t slash = program.find_last_of(L"\\/");
+        const std::wstring beside = program.substr(0, slash == std::wstring::npos ? 0 : slash + 1);
+        return std::vector<std::string>{utf8(beside + L"proj"),
+                                        proj_context_get_user_writable_directory(nullptr, 0)};
+    }();
+    return folders;
+#else
+    return {};
+#endif
+}
+
 Datum gridDatum(sheetref::Scale scale) {
     return sheetref::isPng(scale) ? Datum::Nad27 : Datum::Nad83;
 }
@@ -94,6 +133,34 @@ struct ProjLibrary {
     std::string failure; // why it could not be loaded; empty once it is
 };
 
+#ifdef SHEETFIND_PROJ_LINKED
+// PROJ is linked in (Windows, where every library is static) and finds its database
+// and grids where projDataFolders() says, not where it was built.
+const ProjLibrary& proj() {
+    static const ProjLibrary linked{
+        .contextCreate =
+            [] {
+                PJ_CONTEXT* context = proj_context_create();
+                const std::vector<std::string> folders = projDataFolders();
+                std::vector<const char*> paths;
+                for (const std::string& folder : folders) {
+                    paths.push_back(folder.c_str());
+                }
+                proj_context_set_search_paths(context, static_cast<int>(paths.size()),
+                                              paths.data());
+                return context;
+            },
+        .contextDestroy = proj_context_destroy,
+        .createCrsToCrs = proj_create_crs_to_crs,
+        .normalizeForVisualization = proj_normalize_for_visualization,
+        .destroy = proj_destroy,
+        .trans = proj_trans,
+        .lastUsedOperation = proj_trans_get_last_used_operation,
+        .getName = proj_get_name,
+        .accuracy = proj_coordoperation_get_accuracy};
+    return linked;
+}
+#else
 const ProjLibrary& proj() {
     static const ProjLibrary loaded = [] {
         ProjLibrary library;
@@ -121,6 +188,7 @@ const ProjLibrary& proj() {
     }();
     return loaded;
 }
+#endif
 
 // Why a shift failed: PROJ had no operation (its database missing), or the point did not
 // go through it.
@@ -353,8 +421,7 @@ std::string DatumLocator::notice() const {
     if (m_shift->accuracy < 0 || m_shift->accuracy > 0.1) {
         text += "; answers that close to a cell line may be off. For centimetres install Canada's "
                 "grid " +
-                std::string(kCanadianGrid) + ": projsync --file " + std::string(kCanadianGrid) +
-                ", or copy it into ~/.local/share/proj";
+                std::string(kCanadianGrid) + std::string(kGridAdvice);
     }
     return text;
 }

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Which datum a point's degrees are in, and the one place they are shifted into the
 // datum of the grid asked for: NAD27 for BC's petroleum and natural gas grid, NAD83
@@ -30,6 +31,13 @@ std::string describeUnknownDatum(std::string_view name);
 
 // "NAD83", "WGS84" or "NAD27".
 std::string_view datumName(Datum datum);
+
+// Where PROJ looks for its database (proj.db) and for grids, in every PROJ context the
+// program makes, GDAL's included. On Windows: the folder "proj" beside the program,
+// which the installer and the ZIP fill, then the user's own folder
+// (%LOCALAPPDATA%\proj, where the notice says to put Canada's grid). Empty elsewhere,
+// where PROJ's own search serves (its package's data, then ~/.local/share/proj).
+std::vector<std::string> projDataFolders();
 
 // The datum the grid at `scale` is drawn in.
 Datum gridDatum(sheetref::Scale scale);

@@ -1,16 +1,31 @@
 // SPDX-License-Identifier: MIT
 #include "gdal_errors.h"
 
+#include "datum.h"
+
 #include <cpl_error.h>
 #include <gdal_priv.h>
+#include <ogr_srs_api.h>
 
 #include <mutex>
+#include <vector>
 
 namespace sheetfind::gis {
 
 void registerDrivers() {
     static std::once_flag once;
-    std::call_once(once, [] { GDALAllRegister(); });
+    std::call_once(once, [] {
+        // GDAL's PROJ contexts look where the program's own do.
+        const std::vector<std::string> folders = projDataFolders();
+        if (!folders.empty()) {
+            CPLStringList paths;
+            for (const std::string& folder : folders) {
+                paths.AddString(folder.c_str());
+            }
+            OSRSetPROJSearchPaths(paths.List());
+        }
+        GDALAllRegister();
+    });
 }
 
 GdalErrors::GdalErrors(Warn warn) : m_warn(std::move(warn)) {

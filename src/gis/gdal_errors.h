@@ -33,7 +33,8 @@ private:
     std::string m_last;
 };
 
-// Registers GDAL's drivers once per process.
+// Registers GDAL's drivers once per process, after telling its PROJ where the
+// program's data is (projDataFolders). Every use of GDAL starts here.
 void registerDrivers();
 
 } // namespace sheetfind::gis

@@ -276,6 +276,7 @@ std::optional<bool> LayerGeometry::uncertain(const OGRGeometry& geometry) {
 
 std::variant<LayerGeometry, GisFailure> LayerGeometry::from(std::string_view crs,
                                                             sheetref::Scale scale, bool geodesic) {
+    registerDrivers();
     OGRSpatialReference source;
     if (crs.empty()) {
         source.SetWellKnownGeogCS("WGS84");
