@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "csv_annotator.h"
+#include "file_path.h"
 #include "gis_commands.h"
 #include "output_file.h"
 
@@ -7,7 +8,6 @@
 #include <array>
 #include <cctype>
 #include <cerrno>
-#include <fcntl.h>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,16 +25,8 @@ namespace {
 
 constexpr std::size_t kReadSize = 64 * 1024;
 
-// Tables are bytes: no CRLF translation where the platform has it, and no
-// descriptor left open in a child process where it can be avoided.
-#ifdef O_BINARY
-constexpr int kFileFlags = O_BINARY;
-#elif defined(O_CLOEXEC)
-constexpr int kFileFlags = O_CLOEXEC;
-#else
-constexpr int kFileFlags = 0;
-#endif
 constexpr std::string_view kStandardStream = "-";
+constexpr int kStandardInput = 0;
 
 // A table is read here; any other source is a GIS layer, read through GDAL.
 bool isTable(std::string_view source) {
@@ -49,7 +41,8 @@ bool isTable(std::string_view source) {
         return false;
     }
     const std::size_t dot = source.rfind('.');
-    if (dot == std::string_view::npos || source.find('/', dot) != std::string_view::npos) {
+    if (dot == std::string_view::npos ||
+        source.find_first_of("/\\", dot) != std::string_view::npos) {
         return false;
     }
     const std::string_view extension = source.substr(dot);
@@ -68,8 +61,8 @@ public:
             ::close(m_fd);
         }
     }
-    bool open(const std::string& path, int flags) {
-        m_fd = ::open(path.c_str(), flags, 0666);
+    bool open(const std::string& path, FileAccess access) {
+        m_fd = openFile(path, access);
         return m_fd >= 0;
     }
     int fd() const { return m_fd; }
@@ -179,7 +172,12 @@ int annotate(Context& context) {
     std::optional<FdSource> fileSource;
     ByteSource* in = &context.in;
     if (source != kStandardStream) {
-        if (!sourceFile.open(source, O_RDONLY | kFileFlags)) {
+        if (const auto problem = unusableFileName(source)) {
+            session.diagnose(*problem);
+            session.finish();
+            return kUsageOrIo;
+        }
+        if (!sourceFile.open(source, FileAccess::Read)) {
             session.ioFailed("cannot open \"" + source + "\"", errno);
             return session.finish();
         }
@@ -189,15 +187,9 @@ int annotate(Context& context) {
     OpenFile outputFd;
     std::optional<FdSink> fileSink;
     const auto output = context.args.value("output");
-    if (output && *output != kStandardStream && isStream(std::string(*output))) {
-        if (!outputFd.open(std::string(*output), O_WRONLY | kFileFlags)) {
-            session.ioFailed("cannot write \"" + std::string(*output) + "\"", errno);
-            return session.finish();
-        }
-        session.writeTo(fileSink.emplace(outputFd.fd()), std::string(*output));
-    } else if (output && *output != kStandardStream) {
+    if (output && *output != kStandardStream) {
         // The input is never the output: by name, by link, or as `-o F < F`.
-        const std::array sources{sourceFile.fd() >= 0 ? sourceFile.fd() : STDIN_FILENO};
+        const std::array sources{sourceFile.fd() >= 0 ? sourceFile.fd() : kStandardInput};
         auto staged = OutputFile::stage(std::string(*output), sources);
         if (const auto* refused = std::get_if<std::string>(&staged)) {
             session.diagnose(*refused);
@@ -205,7 +197,9 @@ int annotate(Context& context) {
             return kUsageOrIo;
         }
         outputFile.emplace(std::move(std::get<OutputFile>(staged)));
-        if (!outputFd.open(outputFile->path(), O_WRONLY | O_CREAT | O_EXCL | kFileFlags)) {
+        // A device or a pipe is written as it is.
+        if (!outputFd.open(outputFile->path(), outputFile->stream() ? FileAccess::WriteExisting
+                                                                    : FileAccess::CreateNew)) {
             session.ioFailed("cannot write \"" + outputFile->destination() + "\"", errno);
             return session.finish();
         }

@@ -22,9 +22,22 @@ answers input line N: the reference, an empty line, or "ERROR: " and the
 reason. A blank line or a line starting with # gets an empty line. West
 longitudes are negative: -123.1 is a value, not an option.
 
-Numbers are read in the locale of LC_ALL, LC_NUMERIC or LANG; 49.25 is also
-accepted where the decimal separator is a comma.
+)";
 
+// Where the user's number symbols come from on this platform.
+#ifdef _WIN32
+constexpr std::string_view kNumbersHelp =
+    R"(Numbers are read in the user's regional settings; 49.25 is also accepted
+where the decimal separator is a comma.
+)";
+#else
+constexpr std::string_view kNumbersHelp =
+    R"(Numbers are read in the locale of LC_ALL, LC_NUMERIC or LANG; 49.25 is also
+accepted where the decimal separator is a comma.
+)";
+#endif
+
+constexpr std::string_view kOverviewCommands = R"(
 Commands work on the whole grid, the high Arctic (80-88 N) included:
   locate      the sheet, map area or series that covers each point
   bounds      the extent of each reference
@@ -303,6 +316,8 @@ constexpr std::string_view kCommonHelp = R"(  -h, --help          show this help
 
 // Each subcommand's help, assembled once from its parts.
 struct Helps {
+    std::string overview =
+        std::string(kOverview) + std::string(kNumbersHelp) + std::string(kOverviewCommands);
     std::string locate = std::string(kLocate) + std::string(kScaleHelp) + std::string(kFormatHelp) +
                          std::string(kLayerHelp) + std::string(kCommonHelp);
     std::string bounds = std::string(kBounds) + std::string(kFormatHelp) + std::string(kLayerHelp) +
@@ -327,7 +342,7 @@ const Helps& helps() {
 } // namespace
 
 std::string_view overviewHelp() {
-    return kOverview;
+    return helps().overview;
 }
 
 std::optional<std::string_view> commandHelp(std::string_view command) {

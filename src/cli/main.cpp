@@ -16,7 +16,8 @@
 #ifdef _WIN32
 #include "windows_text.h"
 
-#include <windows.h>
+#include <fcntl.h>
+#include <io.h>
 #endif
 
 namespace {
@@ -39,22 +40,20 @@ int runTool(std::span<const std::string_view> args) {
 
 #ifdef _WIN32
 // Windows gives a program its arguments in UTF-16, and main() would see them in the
-// ANSI code page, where "49°15′N" has no ′. The tool works in UTF-8 throughout, and
-// tells the console so for the run, so that what it quotes back reads as typed.
+// ANSI code page, where "49°15′N" has no ′ and "Élise" may have no É. The tool works
+// in UTF-8 throughout: its arguments become UTF-8 here, its standard streams carry
+// bytes as on Linux (no CRLF for LF, no Ctrl-Z for the end), and a console is spoken
+// to in UTF-16 (FdSink), whatever its code page.
 int wmain(int argc, wchar_t** argv) {
     std::vector<std::string> texts;
     for (int i = 1; i < argc; ++i) {
         texts.push_back(sheetfind::utf8(argv[i]));
     }
     const std::vector<std::string_view> args(texts.begin(), texts.end());
-    const UINT inputCodePage = GetConsoleCP();
-    const UINT outputCodePage = GetConsoleOutputCP();
-    SetConsoleCP(CP_UTF8);
-    SetConsoleOutputCP(CP_UTF8);
-    const int status = runTool(args);
-    SetConsoleCP(inputCodePage);
-    SetConsoleOutputCP(outputCodePage);
-    return status;
+    for (const int fd : {0, 1, 2}) {
+        _setmode(fd, _O_BINARY);
+    }
+    return runTool(args);
 }
 #else
 int main(int argc, char** argv) {

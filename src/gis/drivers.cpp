@@ -26,6 +26,10 @@ constexpr std::array kExtensionDrivers{
     ExtensionDriver{".gpx", "GPX"},
 };
 
+// The same bytes on every platform: GDAL's text formats that choose their line ends
+// would end them with CRLF on Windows.
+constexpr const char* kLineFormat = "LF";
+
 std::string lowered(std::string_view text) {
     std::string lower(text);
     std::transform(lower.begin(), lower.end(), lower.begin(),
@@ -34,7 +38,7 @@ std::string lowered(std::string_view text) {
 }
 
 std::string extensionOf(std::string_view path) {
-    const std::size_t slash = path.find_last_of('/');
+    const std::size_t slash = path.find_last_of("/\\");
     const std::size_t dot = path.find_last_of('.');
     if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) {
         return {};
@@ -86,9 +90,11 @@ CreationOptions creationOptions(GDALDriver& driver) {
     } else if (isDriver(driver, "CSV")) {
         // Without it a CSV file keeps the attributes and drops the geometries.
         options.layer.SetNameValue("GEOMETRY", "AS_WKT");
+        options.layer.SetNameValue("LINEFORMAT", kLineFormat);
     } else if (isDriver(driver, "GPX")) {
         // Without extensions GPX holds only its own fields, and the sheet would be lost.
         options.dataset.SetNameValue("GPX_USE_EXTENSIONS", "YES");
+        options.dataset.SetNameValue("LINEFORMAT", kLineFormat);
     }
     return options;
 }

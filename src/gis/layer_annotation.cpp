@@ -3,6 +3,7 @@
 
 #include "csv_annotator.h"
 #include "drivers.h"
+#include "file_path.h"
 #include "geometry_cover.h"
 #include "layer_geometry.h"
 #include "output_dataset.h"
@@ -36,6 +37,9 @@ std::string layerNames(GDALDataset& dataset) {
 
 std::variant<Dataset, Stop> openSource(const std::string& path, GdalErrors& errors) {
     registerDrivers();
+    if (const auto problem = unusableFileName(path)) {
+        return Stop::io(*problem);
+    }
     Dataset dataset(
         GDALDataset::Open(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR));
     if (!dataset) {

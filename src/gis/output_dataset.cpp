@@ -2,6 +2,7 @@
 #include "output_dataset.h"
 
 #include "drivers.h"
+#include "file_path.h"
 
 #include <cpl_vsi.h>
 #include <gdal_priv.h>
@@ -34,9 +35,14 @@ std::string takeWriteFailure() {
     return std::exchange(g_failure, {});
 }
 
-// The callbacks get the name without the prefix; the watched names are absolute.
+// The callbacks get the name without the prefix. The watched names are absolute: on
+// Windows they start with their drive, on POSIX with the slash the prefix took.
 std::string realPath(const char* name) {
+#ifdef _WIN32
+    return name;
+#else
     return std::string("/") + name;
+#endif
 }
 
 struct WatchedFile {
@@ -137,8 +143,12 @@ void installWatch() {
 
 std::string watchedPath(const std::string& path) {
     std::error_code ignored;
-    const std::string absolute = std::filesystem::absolute(path, ignored).string();
+    const std::string absolute = pathText(std::filesystem::absolute(filePath(path), ignored));
+#ifdef _WIN32
+    return std::string(kWatchPrefix) + absolute;
+#else
     return std::string(kWatchPrefix) + absolute.substr(absolute.starts_with('/') ? 1 : 0);
+#endif
 }
 
 } // namespace

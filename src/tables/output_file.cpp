@@ -1,194 +1,29 @@
 // SPDX-License-Identifier: MIT
 #include "output_file.h"
 
-#include <sys/stat.h>
+#include "file_path.h"
+#include "staging.h"
 
 #include <algorithm>
-#include <array>
-#include <cerrno>
-#include <climits>
-#include <csignal>
-#include <cstdio>
-#include <cstring>
-#include <dirent.h>
-#include <fcntl.h>
 #include <filesystem>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
 namespace sheetfind {
 namespace {
 
-// The staging folders open at any moment, for the signal handler: fixed storage,
-// because a handler may not allocate. A process writes one or two files at a time.
-constexpr std::size_t kMaxStaged = 8;
-struct StagedSlot {
-    volatile std::sig_atomic_t used = 0;
-    std::array<char, PATH_MAX> folder{};
-};
-std::array<StagedSlot, kMaxStaged> g_staged;
-
-constexpr std::array kCleanupSignals{SIGINT, SIGTERM, SIGHUP};
-
-// Blocks the cleanup signals while the table of staging folders changes.
-class SignalsHeld {
-public:
-    SignalsHeld() {
-        sigset_t held;
-        sigemptyset(&held);
-        for (const int signal : kCleanupSignals) {
-            sigaddset(&held, signal);
-        }
-        pthread_sigmask(SIG_BLOCK, &held, &m_previous);
-    }
-    ~SignalsHeld() { pthread_sigmask(SIG_SETMASK, &m_previous, nullptr); }
-    SignalsHeld(const SignalsHeld&) = delete;
-    SignalsHeld& operator=(const SignalsHeld&) = delete;
-
-private:
-    sigset_t m_previous;
-};
-
-void remember(const std::string& folder) {
-    const SignalsHeld held;
-    for (StagedSlot& slot : g_staged) {
-        if (slot.used == 0 && folder.size() < slot.folder.size()) {
-            std::copy(folder.begin(), folder.end(), slot.folder.begin());
-            slot.folder[folder.size()] = '\0';
-            slot.used = 1;
-            return;
-        }
-    }
+std::string cannotWrite(const std::string& path, const std::error_code& error) {
+    return "cannot write \"" + path + "\": " + error.message();
 }
 
-void forget(const std::string& folder) {
-    const SignalsHeld held;
-    for (StagedSlot& slot : g_staged) {
-        if (slot.used != 0 && folder == slot.folder.data()) {
-            slot.used = 0;
-            return;
-        }
-    }
-}
-
-// Removes a staging folder with async-signal-safe calls only: its entries, one
-// level of subfolders (a format that writes a folder), then itself.
-void removeFolderNow(int parent, const char* name, int depth) {
-    const int folder = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
-    if (folder < 0) {
-        return;
-    }
-    // Entries removed while the folder is listed may hide others: list it again
-    // until a pass removes nothing.
-    for (bool removed = true; removed;) {
-        removed = false;
-        ::lseek(folder, 0, SEEK_SET);
-        alignas(dirent64) char buffer[4096];
-        for (;;) {
-            const ssize_t got = ::getdents64(folder, buffer, sizeof buffer);
-            if (got <= 0) {
-                break;
-            }
-            for (ssize_t at = 0; at < got;) {
-                const auto* entry = reinterpret_cast<const dirent64*>(buffer + at);
-                at += entry->d_reclen;
-                const char* entryName = entry->d_name;
-                if (std::strcmp(entryName, ".") == 0 || std::strcmp(entryName, "..") == 0) {
-                    continue;
-                }
-                if (::unlinkat(folder, entryName, 0) == 0) {
-                    removed = true;
-                } else if (depth > 0) {
-                    removeFolderNow(folder, entryName, depth - 1);
-                    removed = ::unlinkat(folder, entryName, AT_REMOVEDIR) == 0 || removed;
-                }
-            }
-        }
-    }
-    ::close(folder);
-}
-
-// What handled each signal before: a program and a module it loads may each hold
-// their own table, and each handler passes the signal on to the one before it.
-std::array<struct sigaction, kCleanupSignals.size()> g_previous{};
-
-extern "C" void discardOnSignal(int signal) {
-    const int saved = errno;
-    for (StagedSlot& slot : g_staged) {
-        if (slot.used != 0) {
-            removeFolderNow(AT_FDCWD, slot.folder.data(), 1);
-            ::rmdir(slot.folder.data());
-        }
-    }
-    errno = saved;
-    for (std::size_t i = 0; i < kCleanupSignals.size(); ++i) {
-        const auto before = g_previous[i].sa_handler;
-        if (kCleanupSignals[i] == signal && before != SIG_DFL && before != SIG_IGN) {
-            before(signal);
-            return;
-        }
-    }
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
-}
-
-std::string reason(int error) {
-    return std::strerror(error);
-}
-
-std::string cannotWrite(const std::string& path, int error) {
-    return "cannot write \"" + path + "\": " + reason(error);
-}
-
-bool sameFile(int fd, const struct stat& named) {
-    struct stat opened {};
-    return ::fstat(fd, &opened) == 0 && opened.st_dev == named.st_dev &&
-           opened.st_ino == named.st_ino;
-}
-
-// Moves `from` to `to` unless `to` exists; errno tells why not.
-bool placeNew(const std::string& from, const std::string& to) {
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
-        return true;
-    }
-    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) {
-        return false;
-    }
-    // A file system without an atomic exclusive rename: a hard link refuses an
-    // existing name just as well.
-    if (::link(from.c_str(), to.c_str()) == 0) {
-        ::unlink(from.c_str());
-        return true;
-    }
-    if (errno == EEXIST) {
-        return false;
-    }
-    struct stat existing {};
-    if (::lstat(to.c_str(), &existing) == 0) {
-        errno = EEXIST;
-        return false;
-    }
-    return ::rename(from.c_str(), to.c_str()) == 0;
-}
-
-// Writes a file's data to the disk, where a delayed write can still fail.
-int syncFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return errno;
-    }
-    const int error = ::fsync(fd) == 0 || errno == EINVAL ? 0 : errno;
-    ::close(fd);
-    return error;
-}
+// The characters the staging folder adds to a file's path while it is written:
+// "/.NAME.sheetfind-XXXXXX" before the name.
+constexpr std::size_t kStagingSuffix = std::string_view("/..sheetfind-XXXXXX").size();
 
 } // namespace
 
 bool isStream(const std::string& destination) {
-    struct stat target {};
-    return ::stat(destination.c_str(), &target) == 0 &&
-           (S_ISCHR(target.st_mode) || S_ISFIFO(target.st_mode) || S_ISSOCK(target.st_mode));
+    return staging::isStream(destination);
 }
 
 std::string describeExistingOutput(const std::string& destination) {
@@ -198,36 +33,34 @@ std::string describeExistingOutput(const std::string& destination) {
 
 std::variant<OutputFile, std::string> OutputFile::stage(const std::string& destination,
                                                         std::span<const int> sources) {
+    const std::filesystem::path target = filePath(destination);
+    const std::string name = pathText(target.filename());
+    if (const auto problem = unusableFileName(destination, true, kStagingSuffix + name.size())) {
+        return *problem;
+    }
     if (isStream(destination)) {
         // A device or a pipe takes the bytes as they come: there is nothing to stage.
         return OutputFile(destination, {}, destination, true);
     }
-    struct stat existing {};
-    if (::lstat(destination.c_str(), &existing) == 0) {
-        struct stat target {};
-        const bool isSource = ::stat(destination.c_str(), &target) == 0 &&
-                              std::any_of(sources.begin(), sources.end(),
-                                          [&](int fd) { return sameFile(fd, target); });
-        if (isSource) {
-            return "\"" + destination +
-                   "\" is the input; it is left as it is: write the output elsewhere";
-        }
+    switch (staging::existing(destination, sources)) {
+    case staging::Existing::Source:
+        return "\"" + destination +
+               "\" is the input; it is left as it is: write the output elsewhere";
+    case staging::Existing::File:
         return describeExistingOutput(destination);
+    case staging::Existing::None:
+        break;
     }
-    const std::filesystem::path target(destination);
-    const std::string name = target.filename().string();
     if (name.empty() || name == "." || name == "..") {
         return "cannot write \"" + destination + "\": it names a folder, not a file";
     }
     const std::filesystem::path parent = target.parent_path();
-    std::string folder = (parent.empty() ? std::filesystem::path(".") : parent).string() + "/." +
-                         name + ".sheetfind-XXXXXX";
-    const SignalsHeld held; // the folder is in the table before a signal can miss it
-    if (::mkdtemp(folder.data()) == nullptr) {
-        return cannotWrite(destination, errno);
+    auto folder = staging::makeFolder(parent.empty() ? "." : pathText(parent), name);
+    if (const auto* error = std::get_if<std::error_code>(&folder)) {
+        return cannotWrite(destination, *error);
     }
-    remember(folder);
-    return OutputFile(destination, folder, folder + "/" + name);
+    const std::string made = std::get<std::string>(folder);
+    return OutputFile(destination, made, made + "/" + name);
 }
 
 OutputFile::OutputFile(std::string destination, std::string folder, std::string path, bool stream)
@@ -246,9 +79,7 @@ void OutputFile::discard() {
     if (m_folder.empty()) {
         return;
     }
-    std::error_code ignored;
-    std::filesystem::remove_all(m_folder, ignored);
-    forget(m_folder);
+    staging::forgetFolder(m_folder, true);
     m_folder.clear();
 }
 
@@ -259,15 +90,15 @@ std::string OutputFile::commit() {
     if (m_folder.empty()) {
         return "cannot write \"" + m_destination + "\": it was discarded";
     }
-    const std::filesystem::path target(m_destination);
-    const std::string mainName = target.filename().string();
+    const std::filesystem::path target = filePath(m_destination);
+    const std::string mainName = pathText(target.filename());
     std::vector<std::string> names;
     std::error_code listed;
-    for (const auto& entry : std::filesystem::directory_iterator(m_folder, listed)) {
-        names.push_back(entry.path().filename().string());
+    for (const auto& entry : std::filesystem::directory_iterator(filePath(m_folder), listed)) {
+        names.push_back(pathText(entry.path().filename()));
     }
     if (listed) {
-        const std::string failure = cannotWrite(m_destination, listed.value());
+        const std::string failure = cannotWrite(m_destination, listed);
         discard();
         return failure;
     }
@@ -276,12 +107,12 @@ std::string OutputFile::commit() {
         return (a == mainName) != (b == mainName) ? b == mainName : a < b;
     });
     const auto destinationOf = [&](const std::string& name) {
-        return (target.parent_path() / name).string();
+        return pathText(target.parent_path() / filePath(name));
     };
     for (const std::string& name : names) {
         const std::string staged = m_folder + "/" + name;
-        if (!std::filesystem::is_directory(staged)) {
-            if (const int error = syncFile(staged); error != 0) {
+        if (!std::filesystem::is_directory(filePath(staged))) {
+            if (const std::error_code error = staging::sync(staged)) {
                 const std::string failure = cannotWrite(destinationOf(name), error);
                 discard();
                 return failure;
@@ -291,42 +122,24 @@ std::string OutputFile::commit() {
     std::vector<std::string> placed;
     for (const std::string& name : names) {
         const std::string to = destinationOf(name);
-        if (!placeNew(m_folder + "/" + name, to)) {
-            const int error = errno;
+        if (const std::error_code error = staging::placeNew(m_folder + "/" + name, to)) {
             // Back into the staging folder, so that no part is left alone.
             for (const std::string& done : placed) {
-                ::rename(destinationOf(done).c_str(), (m_folder + "/" + done).c_str());
+                staging::putBack(destinationOf(done), m_folder + "/" + done);
             }
             discard();
-            return error == EEXIST ? describeExistingOutput(to) : cannotWrite(to, error);
+            return error == std::errc::file_exists ? describeExistingOutput(to)
+                                                   : cannotWrite(to, error);
         }
         placed.push_back(name);
     }
-    ::rmdir(m_folder.c_str());
-    forget(m_folder);
+    staging::forgetFolder(m_folder, false);
     m_folder.clear();
     return {};
 }
 
 void discardStagedFilesOnSignals() {
-    static bool installed = false;
-    if (std::exchange(installed, true)) {
-        return;
-    }
-    struct sigaction action {};
-    action.sa_handler = discardOnSignal;
-    sigemptyset(&action.sa_mask);
-    for (const int signal : kCleanupSignals) {
-        sigaddset(&action.sa_mask, signal);
-    }
-    for (std::size_t i = 0; i < kCleanupSignals.size(); ++i) {
-        struct sigaction& previous = g_previous[i];
-        // A signal ignored when the program started (nohup) stays ignored.
-        if (::sigaction(kCleanupSignals[i], nullptr, &previous) == 0 &&
-            previous.sa_handler != SIG_IGN) {
-            ::sigaction(kCleanupSignals[i], &action, nullptr);
-        }
-    }
+    staging::installCleanup();
 }
 
 } // namespace sheetfind

@@ -17,11 +17,12 @@ namespace sheetfind {
 // that fails, or is interrupted (see discardStagedFilesOnSignals), leaves nothing.
 class OutputFile {
 public:
-    // Prepares to write `destination`. A stream (isStream) is written as it is, and
+    // Prepares to write `destination`. A stream (isStream, stream()) is written as it is, and
     // commit() then has nothing to do. Refused, with the reason, when it exists
-    // (even as a dangling link) or when it cannot be prepared; the reason names the
-    // source when the destination is one of the open `sources` (descriptors of the
-    // input), as in `annotate -o table.csv < table.csv`.
+    // (even as a dangling link), when Windows cannot take its name (unusableFileName),
+    // or when it cannot be prepared; the reason names the source when the destination
+    // is one of the open `sources` (descriptors of the input), as in
+    // `annotate -o table.csv < table.csv`.
     static std::variant<OutputFile, std::string> stage(const std::string& destination,
                                                        std::span<const int> sources = {});
 
@@ -32,8 +33,10 @@ public:
     ~OutputFile(); // discards what was not committed
 
     const std::string& destination() const { return m_destination; }
-    // Where the writer writes: the destination's name in the staging folder.
+    // Where the writer writes: the destination's name in the staging folder, or the
+    // stream itself.
     const std::string& path() const { return m_path; }
+    bool stream() const { return m_stream; }
 
     // Syncs every part to disk and moves it into place, none over a file that
     // appeared meanwhile. On failure nothing is left under the destination's names,

@@ -27,25 +27,40 @@ public:
     virtual int write(std::string_view bytes) = 0;
 };
 
-// A file descriptor: standard input, output and error of the process.
+// A file descriptor: standard input, output and error of the process, or a file.
+// Bytes go through as they are, except to and from a Windows console, which speaks
+// UTF-16 whatever its code page: there text is converted from and to UTF-8, so that
+// "Élise" reads as typed in cmd.exe and PowerShell alike.
 class FdSource : public ByteSource {
 public:
-    explicit FdSource(int fd) : m_fd(fd) {}
+    explicit FdSource(int fd);
     std::ptrdiff_t read(char* data, std::size_t size) override;
     int error() const override { return m_error; }
 
 private:
     int m_fd;
     int m_error = 0;
+#ifdef _WIN32
+    std::ptrdiff_t readConsole(char* data, std::size_t size);
+    void* m_console = nullptr;   // the console's handle, where the input is one
+    std::string m_typed;         // what was typed and converted, not yet read
+    wchar_t m_highSurrogate = 0; // the first half of a character split between reads
+    bool m_ended = false;        // Ctrl-Z was typed
+#endif
 };
 
 class FdSink : public ByteSink {
 public:
-    explicit FdSink(int fd) : m_fd(fd) {}
+    explicit FdSink(int fd);
     int write(std::string_view bytes) override;
 
 private:
     int m_fd;
+#ifdef _WIN32
+    int writeConsole(std::string_view bytes);
+    void* m_console = nullptr; // the console's handle, where the output is one
+    std::string m_partial;     // the start of a UTF-8 sequence cut between writes
+#endif
 };
 
 // Text in memory, for tests and for embedding the tool.
