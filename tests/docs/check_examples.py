@@ -12,6 +12,12 @@ The convention (docs/development.md tells it to writers):
   `sheetfind-cli serve` listens on a free port, which stands in for the 8080 the
   commands and their output show.
 - A ```pycon block is a doctest (">>> " and "... " lines, then the output).
+- A ```doscon block is a Command Prompt on Windows: each command follows a prompt
+  such as "C:\\Users\\Élise\\Relevés> ", and runs in cmd.exe under Wine in that folder
+  (made in the scratch folder, with a copy of examples/data/ in it), with the
+  Windows downloads' folder on PATH. They run with --windows DIR, the folder of
+  sheetfind-cli.exe and its installer (the Windows stage of scripts/test.sh);
+  without it they are counted as left to that stage.
 - A block preceded by an HTML comment "<!-- not tested: REASON -->" is skipped
   and counted, and so is one preceded by "<!-- needs the Python module -->" when
   the module is not built; ```sh, ```python and other blocks show no output and are not run.
@@ -33,6 +39,7 @@ NOT_TESTED = re.compile(r"^<!--\s*not tested:.*-->\s*$")
 NEEDS_PYTHON = "<!-- needs the Python module -->"
 WITH_SERVER = "<!-- with the server running -->"
 SHOWN_PORT = "127.0.0.1:8080"
+PROMPT = re.compile(r"^([A-Z]:\\[^>]*)> (.*)$")
 
 
 def blocks(path):
@@ -119,6 +126,44 @@ def run_console(root, where, lines, env, server=None):
     return failures
 
 
+def run_doscon(root, where, lines, windows):
+    """Each command in cmd.exe under Wine, in its prompt's folder; the output without
+    the console's CRs."""
+    failures = 0
+    folder = scratch(root)
+    env = dict(os.environ, WINEPATH=windows, WINEDEBUG="-all")
+    try:
+        pairs = []
+        for line in lines:
+            prompt = PROMPT.match(line)
+            if prompt:
+                pairs.append([prompt.group(1), prompt.group(2), []])
+            elif pairs:
+                pairs[-1][2].append(line)
+            else:
+                raise ValueError(f"output before any prompt: {line!r}")
+        for drive_folder, command, out in pairs:
+            here = os.path.join(folder, *drive_folder.split("\\")[1:])
+            if not os.path.isdir(here):
+                shutil.copytree(os.path.join(root, "examples", "data"), here)
+            expected = "".join(l + "\n" for l in out)
+            batch = os.path.join(here, "example.bat")
+            with open(batch, "w", encoding="utf-8", newline="\r\n") as script:
+                script.write("@chcp 65001 >NUL\n@" + command + "\n")
+            result = subprocess.run(["wine", "cmd", "/c", "example.bat"], cwd=here, env=env,
+                                    capture_output=True, timeout=120)
+            os.remove(batch)
+            got = result.stdout.decode("utf-8", errors="replace").replace("\r", "")
+            if not matches(expected, got):
+                failures += 1
+                print(f"FAIL {where}\n{drive_folder}> {command}\n--- expected\n{expected}--- got "
+                      f"(exit status {result.returncode})\n{got}--- standard error\n"
+                      f"{result.stderr.decode('utf-8', errors='replace')}", file=sys.stderr)
+    finally:
+        shutil.rmtree(folder)
+    return failures
+
+
 def run_doctest(root, where, lines):
     folder = scratch(root)
     here = os.getcwd()
@@ -134,19 +179,30 @@ def run_doctest(root, where, lines):
 
 
 def main():
-    parser = argparse.ArgumentParser(usage="%(prog)s --root DIR --cli-dir DIR [--no-python] FILE...")
+    parser = argparse.ArgumentParser(
+        usage="%(prog)s --root DIR --cli-dir DIR [--no-python] [--windows DIR] FILE...")
     parser.add_argument("--root", required=True, help="the repository's root")
     parser.add_argument("--cli-dir", required=True, help="the folder holding sheetfind-cli")
     parser.add_argument("--no-python", action="store_true", help="skip the doctests")
+    parser.add_argument("--windows", help="run the doscon blocks with this folder's "
+                        "sheetfind-cli.exe under Wine, and nothing else")
     parser.add_argument("files", nargs="+")
     options = parser.parse_args()
 
     env = dict(os.environ, LC_ALL="C.UTF-8")
     env["PATH"] = os.path.abspath(options.cli_dir) + os.pathsep + env.get("PATH", "")
-    ran = skipped = failures = 0
+    ran = skipped = left = failures = 0
     for path in options.files:
         for language, line, lines, before in blocks(path):
             where = f"{os.path.relpath(path, options.root)}:{line}"
+            if options.windows:
+                if language == "doscon" and not NOT_TESTED.match(before):
+                    ran += 1
+                    failures += run_doscon(options.root, where, lines, options.windows)
+                continue
+            if language == "doscon":
+                left += 1
+                continue
             if language not in ("console", "pycon"):
                 continue
             needs_python = language == "pycon" or before == NEEDS_PYTHON
@@ -169,7 +225,8 @@ def main():
             else:
                 failures += run_doctest(options.root, where, lines)
     print(f"{ran} example blocks run, {skipped} skipped (marked not tested"
-          f"{' or needing the Python module' if options.no_python else ''}), {failures} failed")
+          f"{' or needing the Python module' if options.no_python else ''}), "
+          f"{left} left to the Windows stage, {failures} failed")
     return 1 if failures or not ran else 0
 
 

@@ -1,7 +1,8 @@
 # SPDX-License-Identifier: MIT
 # Compiles res/sheetfind.rc as a Windows build would, then checks the compiled
 # resource twice: its raw bytes, and what windres reads back out of them. Given
-# PROGRAM, it checks a built Sheetfind.exe the same way. The
+# PROGRAM, it checks a built program the same way: Sheetfind.exe, or the one NAME
+# names (sheetfind-cli for sheetfind-cli.exe). The
 # version in it must be the project's (VERSION, MAJOR.MINOR.PATCH), shown as
 # MAJOR.MINOR with two digits for the minor number.
 
@@ -21,7 +22,11 @@ else()
     set(text "${major}.${minor}")
 endif()
 
-# With PROGRAM, the resources are read back out of a built Sheetfind.exe instead.
+if(NOT NAME)
+    set(NAME Sheetfind)
+endif()
+
+# With PROGRAM, the resources are read back out of a built program instead.
 if(PROGRAM)
     set(resource ${PROGRAM})
 else()
@@ -43,8 +48,8 @@ set(strings
     ProductName Sheetfind
     FileVersion ${text}
     ProductVersion ${text}
-    InternalName Sheetfind
-    OriginalFilename Sheetfind.exe)
+    InternalName ${NAME}
+    OriginalFilename ${NAME}.exe)
 file(READ ${resource} bytes HEX)
 set(from 0)
 foreach(text IN LISTS strings)
@@ -71,8 +76,8 @@ set(expected
     "VALUE \"ProductName\", \"Sheetfind\""
     "VALUE \"FileVersion\", \"${text}\""
     "VALUE \"ProductVersion\", \"${text}\""
-    "VALUE \"InternalName\", \"Sheetfind\""
-    "VALUE \"OriginalFilename\", \"Sheetfind.exe\"")
+    "VALUE \"InternalName\", \"${NAME}\""
+    "VALUE \"OriginalFilename\", \"${NAME}.exe\"")
 if(NOT values STREQUAL expected)
     fail("The string table holds\n  ${values}\ninstead of\n  ${expected}")
 endif()
