@@ -5,6 +5,7 @@
 #include "staging.h"
 
 #include "file_path.h"
+#include "streams.h"
 #include "windows_text.h"
 
 #include <io.h>
@@ -29,6 +30,12 @@ std::error_code lastError() {
 std::mutex g_lock;
 std::vector<std::string> g_folders;
 bool g_interrupted = false; // once set, nothing more is placed
+
+// How long the program is given to unwind after Ctrl-C; Windows gives a closed
+// console window five seconds in all.
+constexpr int kUnwindMilliseconds = 3000;
+constexpr int kPollMilliseconds = 50;
+HANDLE g_mainThread = nullptr; // the thread that installed the handler, which reads
 
 // A file's identity: its volume and its index there.
 struct FileId {
@@ -65,15 +72,34 @@ BOOL WINAPI discardOnInterrupt(DWORD event) {
     default:
         return FALSE;
     }
+    {
+        const std::lock_guard lock(g_lock);
+        g_interrupted = true;
+    }
+    // The program's reads and writes fail from now on, and it unwinds, closing and
+    // removing what it staged (a file still open cannot lose its folder). Whatever is
+    // left after a while is removed here: files this program writes itself are
+    // shared for deletion; a library's file still open keeps its folder.
+    markInterrupted();
+    // A read that waits (what is typed, a pipe) is cut short.
+    if (g_mainThread != nullptr) {
+        CancelSynchronousIo(g_mainThread);
+    }
+    for (int waited = 0; waited < kUnwindMilliseconds; waited += kPollMilliseconds) {
+        {
+            const std::lock_guard lock(g_lock);
+            if (g_folders.empty()) {
+                break;
+            }
+        }
+        Sleep(kPollMilliseconds);
+    }
     const std::lock_guard lock(g_lock);
-    g_interrupted = true;
-    // Files this program writes itself are shared for deletion and go at once; a
-    // library's file still open keeps its folder until the program ends.
     for (const std::string& folder : g_folders) {
         std::error_code ignored;
         std::filesystem::remove_all(filePath(folder), ignored);
     }
-    // Windows' own handler ends the process next.
+    // Windows' own handler ends the process next, unless the program has ended first.
     return FALSE;
 }
 
@@ -186,7 +212,11 @@ void putBack(const std::string& placed, const std::string& staged) {
 
 void installCleanup() {
     static std::once_flag once;
-    std::call_once(once, [] { SetConsoleCtrlHandler(discardOnInterrupt, TRUE); });
+    std::call_once(once, [] {
+        DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(),
+                        &g_mainThread, 0, FALSE, DUPLICATE_SAME_ACCESS);
+        SetConsoleCtrlHandler(discardOnInterrupt, TRUE);
+    });
 }
 
 } // namespace sheetfind::staging

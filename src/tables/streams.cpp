@@ -2,6 +2,7 @@
 #include "streams.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <utility>
@@ -16,6 +17,19 @@
 #endif
 
 namespace sheetfind {
+namespace {
+
+std::atomic<bool> g_interrupted{false};
+
+} // namespace
+
+void markInterrupted() {
+    g_interrupted = true;
+}
+
+bool wasInterrupted() {
+    return g_interrupted;
+}
 
 #ifdef _WIN32
 namespace {
@@ -104,9 +118,18 @@ FdSink::FdSink(int fd) : m_fd(fd) {}
 #endif
 
 std::ptrdiff_t FdSource::read(char* data, std::size_t size) {
+    const auto interrupted = [this] {
+        m_error = EINTR;
+        return -1;
+    };
+    if (wasInterrupted()) {
+        return interrupted();
+    }
 #ifdef _WIN32
     if (m_console != nullptr) {
-        return readConsole(data, size);
+        const std::ptrdiff_t got = readConsole(data, size);
+        // Ctrl-C ends a console read; the handler says so from its own thread.
+        return wasInterrupted() ? interrupted() : got;
     }
 #endif
     for (;;) {
@@ -126,6 +149,11 @@ std::ptrdiff_t FdSource::read(char* data, std::size_t size) {
 }
 
 int FdSink::write(std::string_view bytes) {
+    // Standard error still tells why the program stopped.
+    constexpr int kStandardError = 2;
+    if (wasInterrupted() && m_fd != kStandardError) {
+        return EINTR;
+    }
 #ifdef _WIN32
     if (m_console != nullptr) {
         return writeConsole(bytes);

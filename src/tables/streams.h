@@ -27,6 +27,14 @@ public:
     virtual int write(std::string_view bytes) = 0;
 };
 
+// Whether the user has interrupted the program (Ctrl-C, or the console window
+// closed): from then on every FdSource read and FdSink write fails with EINTR, so
+// that the program unwinds and removes what it was writing. Set on Windows, whose
+// console control handler runs beside the program; POSIX signals end the program
+// instead (discardStagedFilesOnSignals). Standard error is still written.
+void markInterrupted();
+bool wasInterrupted();
+
 // A file descriptor: standard input, output and error of the process, or a file.
 // Bytes go through as they are, except to and from a Windows console, which speaks
 // UTF-16 whatever its code page: there text is converted from and to UTF-8, so that

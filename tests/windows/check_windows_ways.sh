@@ -82,3 +82,18 @@ expect "a table behind a path of more than 260 characters is refused clearly" "s
     "$(here_cli C.UTF-8 '' annotate "${deep}points.csv") $(grep -q 'characters, and Windows takes at most 259 unless long paths are turned on' "$work/stderr" && echo yes || echo no)"
 expect "and so is an output there" "status 2 yes" \
     "$(here_cli C.UTF-8 '' cover examples/data/route.geojson -o "${deep}cells.gpkg") $(grep -q 'Windows takes at most 259' "$work/stderr" && echo yes || echo no)"
+
+## Ctrl-C while a table is written, in a console: nothing under its name, nothing staged
+interrupted=$( (
+    sleep 3
+    printf 'lat,lon\r'
+    sleep 1
+    printf '49.25,-123.1\r'
+    sleep 2
+    printf '\003'
+    sleep 2
+) | (cd "$ways" && timeout 30 script -qec "wine '$exe' annotate -o typed-nts.csv 2>interrupted.txt; echo status \$?" /dev/null) 2>/dev/null |
+    sed 's/\x1b\[[0-9;?]*[a-zA-Z]//g' | tr -d '\r' | grep -o 'status [0-9]*')
+expect "Ctrl-C while typing a table into -o stops the run" "status 2" "$interrupted"
+expect "and leaves neither the file nor its staging folder" "" \
+    "$(cd "$ways" && ls -a | grep 'typed-nts')"
