@@ -213,8 +213,8 @@ void putBack(const std::string& placed, const std::string& staged) {
 void installCleanup() {
     static std::once_flag once;
     std::call_once(once, [] {
-        DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(),
-                        &g_mainThread, 0, FALSE, DUPLICATE_SAME_ACCESS);
+        DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &g_mainThread,
+                        0, FALSE, DUPLICATE_SAME_ACCESS);
         SetConsoleCtrlHandler(discardOnInterrupt, TRUE);
     });
 }
