@@ -106,6 +106,15 @@ class Server:
         return self.process.wait(timeout=30)
 
 
+def check_output(where, command, expected, got, status, stderr):
+    """1, after telling what differed, where a command's output is not the one shown."""
+    if matches(expected, got):
+        return 0
+    print(f"FAIL {where}\n{command}\n--- expected\n{expected}--- got (exit status {status})\n"
+          f"{got}--- standard error\n{stderr}", file=sys.stderr)
+    return 1
+
+
 def run_console(root, where, lines, env, server=None):
     failures = 0
     folder = scratch(root)
@@ -116,11 +125,8 @@ def run_console(root, where, lines, env, server=None):
             result = subprocess.run(["bash", "-c", command], cwd=folder, env=env,
                                     capture_output=True, text=True, timeout=60)
             got = result.stdout.replace(server.address, SHOWN_PORT) if server else result.stdout
-            if not matches(expected, got):
-                failures += 1
-                print(f"FAIL {where}\n$ {command}\n--- expected\n{expected}--- got "
-                      f"(exit status {result.returncode})\n{got}"
-                      f"--- standard error\n{result.stderr}", file=sys.stderr)
+            failures += check_output(where, f"$ {command}", expected, got, result.returncode,
+                                     result.stderr)
     finally:
         shutil.rmtree(folder)
     return failures
@@ -154,11 +160,9 @@ def run_doscon(root, where, lines, windows):
                                     capture_output=True, timeout=120)
             os.remove(batch)
             got = result.stdout.decode("utf-8", errors="replace").replace("\r", "")
-            if not matches(expected, got):
-                failures += 1
-                print(f"FAIL {where}\n{drive_folder}> {command}\n--- expected\n{expected}--- got "
-                      f"(exit status {result.returncode})\n{got}--- standard error\n"
-                      f"{result.stderr.decode('utf-8', errors='replace')}", file=sys.stderr)
+            failures += check_output(where, f"{drive_folder}> {command}", expected, got,
+                                     result.returncode,
+                                     result.stderr.decode("utf-8", errors="replace"))
     finally:
         shutil.rmtree(folder)
     return failures
