@@ -90,7 +90,7 @@ BROWSER_PACKAGES=(chromium chromium-driver python3-selenium)
 # Debian's zlib for it, NSIS for the installers, and what building the libraries from
 # Debian's source packages takes (scripts/windows_deps.sh): patch for Debian's own
 # patches, tclsh to make SQLite's one-file source, sqlite3 to make PROJ's database.
-WINDOWS_BUILD_PACKAGES=(cmake ninja-build pkgconf make patch tcl sqlite3 g++-mingw-w64-i686
+WINDOWS_BUILD_PACKAGES=(cmake ninja-build pkgconf make patch xz-utils bzip2 tcl sqlite3 g++-mingw-w64-i686
     g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 libz-mingw-w64-dev nsis)
 
 # What running the Windows programs needs: Wine on a virtual X display, xdotool to
@@ -115,7 +115,12 @@ kernel_runs_32bit() {
 }
 
 # 32-bit Wine, where the kernel can run it: the i386 architecture once, then wine32.
+# SHEETFIND_WINDOWS_ARCHES=x64 does without it, as such a kernel must.
 need_wine32() {
+    if [ "${SHEETFIND_WINDOWS_ARCHES:-}" == x64 ]; then
+        echo "SHEETFIND_WINDOWS_ARCHES=x64: 32-bit Wine is not installed"
+        return
+    fi
     if ! kernel_runs_32bit; then
         echo "This kernel runs no 32-bit programs: 32-bit Wine is not installed"
         return
@@ -146,13 +151,18 @@ fetch_debian_source() {
     mkdir -p "$apt/parts" "$apt/lists/partial" "$dir"
     : >"$apt/empty.list"
     # The deb822 sources where there are any (Debian 12's own), else the one-line lists.
+    # (The count goes up outside the redirection, which a child process would expand.)
     local file number=0
     for file in /etc/apt/sources.list.d/*.sources; do
-        [ -f "$file" ] && sed -E 's/^Types:.*/Types: deb-src/' "$file" >"$apt/parts/$((number += 1)).sources"
+        [ -f "$file" ] || continue
+        number=$((number + 1))
+        sed -E 's/^Types:.*/Types: deb-src/' "$file" >"$apt/parts/$number.sources"
     done
     if [ "$number" -eq 0 ]; then
         for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
-            [ -f "$file" ] && sed -nE 's/^deb([[:space:]])/deb-src\1/p' "$file" >"$apt/parts/$((number += 1)).list"
+            [ -f "$file" ] || continue
+            number=$((number + 1))
+            sed -nE 's/^deb([[:space:]])/deb-src\1/p' "$file" >"$apt/parts/$number.list"
         done
     fi
     local options=(-o "Dir::Etc::SourceList=$apt/empty.list" -o "Dir::Etc::SourceParts=$apt/parts"

@@ -13,6 +13,8 @@
 # recipe's checksum, and a later run reuses what its stamp still describes. A
 # run that stopped half way leaves no stamp, and that library starts again.
 set -euo pipefail
+# A step that fails inside $(...) fails the run too.
+shopt -s inherit_errexit
 cd "$(dirname "$0")/.."
 source scripts/common.sh
 

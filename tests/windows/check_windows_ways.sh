@@ -97,3 +97,24 @@ interrupted=$( (
 expect "Ctrl-C while typing a table into -o stops the run" "status 2" "$interrupted"
 expect "and leaves neither the file nor its staging folder" "" \
     "$(cd "$ways" && ls -a | grep 'typed-nts')"
+
+## A user's PROJ grids, where the shift's notice says to put them
+# With a grid of Canada's name in %LOCALAPPDATA%\proj, PROJ shifts with it, for the
+# points typed and for a layer's, which GDAL reads; so does Linux's in its own place.
+user_grids=$(winepath -u "$(wine cmd /c 'echo %LOCALAPPDATA%' | tr -d '\r')")/proj
+mkdir -p "$user_grids" "$work/xdg/proj"
+/usr/bin/python3 "$here/make_ntv2_grid.py" "$user_grids/ntv2_0.gsb"
+cp "$user_grids/ntv2_0.gsb" "$work/xdg/proj/"
+printf '{"type":"Feature","properties":{},"geometry":{"type":"Point","coordinates":[-120.5656,56.9125]}}' \
+    >"$ways/well.geojson"
+expect "a grid in %LOCALAPPDATA%\\proj shifts a GPS point" \
+    "$(XDG_DATA_HOME=$work/xdg run C.UTF-8 '' "$linux_cli" locate -s png 56.9125 -120.5656)" \
+    "$(here_cli C.UTF-8 '' locate -s png 56.9125 -120.5656)"
+expect "with the operation that grid stands for" yes \
+    "$(grep -q 'Inverse of NAD27 to NAD83 (4)' "$work/stderr" && echo yes || echo no)"
+expect "and a layer's points, through GDAL" \
+    "$(cd "$ways" && XDG_DATA_HOME=$work/xdg "$linux_cli" cover -s png well.geojson)" \
+    "$(cd "$ways" && wine "$exe" cover -s png well.geojson)"
+rm "$user_grids/ntv2_0.gsb"
+expect "without it, the coarse shift answers otherwise" "a-096-H/094-A-15" \
+    "$(cd "$ways" && wine "$exe" locate -s png 56.9125 -120.5656 2>/dev/null)"
