@@ -71,7 +71,7 @@ Var Registry
     SendMessage ${HWND_BROADCAST} ${WM_SETTINGCHANGE} 0 "STR:Environment" /TIMEOUT=500
 !macroend
 
-Section "Sheetfind and sheetfind-cli" SectionPrograms
+Section "The programs" SectionPrograms
     SectionIn RO
     SetOutPath "$INSTDIR"
     File "${PROGRAMS}/Sheetfind.exe"
