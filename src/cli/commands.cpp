@@ -309,7 +309,7 @@ int locate(Context& context) {
     const PointReader reader(NumberReader(), options);
     const Scale scale = common->scale;
     const bool shifting = needsShift(*datum, scale);
-    bool shiftTold = false;
+    std::size_t shiftsTold = 0; // the transformations the notice has named so far
     const bool flagUncertain = context.args.has("flag-uncertain");
     bool uncertain = false; // of the answer last made
     if (flagUncertain && common->format != Format::Text) {
@@ -325,10 +325,11 @@ int locate(Context& context) {
     // `fail`. The cell is passed on as it is, never copied: a batch pays for every copy
     // of a value just made.
     const auto answerCell = [&](const std::optional<Reference>& cell, const auto& fail) {
-        // Which shift was used is said once, before the first answer that needed it.
-        if (shifting && !shiftTold && !locator.notice().empty()) {
+        // Which shift was used is said before the first answer that needed it, and again
+        // with each transformation PROJ takes up further on.
+        if (shifting && locator.operationsUsed() > shiftsTold) {
             context.session.diagnose(locator.notice());
-            shiftTold = true;
+            shiftsTold = locator.operationsUsed();
         }
         if (!locator.failure().empty()) {
             fail(InputFailure{.error = InputError::NotShifted,

@@ -227,13 +227,20 @@ std::optional<sheetref::LatLon> shifted(PJ* transformation, PJ_DIRECTION directi
 
 } // namespace
 
-// A PROJ transformation between the two families, made once and kept.
+// An operation PROJ shifted a point by.
+struct UsedOperation {
+    std::string name;
+    double accuracy = -1; // in metres; negative where unknown
+};
+
+// A PROJ transformation between the two families, made once and kept. PROJ picks one
+// of its operations for each point by where the point lies.
 struct DatumLocator::Shift {
     Datum to;
     PJ_CONTEXT* context = nullptr;
     PJ* transformation = nullptr;
-    std::string used;     // the operation's name, once a point went through
-    double accuracy = -1; // its accuracy in metres; negative where unknown
+    std::vector<UsedOperation> used; // since forgetNotice(), in the order first used
+    std::size_t last = 0;            // the one that shifted the last point
 
     ~Shift() {
         if (context != nullptr) {
@@ -245,10 +252,14 @@ struct DatumLocator::Shift {
 
 #else
 // This build has no PROJ: a point that needs a shift is refused.
+struct UsedOperation {
+    std::string name;
+    double accuracy = -1;
+};
 struct DatumLocator::Shift {
     Datum to;
-    std::string used;
-    double accuracy = -1;
+    std::vector<UsedOperation> used;
+    std::size_t last = 0;
 };
 #endif
 
@@ -293,13 +304,19 @@ std::optional<sheetref::LatLon> DatumLocator::inGridDatum(sheetref::LatLon point
         m_failure = pointNotShifted(datumName(m_datum), datumName(to));
         return std::nullopt;
     }
-    if (m_shift->used.empty()) {
-        if (PJ* used = proj().lastUsedOperation(m_shift->transformation)) {
-            const char* name = proj().getName(used);
-            m_shift->used = name != nullptr ? name : "an unnamed transformation";
-            m_shift->accuracy = proj().accuracy(m_shift->context, used);
-            proj().destroy(used);
+    // Each point is judged by the operation that moved it.
+    if (PJ* used = proj().lastUsedOperation(m_shift->transformation)) {
+        const char* named = proj().getName(used);
+        const std::string_view name = named != nullptr ? named : "an unnamed transformation";
+        const auto known =
+            std::find_if(m_shift->used.begin(), m_shift->used.end(),
+                         [&](const UsedOperation& operation) { return operation.name == name; });
+        m_shift->last = static_cast<std::size_t>(known - m_shift->used.begin());
+        if (known == m_shift->used.end()) {
+            m_shift->used.push_back(UsedOperation{
+                .name = std::string(name), .accuracy = proj().accuracy(m_shift->context, used)});
         }
+        proj().destroy(used);
     }
     return inGrid;
 #endif
@@ -387,8 +404,12 @@ std::optional<sheetref::Bounds> DatumLocator::boxInGridDatum(const sheetref::Bou
 void DatumLocator::forgetNotice() {
     if (m_shift) {
         m_shift->used.clear();
-        m_shift->accuracy = -1;
+        m_shift->last = 0;
     }
+}
+
+std::size_t DatumLocator::operationsUsed() const {
+    return m_shift ? m_shift->used.size() : 0;
 }
 
 double DatumLocator::reachMetres() const {
@@ -400,7 +421,7 @@ double DatumLocator::accuracyMetres() const {
     if (!m_shift || m_shift->used.empty()) {
         return 0;
     }
-    return m_shift->accuracy;
+    return m_shift->used[m_shift->last].accuracy;
 }
 
 std::string DatumLocator::notice() const {
@@ -410,15 +431,21 @@ std::string DatumLocator::notice() const {
     const bool toNad27 = m_shift->to == Datum::Nad27;
     std::string text = "points were shifted from " +
                        std::string(toNad27 ? datumName(m_datum) : "NAD27") + " to " +
-                       std::string(toNad27 ? "NAD27" : "NAD83") + " by \"" + m_shift->used + "\"";
-    if (m_shift->accuracy >= 0) {
-        char metres[32];
-        std::snprintf(metres, sizeof metres, "%g", m_shift->accuracy);
-        text += ", accurate to " + std::string(metres) + " m";
-    } else {
-        text += ", of unknown accuracy (a coarse fallback)";
+                       std::string(toNad27 ? "NAD27" : "NAD83");
+    bool coarse = false;
+    for (std::size_t i = 0; i < m_shift->used.size(); ++i) {
+        const UsedOperation& operation = m_shift->used[i];
+        text += std::string(i == 0 ? "" : ", and") + " by \"" + operation.name + "\"";
+        if (operation.accuracy >= 0) {
+            char metres[32];
+            std::snprintf(metres, sizeof metres, "%g", operation.accuracy);
+            text += ", accurate to " + std::string(metres) + " m";
+        } else {
+            text += ", of unknown accuracy (a coarse fallback)";
+        }
+        coarse = coarse || operation.accuracy < 0 || operation.accuracy > 0.1;
     }
-    if (m_shift->accuracy < 0 || m_shift->accuracy > 0.1) {
+    if (coarse) {
         text += "; answers that close to a cell line may be off. For centimetres install Canada's "
                 "grid " +
                 std::string(kCanadianGrid) + std::string(kGridAdvice);

@@ -91,20 +91,22 @@ public:
     // Why the last shift failed, or empty.
     const std::string& failure() const { return m_failure; }
 
-    // After a shift: one paragraph saying which transformation PROJ used, its accuracy,
-    // and how to install Canada's grid when it is missing; empty when nothing was
-    // shifted. Example: "points were shifted from NAD83 to NAD27 by "Inverse of NAD27 to
-    // NAD83 (4)", accurate to 1.5 m".
+    // After a shift: one paragraph saying which transformations PROJ used, each with its
+    // accuracy, and how to install Canada's grid when one is coarse; empty when nothing
+    // was shifted. PROJ picks one for each point by where it lies. Example: "points were
+    // shifted from NAD83 to NAD27 by "Inverse of NAD27 to NAD83 (4)", accurate to 1.5 m".
     std::string notice() const;
+    // How many transformations notice() names: a program that tells it as it goes
+    // tells it again when a new one is used.
+    std::size_t operationsUsed() const;
 
-    // Forgets which transformation was used, so that notice() speaks of the points
-    // shifted from here on: PROJ picks one for each point by where it lies. The
-    // transformations PROJ made are kept, so a locator that lives across many calls
-    // pays for them once.
+    // Forgets which transformations were used, so that notice() speaks of the points
+    // shifted from here on. The transformations PROJ made are kept, so a locator that
+    // lives across many calls pays for them once.
     void forgetNotice();
 
-    // The accuracy of the shift used, in metres: 0 without a shift, negative when PROJ
-    // does not know it.
+    // The accuracy of the shift that moved the last point, in metres: 0 without a shift,
+    // negative when PROJ does not know it.
     double accuracyMetres() const;
     // How far from a line a shifted point may truly lie: the accuracy, or
     // kUnknownAccuracyMetres where PROJ does not know it; 0 without a shift.

@@ -266,11 +266,11 @@ std::optional<bool> LayerGeometry::uncertain(const OGRGeometry& geometry) {
     }
     auto& locator = m_transform->locator;
     if (!locator) {
-        // The shift GDAL made is PROJ's best, the one DatumLocator makes: shifting a
-        // point near this one tells its accuracy.
         locator.emplace(m_transform->datum);
-        locator->inGridDatum({.latitude = y, .longitude = x}, m_scale);
     }
+    // The shift GDAL made is PROJ's best, the one DatumLocator makes: shifting the point
+    // again tells the accuracy of the operation that moved it.
+    locator->inGridDatum({.latitude = y, .longitude = x}, m_scale);
     return nearCellLine({.latitude = y, .longitude = x}, m_scale, locator->reachMetres());
 }
 

@@ -58,6 +58,28 @@ TEST(Datum, PointsCloserToALineThanTheShiftsAccuracyAreFlagged) {
     EXPECT_FALSE(nad27.locateFlagged({kLine + 1e-9, -120.565}, Scale::PngQuarterUnit).uncertain);
 }
 
+// PROJ picks an operation for each point by where it lies: a point is judged by the one
+// that moved it, not by the first point's, and the notice names each.
+TEST(Datum, EachPointIsJudgedByTheShiftThatMovedIt) {
+    const LatLon arctic{.latitude = 85.25063, .longitude = -100.3};
+    DatumLocator alone(Datum::Nad27);
+    const bool flaggedAlone = alone.locateFlagged(arctic, Scale::Sheet).uncertain;
+    const double arcticAccuracy = alone.accuracyMetres();
+
+    DatumLocator after(Datum::Nad27);
+    after.locateFlagged({56.9125, -120.5656}, Scale::Sheet); // in BC first
+    const double bcAccuracy = after.accuracyMetres();
+    EXPECT_EQ(after.locateFlagged(arctic, Scale::Sheet).uncertain, flaggedAlone);
+    EXPECT_EQ(after.accuracyMetres(), arcticAccuracy);
+    if (bcAccuracy != arcticAccuracy) {
+        EXPECT_EQ(after.operationsUsed(), 2U) << after.notice();
+        EXPECT_NE(after.notice().find(", and by \""), std::string::npos) << after.notice();
+    }
+    after.forgetNotice();
+    EXPECT_EQ(after.operationsUsed(), 0U);
+    EXPECT_EQ(after.notice(), "");
+}
+
 TEST(Datum, ABoxIsShiftedWhole) {
     DatumLocator locator(Datum::Nad83);
     const sheetref::Bounds box{.south = 56.9, .north = 56.92, .west = -120.6, .east = -120.56};
