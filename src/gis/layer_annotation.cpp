@@ -8,6 +8,7 @@
 #include "layer_geometry.h"
 #include "output_dataset.h"
 
+#include <cpl_json.h>
 #include <cpl_string.h>
 #include <gdal_priv.h>
 #include <ogrsf_frmts.h>
@@ -40,8 +41,19 @@ std::variant<Dataset, Stop> openSource(const std::string& path, GdalErrors& erro
     if (const auto problem = unusableFileName(path)) {
         return Stop::io(*problem);
     }
-    Dataset dataset(
-        GDALDataset::Open(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR));
+    // A GeoJSON file is read whole when it is opened, and GDAL's complaints about its
+    // geometries come then, ahead of the features: each feature's own text tells which
+    // of them came without a geometry because it could not be read (readFeatures).
+    CPLStringList options;
+    if (GDALDriverH driver = GDALIdentifyDriver(path.c_str(), nullptr)) {
+        if (isDriver(*GDALDriver::FromHandle(driver), "GeoJSON") ||
+            isDriver(*GDALDriver::FromHandle(driver), "GeoJSONSeq")) {
+            options.SetNameValue("NATIVE_DATA", "YES");
+        }
+    }
+    Dataset dataset(GDALDataset::Open(path.c_str(),
+                                      GDAL_OF_VECTOR | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR,
+                                      nullptr, options.List()));
     if (!dataset) {
         return Stop::io("cannot open '" + path +
                         "' as a GIS layer: " + errors.take("GDAL gives no reason"));
@@ -98,21 +110,35 @@ std::variant<LayerGeometry, Stop> geometryFor(OGRLayer& layer, const SourceLayer
     return std::move(std::get<LayerGeometry>(geometry));
 }
 
+// Whether a feature read with its own text (GeoJSON's NATIVE_DATA) gave a geometry
+// there, which GDAL then could not read: null where the text has none.
+bool geometryInNativeText(const OGRFeature& feature) {
+    CPLJSONDocument text;
+    if (!text.LoadMemory(std::string(feature.GetNativeData()))) {
+        return false;
+    }
+    const CPLJSONObject geometry = text.GetRoot().GetObj("geometry");
+    return geometry.IsValid() && geometry.GetType() != CPLJSONObject::Type::Null;
+}
+
 // The features of a layer, each with what GDAL failed to read of it: a truncated
 // shapefile or a corrupt GeoPackage blob gives a feature without its geometry, and
-// says why only through the error handler.
-// A driver that reads the whole file at once (GeoJSON) says so before the first
-// feature, or with one whose geometry it did read: such a failure is kept for the
-// next feature that comes without one.
+// says why through the error handler as the feature is read. A GeoJSON file says so
+// when it is opened, or with another feature as it reads ahead: there a feature
+// without a geometry is at fault only where its own text holds one, and the last
+// complaint heard is its reason. A feature whose geometry is null is no failure.
 template <typename Visit> void readFeatures(OGRLayer& layer, GdalErrors& errors, Visit visit) {
     layer.ResetReading();
-    std::string unclaimed = errors.take({});
+    std::string heard = errors.take({});
     while (const OGRFeatureUniquePtr feature{layer.GetNextFeature()}) {
         std::string failure = errors.take({});
+        heard = failure.empty() ? heard : failure;
         if (feature->GetGeometryRef() != nullptr) {
-            unclaimed = failure.empty() ? unclaimed : failure;
-        } else if (failure.empty()) {
-            failure = std::exchange(unclaimed, {});
+            failure.clear();
+        } else if (feature->GetNativeData() != nullptr) {
+            failure = geometryInNativeText(*feature)
+                          ? (heard.empty() ? std::string("GDAL gives no reason") : heard)
+                          : std::string();
         }
         visit(*feature, failure);
     }

@@ -518,6 +518,7 @@ struct DamageCase {
     const char* name;
     const char* source;
     const char* message;
+    const char* blameless = nullptr; // a feature that must not be reported
 };
 
 class DamagedSource : public Layers, public testing::WithParamInterface<DamageCase> {
@@ -535,6 +536,18 @@ protected:
             dataset->ExecuteSQL("UPDATE survey SET geom = X'4750000100000000FFFF0102' WHERE "
                                 "name = 'kamloops'",
                                 nullptr, nullptr);
+            return file;
+        }
+        if (kind == "nulls") {
+            // GDAL reads a GeoJSON file whole, and complains of its bad geometry before
+            // any feature: the null one before it is no failure.
+            const std::string file = path("nulls.geojson");
+            std::ofstream(file) << R"({"type": "FeatureCollection", "features": [
+                {"type": "Feature", "properties": {"name": "harbour"},
+                 "geometry": {"type": "Point", "coordinates": [-123.1, 49.25]}},
+                {"type": "Feature", "properties": {"name": "office"}, "geometry": null},
+                {"type": "Feature", "properties": {"name": "kamloops"},
+                 "geometry": {"type": "Point"}}]})";
             return file;
         }
         const std::string file = path("letter.geojson");
@@ -562,16 +575,22 @@ TEST_P(DamagedSource, IsReportedFeatureByFeature) {
     const ToolRun cover = runTool({"cover", source});
     EXPECT_EQ(cover.status, 1);
     EXPECT_NE(cover.err.find(c.message), std::string::npos) << cover.err;
+    if (c.blameless != nullptr) {
+        EXPECT_EQ(run.err.find(c.blameless), std::string::npos) << run.err;
+        EXPECT_EQ(cover.err.find(c.blameless), std::string::npos) << cover.err;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Sources, DamagedSource,
-    testing::Values(DamageCase{"TruncatedShapefile", "shp",
-                               "layer 'cut', feature 1: the geometry cannot be read"},
-                    DamageCase{"CorruptBlob", "gpkg",
-                               "layer 'survey', feature 2: the geometry cannot be read"},
-                    DamageCase{"LetterForACoordinate", "geojson",
-                               "layer 'letter', feature 1: the geometry cannot be read"}),
+    testing::Values(
+        DamageCase{"TruncatedShapefile", "shp",
+                   "layer 'cut', feature 1: the geometry cannot be read"},
+        DamageCase{"CorruptBlob", "gpkg", "layer 'survey', feature 2: the geometry cannot be read"},
+        DamageCase{"LetterForACoordinate", "geojson",
+                   "layer 'letter', feature 1: the geometry cannot be read"},
+        DamageCase{"NullBeforeABadOne", "nulls",
+                   "layer 'nulls', feature 2: the geometry cannot be read", "feature 1:"}),
     [](const auto& row) { return std::string(row.param.name); });
 
 // What a source says of itself that the tool must not take at its word.
