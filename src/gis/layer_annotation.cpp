@@ -85,13 +85,25 @@ std::variant<std::vector<OGRLayer*>, Stop> chosenLayers(GDALDataset& dataset,
                        Advice::ChooseLayer);
 }
 
+// Whether a layer's CRS says as little as none. An engineering CRS (a GeoPackage's
+// srs_id -1, "Undefined Cartesian SRS") cannot be brought to longitude and latitude; a
+// GeoPackage's srs_id 0, "Undefined geographic SRS" on an "unknown" datum, is degrees
+// in any datum, and taking them for the grid's would be a guess that no one made.
+bool saysNothing(const OGRSpatialReference& srs) {
+    if (srs.IsLocal()) {
+        return true;
+    }
+    const char* name = srs.GetName();
+    const char* datum = srs.GetAttrValue("DATUM");
+    return srs.GetAuthorityCode(nullptr) == nullptr && name != nullptr &&
+           EQUAL(name, "Undefined geographic SRS") && datum != nullptr && EQUAL(datum, "unknown");
+}
+
 // How the layer's geometries become cells: from its own CRS, or the one assumed for a
 // layer without one.
 std::variant<LayerGeometry, Stop> geometryFor(OGRLayer& layer, const SourceLayers& from) {
     std::optional<OGRSpatialReference> srs;
-    // An engineering CRS (a GeoPackage's srs_id -1, "Undefined Cartesian SRS") says
-    // as little as none: it cannot be brought to longitude and latitude.
-    if (const OGRSpatialReference* own = layer.GetSpatialRef(); own && !own->IsLocal()) {
+    if (const OGRSpatialReference* own = layer.GetSpatialRef(); own && !saysNothing(*own)) {
         srs = *own;
     } else if (from.assumeCrs.empty()) {
         return Stop::input(GisFailure{.error = GisError::NoCrs, .text = layer.GetName()});

@@ -595,21 +595,28 @@ INSTANTIATE_TEST_SUITE_P(
 
 // What a source says of itself that the tool must not take at its word.
 TEST_F(Layers, UnusualSourcesAreReadAsTheyAre) {
-    // An engineering CRS (a GeoPackage's srs_id -1) says no more than none.
-    const std::string cartesian = writeSurvey("cartesian.gpkg", "GPKG", 3005);
-    {
-        Dataset dataset(GDALDataset::Open(cartesian.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE));
-        for (const char* table : {"gpkg_geometry_columns", "gpkg_contents"}) {
-            dataset->ExecuteSQL(("UPDATE " + std::string(table) + " SET srs_id = -1").c_str(),
-                                nullptr, nullptr);
+    // A GeoPackage's undefined SRSs say no more than none: srs_id -1, an engineering
+    // CRS, and srs_id 0, degrees in no datum that it names.
+    const std::string albers = runTool({"cover", writeSurvey("albers.gpkg", "GPKG", 3005)}).out;
+    for (const int srsId : {-1, 0}) {
+        const std::string undefined =
+            writeSurvey("undefined" + std::to_string(srsId + 1) + ".gpkg", "GPKG", 3005);
+        {
+            Dataset dataset(GDALDataset::Open(undefined.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE));
+            for (const char* table : {"gpkg_geometry_columns", "gpkg_contents"}) {
+                dataset->ExecuteSQL(
+                    ("UPDATE " + std::string(table) + " SET srs_id = " + std::to_string(srsId))
+                        .c_str(),
+                    nullptr, nullptr);
+            }
         }
+        const ToolRun unknown = runTool({"cover", undefined});
+        EXPECT_EQ(unknown.status, 1) << "srs_id " << srsId;
+        EXPECT_NE(unknown.err.find("has no coordinate reference system"), std::string::npos)
+            << unknown.err;
+        EXPECT_EQ(runTool({"cover", undefined, "--assume-crs", "EPSG:3005"}).out, albers)
+            << "srs_id " << srsId;
     }
-    const ToolRun unknown = runTool({"cover", cartesian});
-    EXPECT_EQ(unknown.status, 1);
-    EXPECT_NE(unknown.err.find("has no coordinate reference system"), std::string::npos)
-        << unknown.err;
-    EXPECT_EQ(runTool({"cover", cartesian, "--assume-crs", "EPSG:3005"}).out,
-              runTool({"cover", writeSurvey("albers.gpkg", "GPKG", 3005)}).out);
 
     // A driver's prefix asks GDAL to read a table, with its geometry column.
     const std::string wkt = path("wkt.csv");
