@@ -425,9 +425,17 @@ std::variant<std::optional<Reference>, InputFailure> referenceAnswer(std::string
 }
 
 int bounds(Context& context) {
-    const auto common = commonOptions(context);
+    auto common = commonOptions(context);
     if (!common) {
         return kUsageOrIo;
+    }
+    // The layer is in the datum of the first reference's grid; a cell of the other is
+    // shifted into it.
+    if (!context.args.operands.empty()) {
+        const auto first = readReference(context.args.operands.front());
+        if (const auto* cell = std::get_if<Reference>(&first)) {
+            common->target.scale = cell->scale();
+        }
     }
     Answers answers(context, *common);
     if (!answers.ready()) {
@@ -548,7 +556,10 @@ int neighbours(Context& context) {
         return context.session.finish();
     }
     const std::vector<Reference> cells = sheetref::neighbours(std::get<Reference>(reference));
-    return answerCells(context, *common, eachOf(cells));
+    // The layer is in the datum of the reference's grid.
+    auto target = *common;
+    target.target.scale = std::get<Reference>(reference).scale();
+    return answerCells(context, target, eachOf(cells));
 }
 
 int cover(Context& context) {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "cell_writer.h"
 
+#include "datum.h"
+
 #include "drivers.h"
 #include "gdal_errors.h"
 #include "geometry_cover.h"
@@ -93,6 +95,13 @@ private:
     OGRLayer* m_layer = nullptr;
     bool m_transaction = false;
     int m_pointsPerEdge = 0;
+    // Where each of kFields is in the layer: a driver may hold fields of its own before
+    // them (KML's Name and Description).
+    std::vector<int> m_fieldIndex;
+    // The datum of the layer's CRS, which a cell drawn in the other is shifted into.
+    Datum m_datum = Datum::Nad83;
+    GridDatumShift m_toNad83;
+    DatumLocator m_toNad27{Datum::Nad83};
     std::set<Reference> m_written;
     std::string m_error;
 };
@@ -101,6 +110,7 @@ std::variant<std::unique_ptr<CellSink>, Stop> CellWriter::open(const CellTarget&
                                                                Output& out) {
     auto writer = std::make_unique<CellWriter>();
     writer->m_pointsPerEdge = target.pointsPerEdge;
+    writer->m_datum = gridDatum(target.scale);
     const bool toStdout = target.path.empty();
 
     auto found = outputDriver(toStdout ? std::string() : target.path,
@@ -155,6 +165,8 @@ std::variant<std::unique_ptr<CellSink>, Stop> CellWriter::open(const CellTarget&
             return Stop::io("cannot create the field " + std::string(field.name) + " in \"" + path +
                             "\": " + errors.take("the driver refused it"));
         }
+        writer->m_fieldIndex.push_back(
+            writer->m_layer->GetLayerDefn()->GetFieldIndex(std::string(field.name).c_str()));
     }
     // One transaction for the whole layer: a GeoPackage commits each feature alone
     // otherwise, a disk sync per cell.
@@ -177,22 +189,37 @@ bool CellWriter::add(const Reference& cell) {
                   " points per edge";
         return false;
     }
+    // A cell of a grid drawn in the other datum (a PNG cell among NTS sheets, or the
+    // reverse) is drawn where it lies in the layer's: its fields keep its own degrees.
+    const Datum datum = gridDatum(cell.scale());
     auto outline = std::make_unique<OGRLinearRing>();
     outline->setNumPoints(static_cast<int>(record->outline.size()), FALSE);
     for (std::size_t i = 0; i < record->outline.size(); ++i) {
-        outline->setPoint(static_cast<int>(i), record->outline[i].longitude,
-                          record->outline[i].latitude);
+        std::optional<sheetref::LatLon> point = record->outline[i];
+        if (datum != m_datum) {
+            point = m_datum == Datum::Nad83
+                        ? m_toNad83.toNad83(*point, cell.scale())
+                        : m_toNad27.inGridDatum(*point, sheetref::Scale::PngBlock);
+            if (!point) {
+                m_error = "cannot draw " + cell.text() + " in " + std::string(datumName(m_datum)) +
+                          ": " +
+                          (m_datum == Datum::Nad83 ? m_toNad83.failure() : m_toNad27.failure());
+                return false;
+            }
+        }
+        outline->setPoint(static_cast<int>(i), point->longitude, point->latitude);
     }
     OGRPolygon polygon;
     polygon.addRingDirectly(outline.release());
 
     OGRFeature feature(m_layer->GetLayerDefn());
-    int field = 0;
+    std::size_t field = 0;
     for (const FieldValue& value : fieldValues(*record)) {
+        const int index = m_fieldIndex[field++];
         if (const auto* text = std::get_if<std::string>(&value)) {
-            feature.SetField(field++, text->c_str());
+            feature.SetField(index, text->c_str());
         } else {
-            feature.SetField(field++, std::get<double>(value));
+            feature.SetField(index, std::get<double>(value));
         }
     }
     feature.SetGeometry(&polygon);

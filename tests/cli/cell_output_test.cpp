@@ -122,6 +122,82 @@ INSTANTIATE_TEST_SUITE_P(CellOutput, DriverRoundTrip,
                                     (row.param.driver != nullptr ? "_by_of" : "");
                          });
 
+// A cell of BC's petroleum and natural gas grid, drawn on NAD27, in every format and
+// with other cells: where GDAL reads it back and brings it to NAD27 from the layer's
+// CRS, its corners are the grid's, within a centimetre.
+struct PngLayerCase {
+    const char* name;
+    std::vector<const char*> arguments;
+    const char* output; // a file, or nullptr for GeoJSON on standard output
+    int epsg;           // the layer's CRS
+};
+
+class PngCellsInLayers : public ::testing::TestWithParam<PngLayerCase> {};
+
+TEST_P(PngCellsInLayers, LieWhereTheGridDrawsThem) {
+    const PngLayerCase& row = GetParam();
+    QStringList arguments;
+    for (const char* argument : row.arguments) {
+        arguments << argument;
+    }
+    const std::string path = freshPath(row.output != nullptr ? row.output : "stdout.geojson");
+    if (row.output != nullptr) {
+        arguments << "-o" << QString::fromStdString(path);
+    }
+    const CliRun run = runCli(arguments);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    if (row.output == nullptr) {
+        writtenFile(path, run.out);
+    }
+    const ReadLayer layer = readLayer(path);
+    ASSERT_TRUE(layer.opened);
+    EXPECT_EQ(layer.epsg, row.epsg);
+    OGRSpatialReference from;
+    OGRSpatialReference nad27;
+    from.importFromEPSG(layer.epsg);
+    nad27.importFromEPSG(4267);
+    for (OGRSpatialReference* srs : {&from, &nad27}) {
+        srs->SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    }
+    const std::unique_ptr<OGRCoordinateTransformation> toNad27(
+        OGRCreateCoordinateTransformation(&from, &nad27));
+    ASSERT_TRUE(toNad27);
+    bool found = false;
+    for (const ReadFeature& feature : layer.features) {
+        if (feature.reference != "d-096-H/094-A-15") {
+            continue;
+        }
+        found = true;
+        ASSERT_FALSE(feature.ring.empty());
+        double x = feature.ring.front().first;
+        double y = feature.ring.front().second;
+        ASSERT_TRUE(toNad27->Transform(1, &x, &y));
+        constexpr double kMetresPerDegree = 111'320;
+        EXPECT_LT(std::abs(y - 56.9125) * kMetresPerDegree, 0.01) << y;
+        EXPECT_LT(std::abs(x + 120.56875) * kMetresPerDegree * std::cos(56.9125 * M_PI / 180), 0.01)
+            << x;
+    }
+    EXPECT_TRUE(found) << run.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CellOutput, PngCellsInLayers,
+    ::testing::Values(
+        PngLayerCase{
+            "BoundsAsGeoJson", {"bounds", "-f", "geojson", "d-096-H/094-A-15"}, nullptr, 4326},
+        PngLayerCase{"BoundsToAGeoPackage", {"bounds", "d-096-H/094-A-15"}, "b.gpkg", 4267},
+        PngLayerCase{"BoundsToKml", {"bounds", "d-096-H/094-A-15"}, "b.kml", 4326},
+        PngLayerCase{"NeighboursToGeoJson", {"neighbours", "a-096-H/094-A-15"}, "n.geojson", 4326},
+        PngLayerCase{"NeighboursToAGeoPackage", {"neighbours", "a-096-H/094-A-15"}, "n.gpkg", 4267},
+        // A layer of NTS sheets, in WGS 84, that a PNG cell joins.
+        PngLayerCase{"AmongSheets", {"bounds", "092G06", "d-096-H/094-A-15"}, "mixed.gpkg", 4326},
+        PngLayerCase{"CoverAsGeoJson",
+                     {"cover", "-s", "png", "-f", "geojson", "--datum", "NAD27", "56.913",
+                      "-120.568", "56.915", "-120.565"},
+                     nullptr,
+                     4326}),
+    [](const auto& row) { return std::string(row.param.name); });
+
 class EmptyResult : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(EmptyResult, IsAValidLayerWithItsFields) {

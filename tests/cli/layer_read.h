@@ -26,6 +26,7 @@ struct ReadLayer {
     std::vector<std::pair<std::string, OGRFieldType>> fields;
     std::vector<ReadFeature> features;
     bool wgs84 = false; // the layer's CRS is EPSG:4326
+    int epsg = 0;       // the EPSG code of the layer's CRS, 0 without one
     OGRwkbGeometryType geometry = wkbUnknown;
 };
 
@@ -54,6 +55,7 @@ inline ReadLayer readLayer(const std::string& path) {
         const char* code = srs->GetAuthorityCode(nullptr);
         read.wgs84 = authority != nullptr && code != nullptr && std::string(authority) == "EPSG" &&
                      std::string(code) == "4326";
+        read.epsg = read.wgs84 ? 4326 : srs->GetEPSGGeogCS();
     }
     for (auto& feature : *layer) {
         ReadFeature cell;
