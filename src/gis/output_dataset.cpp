@@ -35,14 +35,23 @@ std::string takeWriteFailure() {
     return std::exchange(g_failure, {});
 }
 
+// A device or a pipe is named to GDAL with this after it and the format's extension,
+// which some drivers read the kind of file from (CSV makes a folder of a name without
+// ".csv"); the callbacks take it off again.
+constexpr std::string_view kStreamSuffix = ".sheetfind-stream";
+
 // The callbacks get the name without the prefix. The watched names are absolute: on
 // Windows they start with their drive, on POSIX with the slash the prefix took.
 std::string realPath(const char* name) {
 #ifdef _WIN32
-    return name;
+    std::string real = name;
 #else
-    return std::string("/") + name;
+    std::string real = std::string("/") + name;
 #endif
+    if (const std::size_t suffix = real.rfind(kStreamSuffix); suffix != std::string::npos) {
+        real.resize(suffix);
+    }
+    return real;
 }
 
 struct WatchedFile {
@@ -85,7 +94,11 @@ void installWatch() {
             if (mode.find_first_of("wa+") == std::string_view::npos && isStream(real)) {
                 return nullptr;
             }
-            VSILFILE* file = VSIFOpenExL(real.c_str(), access, TRUE);
+            // A pipe opened to read as well as write would be its own reader: it would
+            // never see its reader leave, and without one its bytes would go nowhere.
+            const bool stream =
+                mode.find_first_of("wa") != std::string_view::npos && isStream(real);
+            VSILFILE* file = VSIFOpenExL(real.c_str(), stream ? "wb" : access, TRUE);
             if (file == nullptr) {
                 return nullptr;
             }
@@ -141,9 +154,19 @@ void installWatch() {
     });
 }
 
-std::string watchedPath(const std::string& path) {
+// The name GDAL writes `path` by, through the watch; a stream's carries the extension
+// of the driver's files.
+std::string watchedPath(const std::string& path, GDALDriver& driver) {
     std::error_code ignored;
-    const std::string absolute = pathText(std::filesystem::absolute(filePath(path), ignored));
+    std::string absolute = pathText(std::filesystem::absolute(filePath(path), ignored));
+    if (isStream(path)) {
+        const char* extensions = driver.GetMetadataItem(GDAL_DMD_EXTENSIONS);
+        const std::string extension =
+            extensions != nullptr
+                ? std::string(extensions).substr(0, std::string(extensions).find(' '))
+                : std::string();
+        absolute += std::string(kStreamSuffix) + (extension.empty() ? "" : "." + extension);
+    }
 #ifdef _WIN32
     return std::string(kWatchPrefix) + absolute;
 #else
@@ -176,8 +199,9 @@ std::variant<OutputDataset, Stop> OutputDataset::create(GDALDriver& driver,
         installWatch();
     }
     takeWriteFailure();
-    GDALDataset* dataset = driver.Create((ownIo ? file.path() : watchedPath(file.path())).c_str(),
-                                         0, 0, 0, GDT_Unknown, options);
+    GDALDataset* dataset =
+        driver.Create((ownIo ? file.path() : watchedPath(file.path(), driver)).c_str(), 0, 0, 0,
+                      GDT_Unknown, options);
     if (dataset == nullptr) {
         return Stop::io("cannot create \"" + destination +
                         "\": " + errors.take("the driver refused it"));

@@ -227,6 +227,17 @@ TEST_F(OutputRule, StreamsAreWrittenAsTheyAre) {
                   0, "\"reference\": \"092\""},
              Case{"$CLI grid -s 1m -o /dev/null --of GPKG", 2,
                   "a GPKG database is not written to a device or a pipe"},
+             // CSV is a folder to GDAL unless its name ends in .csv.
+             Case{"$CLI locate --of CSV -o /dev/null 49.25 -123.1 && echo written", 0, "written"},
+             Case{"mkfifo pipe; cat pipe > got & $CLI locate --of CSV -o pipe 49.25 -123.1; wait; "
+                  "cat got",
+                  0, "092G06"},
+             // A reader that leaves is a failed write: opened to read too, the pipe was its
+             // own reader and the run waited for ever.
+             Case{
+                 "mkfifo pipe; head -c 10 pipe > /dev/null & timeout 20 $CLI grid -s 2500 --of CSV "
+                 "-o pipe 2>&1; echo \"status $?\"",
+                 0, "Broken pipe\nstatus 2"},
          }) {
         const ShellRun run = shell(c.script);
         EXPECT_EQ(run.status, c.status) << c.script << "\n" << run.output;
