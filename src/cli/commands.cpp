@@ -509,10 +509,11 @@ std::optional<sheetref::Bounds> boxInGridDatum(Context& context, const sheetref:
 }
 
 int writeCells(Context& context, const CellWalk& cells) {
-    const auto common = commonOptions(context);
+    auto common = commonOptions(context);
     if (!common) {
         return kUsageOrIo;
     }
+    common->target.distinct = true;
     return answerCells(context, *common, cells);
 }
 
@@ -559,6 +560,7 @@ int neighbours(Context& context) {
     // The layer is in the datum of the reference's grid.
     auto target = *common;
     target.target.scale = std::get<Reference>(reference).scale();
+    target.target.distinct = true;
     return answerCells(context, target, eachOf(cells));
 }
 

@@ -54,7 +54,8 @@ using CellVisitor = std::function<bool(const sheetref::Reference&)>;
 using CellWalk = std::function<void(const CellVisitor&)>;
 
 // Writes cells as the cell subcommands do, in the format and to the output their
-// options choose (-f, -o, --of, --densify), each cell once; returns the exit status.
+// options choose (-f, -o, --of, --densify); returns the exit status. Each cell comes
+// once from `cells`, in flat memory however many.
 int writeCells(Context& context, const CellWalk& cells);
 int writeCells(Context& context, const std::vector<sheetref::Reference>& cells);
 

@@ -102,7 +102,8 @@ private:
     Datum m_datum = Datum::Nad83;
     GridDatumShift m_toNad83;
     DatumLocator m_toNad27{Datum::Nad83};
-    std::set<Reference> m_written;
+    bool m_distinct = false;       // no cell comes twice
+    std::set<Reference> m_written; // the cells written, where one may come again
     std::string m_error;
 };
 
@@ -110,6 +111,7 @@ std::variant<std::unique_ptr<CellSink>, Stop> CellWriter::open(const CellTarget&
                                                                Output& out) {
     auto writer = std::make_unique<CellWriter>();
     writer->m_pointsPerEdge = target.pointsPerEdge;
+    writer->m_distinct = target.distinct;
     writer->m_datum = gridDatum(target.scale);
     const bool toStdout = target.path.empty();
 
@@ -180,7 +182,7 @@ bool CellWriter::add(const Reference& cell) {
     if (m_layer == nullptr) {
         return false;
     }
-    if (!m_written.insert(cell).second) {
+    if (!m_distinct && !m_written.insert(cell).second) {
         return true;
     }
     const auto record = cellRecord(cell, m_pointsPerEdge);

@@ -67,14 +67,17 @@ struct CellTarget {
     // The cells' scale: the layer's CRS is the datum its grid is drawn in, NAD27
     // (EPSG:4267) for the petroleum and natural gas grid, WGS 84 for the others.
     sheetref::Scale scale = sheetref::Scale::Sheet;
+    // Every cell comes once (a grid, a cover): the writer need not remember the cells
+    // it wrote to leave out repeats, and its memory stays flat however many there are.
+    bool distinct = false;
 };
 
 // A layer being written, one cell at a time.
 class CellSink {
 public:
     virtual ~CellSink() = default;
-    // Writes the cell unless it was written already; false when the write failed,
-    // error() then says why.
+    // Writes the cell unless it was written already (unless the target said every cell
+    // comes once); false when the write failed, error() then says why.
     virtual bool add(const sheetref::Reference& cell) = 0;
     // Ends the layer and closes the file; false when that failed.
     virtual bool close() = 0;
