@@ -3,8 +3,7 @@
 import geopandas as gpd
 import numpy as np
 import shapely
-from shapely.geometry import Polygon
-from shapely.geometry.base import BaseGeometry
+from shapely.geometry import Point, Polygon
 
 from . import (
     InputError,
@@ -33,7 +32,7 @@ def _point_coordinates(geometries):
     if hasattr(shapely, "get_type_id"):  # shapely 2 reads arrays itself
         points = (shapely.get_type_id(values) == 0) & ~shapely.is_empty(values)
         return points, shapely.get_y(values), shapely.get_x(values)
-    return _gis().point_coordinates(values, BaseGeometry)
+    return _gis().point_coordinates(values, Point)
 
 
 def _fast_points(geometries, crs=None, scale=None):

@@ -226,10 +226,11 @@ cellRecords(const std::vector<std::string>& references, std::optional<int> point
 // Which of `geometries` (a one-dimensional array of objects) are shapely 1.8 points that
 // are not empty, and their x and y (NaN for the others), read from GEOS itself: shapely
 // 1.8 gives a point's x one Python call and one coordinate sequence at a time, which
-// was most of the time of annotating a frame of points. Only instances of `base`
-// (shapely.geometry.base.BaseGeometry) are trusted to hold a GEOS geometry in _geom;
-// anything else is left out, for the engine's WKB path to judge.
-py::tuple pointCoordinates(const py::array& geometries, const py::handle& base) {
+// was most of the time of annotating a frame of points. Only objects of the type `point`
+// itself (shapely.geometry.Point, no subclass, which could hold any number in _geom)
+// are trusted to hold a GEOS geometry in _geom; anything else is left out, for the
+// engine's WKB path to judge.
+py::tuple pointCoordinates(const py::array& geometries, const py::handle& point) {
     if (geometries.ndim() != 1 || geometries.dtype().kind() != 'O') {
         throw py::type_error("point_coordinates needs a one-dimensional array of objects");
     }
@@ -247,8 +248,7 @@ py::tuple pointCoordinates(const py::array& geometries, const py::handle& base) 
         isPoint(i) = false;
         x(i) = y(i) = std::numeric_limits<double>::quiet_NaN();
         const py::handle item(*static_cast<PyObject* const*>(geometries.data(i)));
-        if (PyObject_IsInstance(item.ptr(), base.ptr()) != 1) {
-            PyErr_Clear();
+        if (reinterpret_cast<PyObject*>(Py_TYPE(item.ptr())) != point.ptr()) {
             continue;
         }
         const py::object pointer =
@@ -329,7 +329,7 @@ PYBIND11_MODULE(_sheetfind_gis, m) {
         [](const std::string& json, const std::string& crs, const std::string& scale,
            bool geodesic) { return coverGeometry(json, Encoding::GeoJson, crs, scale, geodesic); },
         py::arg("geojson"), py::arg("crs"), py::arg("scale"), py::arg("geodesic"));
-    m.def("point_coordinates", &pointCoordinates, py::arg("geometries"), py::arg("base"));
+    m.def("point_coordinates", &pointCoordinates, py::arg("geometries"), py::arg("point"));
     m.def("grid_degrees", &gridDegrees, py::arg("xs"), py::arg("ys"), py::arg("crs"),
           py::arg("scale"));
     m.def("annotate_wkb", &annotateWkb, py::arg("geometries"), py::arg("crs"), py::arg("scale"),

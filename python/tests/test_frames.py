@@ -60,15 +60,18 @@ def test_points_take_the_array_path_and_answer_as_the_engine_does_by_wkb(crs, sc
 
 
 def test_point_coordinates_trusts_only_shapely_points():
-    from shapely.geometry.base import BaseGeometry
+    class Pretender(Point):
+        """A subclass whose GEOS pointer is any number it likes."""
+        _geom = property(lambda self: 12345, lambda self, value: None)
 
+    pretender = Pretender(1, 2)
     items = [Point(-123.1, 49.3), Point(), LineString([(0, 0), (1, 1)]), None, "x",
-             Point(float("nan"), 49.0)]
+             Point(float("nan"), 49.0), pretender]
     values = np.empty(len(items), dtype=object)
     for position, item in enumerate(items):
         values[position] = item
-    points, ys, xs = sheetfind._gis().point_coordinates(values, BaseGeometry)
-    assert points.tolist() == [True, False, False, False, False, True]
+    points, ys, xs = sheetfind._gis().point_coordinates(values, Point)
+    assert points.tolist() == [True, False, False, False, False, True, False]
     assert (ys[0], xs[0]) == (49.3, -123.1) and np.isnan(xs[1:5]).all()
 
 
