@@ -2,6 +2,7 @@
 #include "datum.h"
 
 #include "grid.h"
+#include "quote.h"
 
 #ifdef SHEETFIND_WITH_PROJ
 #include <proj.h>
@@ -67,7 +68,7 @@ std::optional<Datum> datumNamed(std::string_view name) {
 }
 
 std::string describeUnknownDatum(std::string_view name) {
-    return "unknown datum \"" + std::string(name) + "\"; expected NAD83, NAD27 or WGS84";
+    return "unknown datum " + sheetref::quoteText(name) + "; expected NAD83, NAD27 or WGS84";
 }
 
 std::string_view datumName(Datum datum) {

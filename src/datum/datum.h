@@ -25,7 +25,7 @@ enum class Datum { Nad83, Wgs84, Nad27 };
 // "WGS-84"), or their EPSG codes 4269, 4326 and 4267; nullopt for anything else.
 std::optional<Datum> datumNamed(std::string_view name);
 
-// Why datumNamed gave nullopt, as every face says it:
+// Why datumNamed gave nullopt, as every face says it, the name quoted by quoteText:
 //   unknown datum "ED50"; expected NAD83, NAD27 or WGS84
 std::string describeUnknownDatum(std::string_view name);
 

@@ -134,6 +134,17 @@ INSTANTIATE_TEST_SUITE_P(
              2,
              "sheetfind-cli: unknown datum \"ED50\"; expected NAD83, NAD27 or WGS84\nTry "
              "'sheetfind-cli locate --help'.\n"},
+        // A control character is shown, not sent to the terminal.
+        Case{"UnknownDatumWithAnEscape",
+             {"locate", "--datum",
+              "ED\x1b"
+              "50",
+              "49", "-123"},
+             "",
+             "",
+             2,
+             "sheetfind-cli: unknown datum \"ED\\x1B50\"; expected NAD83, NAD27 or WGS84\nTry "
+             "'sheetfind-cli locate --help'.\n"},
         Case{"DmsInOneArgument", {"locate", "49°15'N 123°06'W"}, "", "092G06\n", 0},
         Case{"DmsHemispheresSwapped", {"locate", "123°06'W", "49°15'N"}, "", "092G06\n", 0},
         Case{"BadNumber",
