@@ -7,6 +7,7 @@
 #include "quote.h"
 
 #include <algorithm>
+#include <array>
 #include <optional>
 #include <vector>
 
@@ -325,6 +326,67 @@ int numberOf(std::string_view text, const Token& token) {
     return value;
 }
 
+// The parts of a PNG location in the order written, with what each is: a quarter
+// unit's letter, a unit's digits, a block's letter, then the sheet.
+struct PngPart {
+    bool digits;
+    std::string_view expected;
+};
+constexpr std::array<PngPart, 6> kPngParts{
+    PngPart{false, "a quarter unit a to d"}, PngPart{true, "a unit number 1 to 100"},
+    PngPart{false, "a block A to L"},        PngPart{true, "a series number such as 094"},
+    PngPart{false, "a map-area letter"},     PngPart{true, "a sheet number 1 to 16"}};
+
+// What is wrong with a text that only a PNG location could be: one shaped as one but
+// with a separator before its first part ("-096-H/094-A-15" is no unit), or one that
+// begins with a letter, as only a quarter unit does, and then lacks a part or has one
+// out of place. nullopt for anything else, which the readers read. `first` is where
+// the text's first part is, a well identifier's included.
+std::optional<ParseFailure> pngShapeFailure(std::string_view text, const std::vector<Token>& tokens,
+                                            std::size_t first, bool shaped) {
+    const std::size_t start = text.find_first_not_of(" \t");
+    if (tokens.empty() || start == std::string_view::npos) {
+        return std::nullopt;
+    }
+    if (shaped) {
+        if (start == first) {
+            return std::nullopt;
+        }
+        return ParseFailure{ParseError::PngPartExpected,
+                            std::string(text),
+                            start,
+                            1,
+                            -1,
+                            std::string(kPngParts[0].expected) + " or " +
+                                std::string(kPngParts[1].expected) + " first"};
+    }
+    // A series first, or too little to be taken for a location: the NTS's reader tells
+    // what is wrong.
+    constexpr std::size_t kFewestPngParts = 3;
+    if (tokens.front().digits || tokens.size() < kFewestPngParts) {
+        return std::nullopt;
+    }
+    for (std::size_t i = 0; i < kPngParts.size(); ++i) {
+        if (i == tokens.size()) {
+            return ParseFailure{
+                ParseError::PngPartExpected,       std::string(text), text.size(), 0, -1,
+                std::string(kPngParts[i].expected)};
+        }
+        if (tokens[i].digits != kPngParts[i].digits) {
+            return ParseFailure{ParseError::PngPartExpected,
+                                std::string(text),
+                                tokens[i].at,
+                                tokens[i].length,
+                                -1,
+                                std::string(kPngParts[i].expected)};
+        }
+    }
+    const Token& extra = tokens[kPngParts.size()];
+    return ParseFailure{
+        ParseError::PngPartExpected,     std::string(text), extra.at, extra.length, -1,
+        "the end after the sheet number"};
+}
+
 // Reads a PNG reference, or gives nullopt when the text is not shaped like one, so
 // that the NTS's reader reads it and reports what is wrong.
 std::optional<ParseResult> readPng(std::string_view text) {
@@ -334,7 +396,13 @@ std::optional<ParseResult> readPng(std::string_view text) {
     }
     const std::vector<Token> tokens = uwiLocation(text, *all);
     const std::string shape = shapeOf(tokens);
-    if (std::find(std::begin(kPngShapes), std::end(kPngShapes), shape) == std::end(kPngShapes)) {
+    const bool shaped =
+        std::find(std::begin(kPngShapes), std::end(kPngShapes), shape) != std::end(kPngShapes);
+    if (const auto failure =
+            pngShapeFailure(text, tokens, all->empty() ? 0 : all->front().at, shaped)) {
+        return *failure;
+    }
+    if (!shaped) {
         return std::nullopt;
     }
     const auto failAt = [&](ParseError error, const Token& token, int series = -1,
@@ -451,6 +519,8 @@ std::string describe(const ParseFailure& failure) {
         return head + "block " + part + where + " of sheet " + failure.readSoFar +
                " lies outside British Columbia, where the petroleum and natural gas grid has no "
                "cells";
+    case ParseError::PngPartExpected:
+        return head + "expected " + failure.readSoFar + where + ", " + found(failure);
     case ParseError::QuarterExpected:
         return head + "expected a quarter digit 1 to 4 after " + failure.readSoFar + where + ", " +
                found(failure);

@@ -27,6 +27,7 @@ enum class ParseError {
     PngUnitOutOfRange,    // a unit 0 or above 100
     PngBlockOutOfRange,   // a block other than A to L
     PngOutsideBc,         // a PNG block outside BC's series or wholly in its neighbours
+    PngPartExpected,      // a PNG location without one of its parts, or with a stray one
     QuarterExpected,      // a separator after a BCGS cell, then no quarter digit
     QuarterOutOfRange,    // a quarter digit 0 or 5 to 9
     TrailingText,         // anything after a complete reference

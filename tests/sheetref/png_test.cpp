@@ -102,6 +102,14 @@ TEST(PngReferences, ReadAsRecordsWriteThem) {
         {"d-096-H/094-Q-15", "", "map-area letter \"Q\" at character 13"},
         {"d-096-H/031-H-12", "", "of sheet 031H12 lies outside British Columbia"},
         {"d-096-H/082-O-01", "", "of sheet 082O01 lies outside British Columbia"},
+        // A location that lacks a part, or has one too many, names the part expected.
+        {"-096-H/094-A-15", "",
+         "expected a quarter unit a to d or a unit number 1 to 100 first "
+         "at character 1, found \"-\""},
+        {"d-096-H/094-A", "", "expected a sheet number 1 to 16 at character 14, found the end"},
+        {"d-096-H/094-A-15-2", "", "expected the end after the sheet number at character 18"},
+        {"dd-096-H/094-A-15", "", "expected a unit number 1 to 100 at character 2, found \"d\""},
+        {"d-096/094-A-15", "", "expected a block A to L at character 7, found \"094\""},
         // NTS and BCGS references are read as before.
         {"092G06", "092G06", ""},
         {"92G025", "092G025", ""},
