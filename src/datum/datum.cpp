@@ -19,6 +19,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <numbers>
 #include <string>
 #include <type_traits>
@@ -83,6 +84,11 @@ std::string_view datumName(Datum datum) {
     return "NAD27";
 }
 
+bool projNetworkAsked() {
+    const char* asked = std::getenv("PROJ_NETWORK");
+    return asked != nullptr && (std::string_view(asked) == "ON" || std::string_view(asked) == "on");
+}
+
 std::vector<std::string> projDataFolders() {
 #ifdef SHEETFIND_PROJ_LINKED
     static const std::vector<std::string> folders = [] {
@@ -123,6 +129,7 @@ namespace {
 // times as long to load as the rest of sheetfind-cli takes to answer a point.
 struct ProjLibrary {
     decltype(&proj_context_create) contextCreate = nullptr;
+    decltype(&proj_context_set_enable_network) enableNetwork = nullptr;
     decltype(&proj_context_destroy) contextDestroy = nullptr;
     decltype(&proj_create_crs_to_crs) createCrsToCrs = nullptr;
     decltype(&proj_normalize_for_visualization) normalizeForVisualization = nullptr;
@@ -151,6 +158,7 @@ const ProjLibrary& proj() {
                                               paths.data());
                 return context;
             },
+        .enableNetwork = proj_context_set_enable_network,
         .contextDestroy = proj_context_destroy,
         .createCrsToCrs = proj_create_crs_to_crs,
         .normalizeForVisualization = proj_normalize_for_visualization,
@@ -173,6 +181,7 @@ const ProjLibrary& proj() {
         };
         if (handle == nullptr ||
             !(take(library.contextCreate, "proj_context_create") &&
+              take(library.enableNetwork, "proj_context_set_enable_network") &&
               take(library.contextDestroy, "proj_context_destroy") &&
               take(library.createCrsToCrs, "proj_create_crs_to_crs") &&
               take(library.normalizeForVisualization, "proj_normalize_for_visualization") &&
@@ -190,6 +199,15 @@ const ProjLibrary& proj() {
     return loaded;
 }
 #endif
+
+// A context for PROJ, its network off unless the user asked PROJ for it in this run
+// (PROJ_NETWORK=ON): a grid server that never answers would hang every shift, and a
+// proj.ini that turns the network on is not a question asked of this program.
+PJ_CONTEXT* newContext() {
+    PJ_CONTEXT* context = proj().contextCreate();
+    proj().enableNetwork(context, projNetworkAsked() ? 1 : 0);
+    return context;
+}
 
 // Why a shift failed: PROJ had no operation (its database missing), or the point did not
 // go through it.
@@ -293,7 +311,7 @@ std::optional<sheetref::LatLon> DatumLocator::inGridDatum(sheetref::LatLon point
     if (!m_shift || m_shift->to != to) {
         m_shift = std::make_unique<Shift>();
         m_shift->to = to;
-        m_shift->context = proj().contextCreate();
+        m_shift->context = newContext();
         m_shift->transformation = shiftInto(m_shift->context, to);
     }
     if (m_shift->transformation == nullptr) {
@@ -456,7 +474,7 @@ std::string DatumLocator::notice() const {
 
 #ifdef SHEETFIND_WITH_PROJ
 struct GridDatumShift::Shift {
-    PJ_CONTEXT* context = proj().contextCreate();
+    PJ_CONTEXT* context = newContext();
     PJ* transformation = shiftInto(context, Datum::Nad27); // NAD83 to NAD27
 
     ~Shift() {

@@ -39,6 +39,11 @@ std::string_view datumName(Datum datum);
 // where PROJ's own search serves (its package's data, then ~/.local/share/proj).
 std::vector<std::string> projDataFolders();
 
+// Whether the user asked PROJ for its network of grids in this run (PROJ_NETWORK=ON).
+// Every PROJ context the program makes, GDAL's included, has the network off
+// otherwise, whatever a proj.ini says: a server that never answers would hang a run.
+bool projNetworkAsked();
+
 // The datum the grid at `scale` is drawn in.
 Datum gridDatum(sheetref::Scale scale);
 

@@ -24,6 +24,7 @@ void registerDrivers() {
             }
             OSRSetPROJSearchPaths(paths.List());
         }
+        OSRSetPROJEnableNetwork(projNetworkAsked() ? TRUE : FALSE);
         GDALAllRegister();
     });
 }
